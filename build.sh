@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Brennix, builds it, then starts it or runs every test.
+#   ./build.sh run    install what is missing, build, start the program
+#   ./build.sh test   install what is missing, build, run every test
+set -euo pipefail
+cd "$(dirname "$0")"
+
+mode=${1:-}
+if [[ $mode != run && $mode != test ]]; then
+    echo "usage: $0 run|test" >&2
+    exit 2
+fi
+
+# Debian packages the build and the tests need.
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev)
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    [[ $status == "install ok installed" ]] || missing+=("$package")
+done
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    as_root=()
+    [[ $(id -u) -eq 0 ]] || as_root=(sudo)
+    "${as_root[@]}" apt-get update
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build --parallel
+
+if [[ $mode == test ]]; then
+    ctest --test-dir build --output-on-failure --timeout 600
+elif [[ -x build/brennix ]]; then
+    exec build/brennix "${@:2}"
+else
+    echo "Built the match engine and its tests; the scoreboard window is not part of this build yet."
+fi

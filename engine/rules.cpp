@@ -1,0 +1,119 @@
+#include "rules.h"
+
+#include "operations.h"
+#include "state.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace brennix {
+
+namespace {
+
+constexpr int LegsPerSet = 3;      // a normal set is won with the third leg
+constexpr int TieBreakLegs = 2;    // a deciding set at two legs all becomes a tie-break
+constexpr int SuddenDeathLegs = 5; // from five legs all the next leg decides
+constexpr int TieBreakMaxLegs = 6; // ... so six legs always win the tie-break set
+constexpr int BestOfOneLeg = 2;    // match format code of "Best of 1 Leg"
+const std::string TieBreakText = "Tie Break";
+const std::string SuddenDeathText = "Sudden Death";
+
+// A. The leg ends when the player stands at 0.
+void LegEnd(int p) {
+    TPlayerStats& winner = Players[p];
+    if (winner.Remaining != 0) return;
+
+    int32_t* slot = std::find(std::begin(winner.WonLegDarts), std::end(winner.WonLegDarts), 0);
+    if (slot != std::end(winner.WonLegDarts)) *slot = winner.DartsLeg;
+    ++winner.Legs;
+
+    for (int i = 0; i < PlayersInPlay(); ++i) {
+        Players[i].Remaining = StartScore;
+        Players[i].PrevLegDarts = Players[i].DartsLeg;
+        Players[i].DartsLeg = 0;
+    }
+
+    // Two players, both one set short of the match, at two legs all: the set becomes a
+    // tie-break set.
+    const TPlayerStats& one = Players[0];
+    const TPlayerStats& two = Players[1];
+    if (Settings.PlayerCount == 2 && one.Legs == TieBreakLegs && two.Legs == TieBreakLegs &&
+        Settings.MatchFormat == one.Sets + 3 && Settings.MatchFormat == two.Sets + 3) {
+        TieBreakSet = true;
+        Ops->SetSpecialSetText(TieBreakText);
+    }
+
+    ActivePlayer = NextLegStarter;
+    LegStarter = ActivePlayer;
+    NextLegStarter = Wrap(ActivePlayer);
+    ShowActivePlayer();
+}
+
+// B. A tie-break set is won by two clear legs, or from five legs all by the next leg.
+void TieBreakUpdates(int p) {
+    if (!TieBreakSet) return;
+    const int32_t legsOne = Players[0].Legs;
+    const int32_t legsTwo = Players[1].Legs;
+    if (std::abs(int64_t{legsOne} - legsTwo) >= 2) SetDecided = true;
+
+    if (legsOne == SuddenDeathLegs && legsTwo == SuddenDeathLegs &&
+        Ops->SpecialSetText() != SuddenDeathText) {
+        Ops->SetSpecialSetText(SuddenDeathText);
+        Ops->AskWhoBegins();
+        NextSetStarter = Wrap(ActivePlayer);
+        NextLegStarter = NextSetStarter;
+        LegStarter = ActivePlayer;
+        ShowActivePlayer();
+    }
+
+    if (Players[p].Legs >= TieBreakMaxLegs) SetDecided = true;
+}
+
+// C. The set ends with the third leg outside a tie-break, or when the tie-break is decided.
+void SetEnd(int p) {
+    if (!((Players[p].Legs >= LegsPerSet && !TieBreakSet) || SetDecided)) return;
+    ++Players[p].Sets;
+    for (int i = 0; i < PlayersInPlay(); ++i) {
+        Players[i].Legs = 0;
+        Players[i].Remaining = StartScore;
+    }
+    ActivePlayer = NextSetStarter;
+    LegStarter = ActivePlayer;
+    NextSetStarter = Wrap(ActivePlayer);
+    NextLegStarter = NextSetStarter;
+    ShowActivePlayer();
+}
+
+// D. The match ends with the last set needed, or with the only leg of "Best of 1 Leg".
+void MatchEnd(int p) {
+    const TPlayerStats& winner = Players[p];
+    const bool won = (winner.Sets > 0 && winner.Sets >= Settings.MatchFormat - 2) ||
+                     (Settings.MatchFormat == BestOfOneLeg && winner.Legs >= 1);
+    if (!won) return;
+
+    // While the result dialog is open the board shows the position before the final visit.
+    for (int i = 0; i < PlayersInPlay(); ++i) {
+        Players[i].Remaining = Players[i].PrevRemaining;
+        Players[i].DartsLeg = Players[i].PrevLegDarts;
+    }
+    Players[p].Remaining = 0;
+    ActivePlayer = Wrap(p);
+    Ops->RefreshBoard();
+    Ops->StopTimer();
+    Ops->ShowResult();
+    GameFileName.clear();
+    Ops->ShowFilePath(GameFileName);
+    ResetGame();
+    ShowActivePlayer();
+}
+
+} // namespace
+
+void ApplyLegRules(int p) {
+    LegEnd(p);
+    TieBreakUpdates(p);
+    SetEnd(p);
+    MatchEnd(p);
+}
+
+} // namespace brennix

@@ -1,0 +1,10 @@
+// What a booked visit means for the leg, the set and the match.
+#pragma once
+
+namespace brennix {
+
+// Runs after every booked visit of player index p: leg end, tie-break updates, set end and
+// match end, in that order; each rule sees the changes of the ones before it.
+void ApplyLegRules(int p);
+
+} // namespace brennix

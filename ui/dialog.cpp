@@ -1,0 +1,81 @@
+#include "dialog.h"
+
+#include "fonts.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPushButton>
+
+namespace brennix {
+
+TModalDialog::TModalDialog(QWidget* parent, const char* name, const QString& caption, int width,
+                           int height, bool closeBox)
+    : QDialog(parent), closeBox_(closeBox) {
+    setObjectName(name);
+    setWindowTitle(caption);
+    setModal(true);
+    setFont(SansSerif(11));
+    setFixedSize(width, height);
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (closeBox) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    setWindowFlags(flags);
+}
+
+void TModalDialog::CloseDialog() {
+    closing_ = true;
+    accept();
+    closing_ = false;
+}
+
+void TModalDialog::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        event->accept(); // Escape closes nothing
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Only the button that has the focus reacts to Enter; there is no default button.
+        if (auto* button = qobject_cast<QAbstractButton*>(focusWidget())) button->click();
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void TModalDialog::closeEvent(QCloseEvent* event) {
+    // Without a close box the operator answers with the dialog's buttons only.
+    if (!closeBox_ && !closing_) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TModalDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FocusFirstButton(this);
+}
+
+QLabel* PlaceLabel(QWidget* parent, const char* name, int left, int top, const QString& text) {
+    auto* label = Place<QLabel>(parent, name, left, top);
+    SetLabelText(label, text);
+    return label;
+}
+
+void SetLabelText(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->adjustSize();
+}
+
+void FocusFirstButton(QDialog* dialog) {
+    // The first widget in the tab chain gets the focus; every dialog puts its first button there.
+    QWidget* first = dialog->nextInFocusChain();
+    while (first && first != dialog && !(first->focusPolicy() & Qt::TabFocus && first->isEnabled() &&
+                                         first->isVisibleTo(dialog)))
+        first = first->nextInFocusChain();
+    if (first && first != dialog) first->setFocus(Qt::TabFocusReason);
+}
+
+} // namespace brennix

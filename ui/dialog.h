@@ -1,0 +1,51 @@
+// What every dialog of the program shares: a fixed client area, the default font, no default or
+// cancel button (Enter presses a button only while it has the focus, Escape does nothing), and
+// no close box where the dialog has none.
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+
+namespace brennix {
+
+class TModalDialog : public QDialog {
+    Q_OBJECT
+  public:
+    // A dialog of the given client size; without caption buttons unless closeBox is set.
+    TModalDialog(QWidget* parent, const char* name, const QString& caption, int width, int height,
+                 bool closeBox = false);
+
+    // Closes the dialog from one of its own buttons.
+    void CloseDialog();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    bool closeBox_;
+    bool closing_ = false;
+};
+
+// Creates a child widget with its object name and place (left, top) and, when given, its size.
+template <class W, class... Args>
+W* Place(QWidget* parent, const char* name, int left, int top, int width = -1, int height = -1,
+         Args&&... args) {
+    W* widget = new W(std::forward<Args>(args)..., parent);
+    widget->setObjectName(name);
+    widget->move(left, top);
+    if (width >= 0 && height >= 0) widget->resize(width, height);
+    return widget;
+}
+
+// A label at its place that takes the size of its text, as every label of the program does.
+QLabel* PlaceLabel(QWidget* parent, const char* name, int left, int top, const QString& text);
+
+// Sets a label's text and lets the label take the size of it.
+void SetLabelText(QLabel* label, const QString& text);
+
+// Moves the first focusable child in tab order into the focus, as when a dialog opens.
+void FocusFirstButton(QDialog* dialog);
+
+} // namespace brennix

@@ -1,0 +1,20 @@
+// The six windows of the program, created once at start-up and living until exit.
+#pragma once
+
+namespace brennix {
+
+class TForm1; // scoreboard, the main window
+class TForm2; // Game Settings
+class TForm3; // match result
+class TForm4; // Info
+class TForm5; // Start Leg
+class TForm6; // Outshot Settings
+
+extern TForm1* Form1;
+extern TForm2* Form2;
+extern TForm3* Form3;
+extern TForm4* Form4;
+extern TForm5* Form5;
+extern TForm6* Form6;
+
+} // namespace brennix

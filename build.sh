@@ -11,8 +11,15 @@ if [[ $mode != run && $mode != test ]]; then
     exit 2
 fi
 
-# Debian packages the build and the tests need.
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev)
+# Debian packages the build, the program and the tests need.
+packages=(
+    g++ cmake ninja-build pkg-config          # the build
+    qt6-base-dev qt6-multimedia-dev libsndfile1-dev fonts-liberation  # the windows and sounds
+    libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
+    clang libclang-rt-14-dev                  # the fuzz test with its sanitizers
+    xvfb xdotool imagemagick                  # the end-to-end test in a real X server
+    espeak-ng                                 # the caller voice script and its test
+)
 
 missing=()
 for package in "${packages[@]}"; do

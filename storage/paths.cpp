@@ -26,9 +26,13 @@ std::string& BaseDirStorage() {
 
 } // namespace
 
-const std::string& BaseDir() { return BaseDirStorage(); }
+const std::string& BaseDir() {
+    return BaseDirStorage();
+}
 
-void SetBaseDir(const std::string& folder) { BaseDirStorage() = WithSeparator(folder); }
+void SetBaseDir(const std::string& folder) {
+    BaseDirStorage() = WithSeparator(folder);
+}
 
 bool FileExists(const std::string& path) {
     struct stat info;

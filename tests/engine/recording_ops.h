@@ -34,6 +34,7 @@ class TRecordingOps : public TEngineOps {
     std::optional<int> SaveFails;          // SaveGameFile raises EInOutError with this code
     std::optional<std::string> SoundFails; // PlayScoreSound raises EMediaError with this text
     std::optional<std::string> OpenAnswer, SaveAnswer;
+    std::function<void()> WhileModal; // runs inside every modal dialog and message box
 
     void ShowActivePlayerDisplay() override {
         Record("ShowActivePlayer " + std::to_string(ActivePlayer));
@@ -79,6 +80,7 @@ class TRecordingOps : public TEngineOps {
     void SetProgressHint(const std::string& hint) override { Hint = hint; }
     void AskWhoBegins() override {
         Record("AskWhoBegins " + std::to_string(ActivePlayer));
+        Modal();
         if (!WhoBegins.empty()) {
             ActivePlayer = WhoBegins.front();
             WhoBegins.pop_front();
@@ -86,6 +88,7 @@ class TRecordingOps : public TEngineOps {
     }
     bool ShowGameSettings() override {
         Record("ShowGameSettings");
+        Modal();
         return SettingsOk;
     }
     void ShowResult() override {
@@ -95,15 +98,18 @@ class TRecordingOps : public TEngineOps {
     std::optional<std::string> RunOpenDialog(const std::string& fileName,
                                              const std::string& folder) override {
         Record("OpenDialog " + fileName + " in " + folder);
+        Modal();
         return OpenAnswer;
     }
     std::optional<std::string> RunSaveDialog(const std::string& fileName,
                                              const std::string& folder) override {
         Record("SaveDialog " + fileName + " in " + folder);
+        Modal();
         return SaveAnswer;
     }
     void ShowMessage(TMessageKind kind, const std::string& text) override {
         Record(std::string(kind == TMessageKind::Warning ? "Warning " : "Information ") + text);
+        Modal();
     }
     void SaveGameFile() override {
         Record("SaveGameFile");
@@ -135,6 +141,9 @@ class TRecordingOps : public TEngineOps {
 
   private:
     void Record(std::string call) { Calls.push_back(std::move(call)); }
+    void Modal() {
+        if (WhileModal) WhileModal();
+    }
 };
 
 } // namespace brennix::test

@@ -1,0 +1,84 @@
+#include "flow.h"
+
+#include "operations.h"
+#include "state.h"
+#include "storage/autosave.h"
+#include "storage/settings_file.h"
+
+namespace brennix {
+
+namespace {
+
+constexpr int MinScreenWidth = 1024;
+constexpr int MinScreenHeight = 768;
+
+// Asks who begins; no autosave meanwhile, so a fresh game never lands in the previous game's
+// file before that name is forgotten.
+void AskWhoBeginsHeld() {
+    TAutosaveHold hold;
+    Ops->AskWhoBegins();
+}
+
+void ForgetGameFile() {
+    GameFileName.clear();
+    Ops->ShowFilePath(GameFileName);
+}
+
+} // namespace
+
+void SetStarters() {
+    NextSetStarter = Wrap(ActivePlayer);
+    NextLegStarter = NextSetStarter;
+    LegStarter = ActivePlayer;
+}
+
+void StartUp(const std::vector<std::string>& arguments, int screenWidth, int screenHeight) {
+    LoadSettings();
+    ResetGame();
+    HighToday = 0;
+    HighTodayName.clear();
+    for (const std::string& argument : arguments) {
+        if (argument == "/safe") {
+            Settings.Sound = false;
+            Settings.AutoSave = false;
+            Settings.DeleteAutoSaves = false;
+            Settings.KeepSaveFiles = 0;
+        }
+    }
+    if (screenHeight < MinScreenHeight || screenWidth < MinScreenWidth) {
+        Ops->ShowMessage(TMessageKind::Warning,
+                         "Windows resolution rather low: " + std::to_string(screenWidth) + "x" +
+                             std::to_string(screenHeight) + ".   Recomended: 1024x768");
+    }
+    Ops->AskWhoBegins();
+    Ops->StartTimer();
+    ForgetGameFile();
+    LastGameFileName = GameFileName;
+    SetStarters();
+    ShowActivePlayer();
+    Ops->RefreshBoard();
+}
+
+void NewGame() {
+    ResetGame();
+    AskWhoBeginsHeld();
+    ForgetGameFile();
+    SetStarters();
+    ShowActivePlayer();
+    Ops->RefreshBoard();
+}
+
+void ChangeSettings() {
+    Ops->StopTimer();
+    if (Ops->ShowGameSettings()) {
+        ResetGame();
+        AskWhoBeginsHeld();
+        ForgetGameFile();
+        SetStarters();
+        ShowActivePlayer();
+    }
+    Ops->RefreshBoard();
+    Ops->StartTimer();
+}
+
+} // namespace brennix

@@ -1,0 +1,24 @@
+// The life of the program: start-up, a new game, a change of settings. Shut-down is
+// ExitCleanup (storage/autosave.h).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace brennix {
+
+// Everything that happens once when the main window is first shown: settings read, game reset,
+// the "/safe" switch applied, a small screen warned about, who begins asked, the autosave timer
+// started and the board drawn.
+void StartUp(const std::vector<std::string>& arguments, int screenWidth, int screenHeight);
+
+// "&New Game": a fresh game with the same settings; asks who begins.
+void NewGame();
+
+// "&Game Settings": the settings dialog; when confirmed, a fresh game and who begins.
+void ChangeSettings();
+
+// The leg and set starters after the operator chose who begins.
+void SetStarters();
+
+} // namespace brennix

@@ -1,0 +1,67 @@
+#include "autosave.h"
+
+#include "engine/operations.h"
+#include "engine/state.h"
+#include "game_file.h"
+#include "paths.h"
+#include "settings_file.h"
+
+#include <unistd.h>
+
+namespace brennix {
+
+namespace {
+int Holds = 0;
+}
+
+std::string SlotPath(int n) {
+    return BaseDir() + "save/SaveA" + std::to_string(n) + ".bx3";
+}
+
+bool IsSlotPath(const std::string& path) {
+    for (int n = FirstSlot; n <= LastSlot; ++n)
+        if (path == SlotPath(n)) return true;
+    return false;
+}
+
+std::string LowestFreeSlot() {
+    for (int n = FirstSlot; n < LastSlot; ++n)
+        if (!FileExists(SlotPath(n))) return SlotPath(n);
+    return SlotPath(LastSlot);
+}
+
+TAutosaveHold::TAutosaveHold() {
+    ++Holds;
+}
+TAutosaveHold::~TAutosaveHold() {
+    --Holds;
+}
+bool AutosaveHeld() {
+    return Holds > 0;
+}
+
+void Timer1Timer() {
+    if (!Settings.AutoSave || AutosaveHeld()) return;
+    const int position = Ops->ProgressPosition() + 1;
+    Ops->SetProgressPosition(position);
+    Ops->SetProgressHint("SaveFileTimer " + std::to_string(position) + "%");
+    if (position > CountdownTicks) {
+        Ops->SetProgressPosition(0);
+        SaveGameFile();
+    }
+}
+
+void ExitCleanup() {
+    if (Settings.DeleteAutoSaves) {
+        int kept = 0;
+        for (int n = LastSlot; n >= FirstSlot; --n) {
+            const std::string path = SlotPath(n);
+            if (!FileExists(path)) continue;
+            if (kept >= Settings.KeepSaveFiles) ::unlink(path.c_str()); // a failure is ignored
+            ++kept;
+        }
+    }
+    SaveSettings();
+}
+
+} // namespace brennix

@@ -1,0 +1,35 @@
+// The numbered autosave slots, the autosave countdown and the clean-up at exit.
+#pragma once
+
+#include <string>
+
+namespace brennix {
+
+inline constexpr int FirstSlot = 100;
+inline constexpr int LastSlot = 999;
+inline constexpr int CountdownTicks = 100; // the save comes on the tick after the 100th
+
+// BaseDir() + "save/SaveA" + n + ".bx3".
+std::string SlotPath(int n);
+bool IsSlotPath(const std::string& path);
+// The first slot from 100 up that does not exist; slot 999 when all of them do.
+std::string LowestFreeSlot();
+
+// While a hold exists, countdown ticks do nothing. Commands hold the countdown while a dialog
+// of theirs is open, so no autosave lands in a file that belongs to another game.
+struct TAutosaveHold {
+    TAutosaveHold();
+    ~TAutosaveHold();
+    TAutosaveHold(const TAutosaveHold&) = delete;
+    TAutosaveHold& operator=(const TAutosaveHold&) = delete;
+};
+bool AutosaveHeld();
+
+// One tick of Timer1: advances the countdown with AutoSave on and saves when it passes 100.
+void Timer1Timer();
+
+// At exit: deletes the autosave files beyond the KeepSaveFiles highest-numbered ones (when
+// DeleteAutoSaves is on), then writes the settings file.
+void ExitCleanup();
+
+} // namespace brennix

@@ -1,0 +1,23 @@
+// Reading and writing one fixed-size record file in one piece.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace brennix {
+
+// Opens an existing file for reading and writing (a write-protected file is refused, as the
+// record files are always opened that way) and reads up to `size` bytes. Raises EInOutError.
+std::vector<uint8_t> ReadRecordFile(const std::string& path, size_t size);
+
+// Replaces the file with exactly these bytes. The bytes go to a new file in the same folder
+// first, which takes the old one's place only once everything is written, so a failure leaves
+// the old file as it was. Raises EInOutError; a write-protected target is refused.
+void WriteRecordFile(const std::string& path, std::span<const uint8_t> bytes);
+
+// The input/output error code for a failed system call's errno.
+int IoCodeFromErrno(int error);
+
+} // namespace brennix

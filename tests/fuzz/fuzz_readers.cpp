@@ -1,0 +1,110 @@
+// Arbitrary bytes as a settings file or a game file, then a redraw and a few visits and undos:
+// nothing may read outside a record, overflow or crash.
+#include "engine/board.h"
+#include "engine/errors.h"
+#include "engine/operations.h"
+#include "engine/state.h"
+#include "engine/visit.h"
+#include "storage/game_file.h"
+#include "storage/settings_file.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace {
+
+using namespace brennix;
+
+// Window operations that do nothing but read what the real ones would read.
+class TFuzzOps : public TEngineOps {
+  public:
+    std::string Score, Darts = "3", Special;
+    void ShowActivePlayerDisplay() override { (void)Players.at(ActivePlayer); }
+    void ResetGameWindow() override {}
+    void ResetGameBoard() override { Special.clear(); }
+    void RefreshBoard() override { Redraw(); }
+    std::string ScoreText() override { return Score; }
+    std::string DartsText() override { return Darts; }
+    void ClearScore() override { Score.clear(); }
+    void FocusScore() override {}
+    std::string SpecialSetText() override { return Special; }
+    void SetSpecialSetText(const std::string& text) override { Special = text; }
+    void ShowFilePath(const std::string&) override {}
+    void StartTimer() override {}
+    void StopTimer() override {}
+    int ProgressPosition() override { return 0; }
+    void SetProgressPosition(int) override {}
+    void SetProgressHint(const std::string&) override {}
+    void AskWhoBegins() override {}
+    bool ShowGameSettings() override { return false; }
+    void ShowResult() override { (void)Settings.PlayerNames.at(0); }
+    std::optional<std::string> RunOpenDialog(const std::string&, const std::string&) override {
+        return {};
+    }
+    std::optional<std::string> RunSaveDialog(const std::string&, const std::string&) override {
+        return {};
+    }
+    void ShowMessage(TMessageKind, const std::string&) override {}
+    void SaveGameFile() override {}
+    void PlayScoreSound(int32_t) override {}
+
+    // Everything the scoreboard reads when it redraws.
+    static void Redraw() {
+        size_t sink = GameCaption().size();
+        const TPlayerStats& active = Players.at(ActivePlayer);
+        for (int i = 0; i < 3; ++i)
+            sink += static_cast<size_t>(active.History[i]);
+        sink += CheckoutText(active.Remaining).size();
+        for (int p = 0; p < PlayersInPlay(); ++p) {
+            const TPlayerStats& player = Players.at(p);
+            sink += Settings.PlayerNames.at(p).size() + CheckoutText(player.Remaining).size();
+            sink +=
+                FormatAverage(player.LegAverage).size() + FormatAverage(player.MatchAverage).size();
+        }
+        volatile size_t keep = sink;
+        (void)keep;
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static TFuzzOps ops;
+    Ops = &ops;
+    if (size == 0) return 0;
+    const std::span<const uint8_t> bytes(data + 1, size - 1);
+
+    Settings = TSettings{};
+    Players = {};
+    TieBreakSet = SetDecided = false;
+    try {
+        if (data[0] & 1) {
+            ApplyGame(GameFromFile(bytes, "fuzz.bx3"));
+        } else {
+            Settings = SettingsFromFile(bytes, Settings);
+            ResetGame();
+        }
+    } catch (const EBrennixError&) {
+        return 0; // refused: nothing to play
+    }
+    ShowActivePlayer();
+    TFuzzOps::Redraw();
+
+    // A few visits from the last bytes of the input, with undos in between.
+    const size_t visits = std::min<size_t>(size, 8);
+    for (size_t i = 0; i < visits; ++i) {
+        const uint8_t b = data[size - 1 - i];
+        ops.Score = std::to_string(b % 2 ? Players.at(ActivePlayer).Remaining : b);
+        ops.Darts = std::to_string(static_cast<int8_t>(data[i]));
+        try {
+            if (b % 5 == 0)
+                UndoVisit();
+            else
+                BookVisit(TKey::Enter);
+        } catch (const EBrennixError&) {
+        }
+        TFuzzOps::Redraw();
+    }
+    return 0;
+}

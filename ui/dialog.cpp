@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScreen>
 
 namespace brennix {
 
@@ -69,11 +70,21 @@ void SetLabelText(QLabel* label, const QString& text) {
     label->adjustSize();
 }
 
+void CentreOnDesktop(QWidget* window) {
+    const QScreen* screen = window->screen();
+    if (!screen) return;
+    const QRect desktop = screen->geometry();
+    const QRect frame = window->frameGeometry();
+    window->move(desktop.x() + (desktop.width() - frame.width()) / 2,
+                 desktop.y() + (desktop.height() - frame.height()) / 2);
+}
+
 void FocusFirstButton(QDialog* dialog) {
     // The first widget in the tab chain gets the focus; every dialog puts its first button there.
     QWidget* first = dialog->nextInFocusChain();
-    while (first && first != dialog && !(first->focusPolicy() & Qt::TabFocus && first->isEnabled() &&
-                                         first->isVisibleTo(dialog)))
+    while (
+        first && first != dialog &&
+        !(first->focusPolicy() & Qt::TabFocus && first->isEnabled() && first->isVisibleTo(dialog)))
         first = first->nextInFocusChain();
     if (first && first != dialog) first->setFocus(Qt::TabFocusReason);
 }

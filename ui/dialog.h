@@ -45,6 +45,9 @@ QLabel* PlaceLabel(QWidget* parent, const char* name, int left, int top, const Q
 // Sets a label's text and lets the label take the size of it.
 void SetLabelText(QLabel* label, const QString& text);
 
+// Centres a window on the screen it is on.
+void CentreOnDesktop(QWidget* window);
+
 // Moves the first focusable child in tab order into the focus, as when a dialog opens.
 void FocusFirstButton(QDialog* dialog);
 

@@ -20,7 +20,9 @@ QString ToQt(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string FromQt(const QString& text) { return text.toLatin1().toStdString(); }
+std::string FromQt(const QString& text) {
+    return text.toLatin1().toStdString();
+}
 
 void ShowMessageBox(QWidget* parent, TMessageKind kind, const std::string& text) {
     if (kind == TMessageKind::Warning)

@@ -1,0 +1,377 @@
+// The score sounds: which file a visit looks for, silence when there is none, the errors of a
+// file that cannot be played or a missing audio device, the one-device rule, real playback when
+// the machine has an audio output, and the script that speaks the caller voice.
+#include "engine/errors.h"
+#include "storage/paths.h"
+#include "ui/sound.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMediaDevices>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+#include <memory>
+#include <numbers>
+#include <sndfile.h>
+#include <string>
+#include <vector>
+
+using namespace brennix;
+
+namespace {
+
+// Stands in for the audio device and writes down what the player asks of it.
+class TFakeOutput : public TSoundOutput {
+  public:
+    QStringList Events; // "open <file>", "play", "close" (only of an open sound)
+    TPcmSound Sound;    // the sound opened last
+    bool Opened = false;
+    bool Playing = false;
+
+    void Open(const TPcmSound& sound) override {
+        if (Opened) Events.append("second sound opened on the one device");
+        Events.append("open " + QString::fromStdString(sound.FileName));
+        Sound = sound;
+        Opened = true;
+    }
+    void Play() override {
+        Events.append("play");
+        Playing = Opened;
+    }
+    void Close() override {
+        if (Opened) Events.append("close");
+        Opened = false;
+        Playing = false;
+    }
+};
+
+// Writes a sound file with libsndfile; a plain 16-bit wave file unless told otherwise.
+bool WriteSound(const QString& path, int sampleRate, int channels,
+                const std::vector<int16_t>& samples,
+                int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16) {
+    SF_INFO info{};
+    info.samplerate = sampleRate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (file == nullptr) {
+        qWarning("cannot write %s: %s", qPrintable(path), sf_strerror(nullptr));
+        return false;
+    }
+    const sf_count_t frames = static_cast<sf_count_t>(samples.size()) / channels;
+    const bool written = sf_writef_short(file, samples.data(), frames) == frames;
+    return sf_close(file) == 0 && written;
+}
+
+// A quiet sine tone, mono.
+std::vector<int16_t> Tone(int sampleRate, double seconds, double frequency) {
+    std::vector<int16_t> samples(static_cast<size_t>(sampleRate * seconds));
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const double phase = 2 * std::numbers::pi * frequency * static_cast<double>(i) / sampleRate;
+        samples[i] = static_cast<int16_t>(std::lround(4000 * std::sin(phase)));
+    }
+    return samples;
+}
+
+bool WriteText(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The text of the EMediaError a visit raises; "(no error)" when it raises none.
+QString MediaErrorOf(int32_t score) {
+    try {
+        PlayScoreSound(score);
+    } catch (const EMediaError& error) {
+        return QString::fromStdString(error.what());
+    }
+    return QStringLiteral("(no error)");
+}
+
+// The text libsndfile gives for a file it cannot open.
+QString DecoderErrorFor(const QString& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (file != nullptr) {
+        sf_close(file);
+        return QStringLiteral("(libsndfile opened the file)");
+    }
+    return QString::fromUtf8(sf_strerror(nullptr));
+}
+
+QString CallerVoiceScript() {
+    const QDir testsUi = QFileInfo(QStringLiteral(__FILE__)).absoluteDir();
+    return QDir::cleanPath(testsUi.filePath(QStringLiteral("../../tools/make-caller-voice")));
+}
+
+struct TRunResult {
+    bool Finished = false;
+    int ExitCode = -1;
+    QString Output;
+};
+
+// Runs the voice script; never waits longer than a minute.
+TRunResult RunCallerVoice(const QStringList& arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(CallerVoiceScript(), arguments);
+    TRunResult result;
+    result.Finished = process.waitForStarted(10000) && process.waitForFinished(60000) &&
+                      process.exitStatus() == QProcess::NormalExit;
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    result.ExitCode = process.exitCode();
+    result.Output = QString::fromLocal8Bit(process.readAll());
+    return result;
+}
+
+} // namespace
+
+class SoundTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<QTemporaryDir> base_;
+    TFakeOutput fake_;
+
+    QString SoundFolder() const { return base_->filePath(QStringLiteral("sound")); }
+    QString SoundFile(int score) const {
+        return SoundFolder() + QStringLiteral("/Score%1.wav").arg(score);
+    }
+    bool MakeSoundFolder() const { return QDir().mkpath(SoundFolder()); }
+
+  private slots:
+    void init() {
+        base_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(base_->isValid());
+        SetBaseDir(base_->path().toStdString());
+        fake_ = TFakeOutput{};
+        SetSoundOutput(&fake_);
+    }
+
+    void cleanup() {
+        SetSoundOutput(nullptr);
+        base_.reset();
+    }
+
+    // Score 0 and the maximum 180 play exactly their own files, decoded sample for sample.
+    void playsTheFileNamedAfterTheScore() {
+        QVERIFY(MakeSoundFolder());
+        const std::vector<int16_t> zero = {0, 100, -100, 32767, -32768};
+        const std::vector<int16_t> maximum = {1, 2, 3, 4, 5, 6, 7, 8}; // 4 stereo frames
+        QVERIFY(WriteSound(SoundFile(0), 8000, 1, zero));
+        QVERIFY(WriteSound(SoundFile(180), 22050, 2, maximum));
+
+        const QString base = base_->path() + "/";
+        QCOMPARE(QString::fromStdString(ScoreSoundPath(0)), base + "sound/Score0.wav");
+        QCOMPARE(QString::fromStdString(ScoreSoundPath(180)), base + "sound/Score180.wav");
+
+        PlayScoreSound(0);
+        QCOMPARE(fake_.Events, (QStringList{"open " + base + "sound/Score0.wav", "play"}));
+        QCOMPARE(fake_.Sound.SampleRate, 8000);
+        QCOMPARE(fake_.Sound.Channels, 1);
+        QCOMPARE(fake_.Sound.Samples, zero);
+        QVERIFY(fake_.Playing);
+
+        fake_.Events.clear();
+        PlayScoreSound(180);
+        QCOMPARE(fake_.Events,
+                 (QStringList{"close", "open " + base + "sound/Score180.wav", "play"}));
+        QCOMPARE(fake_.Sound.SampleRate, 22050);
+        QCOMPARE(fake_.Sound.Channels, 2);
+        QCOMPARE(fake_.Sound.Samples, maximum);
+    }
+
+    // No file, no sound, no message: a missing folder "sound", a missing file in it, and scores
+    // no visit can have (their files are never looked for, even when present).
+    void missingFilesAreSilent() {
+        QVERIFY(!QFileInfo::exists(SoundFolder()));
+        PlayScoreSound(60);
+        PlayScoreSound(0);
+        PlayScoreSound(180);
+        QVERIFY(fake_.Events.isEmpty());
+
+        QVERIFY(MakeSoundFolder());
+        QVERIFY(WriteSound(SoundFile(181), 8000, 1, Tone(8000, 0.01, 440)));
+        QVERIFY(WriteSound(SoundFolder() + "/Score-1.wav", 8000, 1, Tone(8000, 0.01, 440)));
+        QVERIFY(WriteSound(SoundFolder() + "/Score060.wav", 8000, 1, Tone(8000, 0.01, 440)));
+        PlayScoreSound(60);
+        PlayScoreSound(181);
+        PlayScoreSound(-1);
+        QVERIFY(fake_.Events.isEmpty());
+    }
+
+    // A visit without a file leaves a sound that is still playing alone.
+    void aVisitWithoutAFileDoesNotStopTheSoundPlaying() {
+        QVERIFY(MakeSoundFolder());
+        QVERIFY(WriteSound(SoundFile(180), 8000, 1, Tone(8000, 0.05, 440)));
+        PlayScoreSound(180);
+        PlayScoreSound(26);
+        QCOMPARE(fake_.Events.size(), 2);
+        QVERIFY(fake_.Playing);
+    }
+
+    // One device: the sound of the previous visit is stopped and closed before the next opens.
+    void aNewVisitStopsThePreviousSound() {
+        QVERIFY(MakeSoundFolder());
+        QVERIFY(WriteSound(SoundFile(180), 8000, 1, Tone(8000, 0.5, 440)));
+        QVERIFY(WriteSound(SoundFile(26), 8000, 1, Tone(8000, 0.5, 660)));
+        const QString folder = SoundFolder();
+
+        PlayScoreSound(180);
+        PlayScoreSound(26);
+        PlayScoreSound(26);
+        QCOMPARE(fake_.Events, (QStringList{"open " + folder + "/Score180.wav", "play", "close",
+                                            "open " + folder + "/Score26.wav", "play", "close",
+                                            "open " + folder + "/Score26.wav", "play"}));
+
+        CloseScoreSound();
+        QVERIFY(!fake_.Opened);
+        QCOMPARE(fake_.Events.last(), QStringLiteral("close"));
+    }
+
+    void unplayableFilesRaiseTheDecoderText_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("garbage") << QByteArray("this is not a wave file at all, just text\n");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("cut-off header") << QByteArray("RIFF\x24\x00\x00\x00WAVEfmt ", 16);
+    }
+
+    // A "Score60.wav" libsndfile cannot read raises EMediaError with libsndfile's own text; the
+    // sound of the previous visit has been stopped by then and nothing is left open.
+    void unplayableFilesRaiseTheDecoderText() {
+        QFETCH(QByteArray, content);
+        QVERIFY(MakeSoundFolder());
+        QVERIFY(WriteSound(SoundFile(180), 8000, 1, Tone(8000, 0.05, 440)));
+        QVERIFY(WriteText(SoundFile(60), content));
+        const QString expected = DecoderErrorFor(SoundFile(60));
+        QVERIFY(!expected.isEmpty());
+        QVERIFY(expected != "(libsndfile opened the file)");
+
+        PlayScoreSound(180);
+        QCOMPARE(MediaErrorOf(60), expected);
+        QCOMPARE(fake_.Events.last(), QStringLiteral("close"));
+        QVERIFY(!fake_.Opened);
+
+        // The same visit meets the same failure again.
+        QCOMPARE(MediaErrorOf(60), expected);
+    }
+
+    // libsndfile reads other kinds of sound files too; only wave files are played.
+    void aSoundFileOfAnotherKindIsNotPlayed() {
+        QVERIFY(MakeSoundFolder());
+        QVERIFY(WriteSound(SoundFile(60), 8000, 1, Tone(8000, 0.05, 440),
+                           SF_FORMAT_AIFF | SF_FORMAT_PCM_16));
+        QCOMPARE(MediaErrorOf(60), "Not a wave file: " + SoundFile(60));
+        QVERIFY(fake_.Events.isEmpty());
+
+        // Wave files in their other dress (WAVE_FORMAT_EXTENSIBLE, floating point) do play.
+        QVERIFY(WriteSound(SoundFile(60), 8000, 1, Tone(8000, 0.05, 440),
+                           SF_FORMAT_WAVEX | SF_FORMAT_PCM_16));
+        QVERIFY(WriteSound(SoundFile(61), 8000, 1, Tone(8000, 0.05, 440),
+                           SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+        PlayScoreSound(60);
+        QVERIFY(fake_.Playing);
+        PlayScoreSound(61);
+        QVERIFY(fake_.Playing);
+        QCOMPARE(fake_.Sound.Samples.size(), size_t(400));
+    }
+
+    // The real output, with no device to play on, refuses with a clear text and keeps nothing.
+    void noAudioDeviceRaisesAClearError() {
+        QVERIFY(MakeSoundFolder());
+        QVERIFY(WriteSound(SoundFile(60), 8000, 1, Tone(8000, 0.05, 440)));
+        TQtSoundOutput noDevice([] { return QAudioDevice(); });
+        SetSoundOutput(&noDevice);
+
+        QCOMPARE(MediaErrorOf(60), QString::fromStdString(NoAudioDeviceText));
+        QVERIFY(!noDevice.IsOpen());
+        QCOMPARE(MediaErrorOf(60), QString::fromStdString(NoAudioDeviceText));
+        SetSoundOutput(nullptr);
+    }
+
+    // On a machine with an audio output a generated tone really plays, in the background, and
+    // the next visit's sound takes its place.
+    void playsOnTheRealDevice() {
+        if (QMediaDevices::audioOutputs().isEmpty()) QSKIP("this machine has no audio output");
+        QVERIFY(MakeSoundFolder());
+        QVERIFY(WriteSound(SoundFile(180), 44100, 1, Tone(44100, 0.4, 440)));
+        QVERIFY(WriteSound(SoundFile(26), 22050, 1, Tone(22050, 0.3, 660)));
+        TQtSoundOutput device;
+        SetSoundOutput(&device);
+
+        QElapsedTimer timer;
+        timer.start();
+        PlayScoreSound(180);
+        QVERIFY(timer.elapsed() < 300); // not waiting for the end of a 0.4 s sound
+        QVERIFY(device.IsOpen());
+        QVERIFY(device.IsPlaying());
+
+        timer.restart();
+        PlayScoreSound(26);
+        QVERIFY(device.IsOpen());
+        QVERIFY(device.IsPlaying());
+        QTRY_VERIFY_WITH_TIMEOUT(!device.IsPlaying(), 5000); // the tone ends by itself ...
+        QVERIFY(timer.elapsed() >= 200);                     // ... once it has been heard
+        QVERIFY(device.IsOpen());                            // and stays open until the next visit
+        CloseScoreSound();
+        QVERIFY(!device.IsOpen());
+        SetSoundOutput(nullptr);
+
+        PlayScoreSound(180); // the program's own default output
+        CloseScoreSound();
+    }
+
+    void callerVoiceScriptHelp() {
+        QVERIFY(QFileInfo(CallerVoiceScript()).isExecutable());
+        const TRunResult help = RunCallerVoice({QStringLiteral("--help")});
+        QVERIFY(help.Finished);
+        QCOMPARE(help.ExitCode, 0);
+        QVERIFY2(help.Output.contains("Usage:"), qPrintable(help.Output));
+        QVERIFY(help.Output.contains("--scores"));
+
+        const TRunResult wrong = RunCallerVoice(
+            {QStringLiteral("--scores"), QStringLiteral("181"), base_->filePath("voice")});
+        QVERIFY(wrong.Finished);
+        QVERIFY(wrong.ExitCode != 0);
+        QVERIFY(!QFileInfo::exists(base_->filePath("voice")));
+    }
+
+    // The script writes wave files libsndfile reads, into a folder it creates, and the program
+    // plays them.
+    void callerVoiceScriptWritesPlayableFiles() {
+        if (QStandardPaths::findExecutable(QStringLiteral("espeak-ng")).isEmpty())
+            QSKIP("espeak-ng is not installed");
+        QVERIFY(!QFileInfo::exists(SoundFolder()));
+        const TRunResult run =
+            RunCallerVoice({QStringLiteral("--scores"), QStringLiteral("0,26,180"), SoundFolder()});
+        QVERIFY2(run.Finished, qPrintable(run.Output));
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Output));
+
+        const QStringList written = QDir(SoundFolder()).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(written, (QStringList{"Score0.wav", "Score180.wav", "Score26.wav"}));
+        for (const int score : {0, 26, 180}) {
+            SF_INFO info{};
+            SNDFILE* file =
+                sf_open(QFile::encodeName(SoundFile(score)).constData(), SFM_READ, &info);
+            QVERIFY2(file != nullptr, sf_strerror(nullptr));
+            sf_close(file);
+            QCOMPARE(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_WAV);
+            QVERIFY(info.frames > info.samplerate / 4); // at least a quarter of a second of speech
+
+            PlayScoreSound(score);
+            QVERIFY(fake_.Playing);
+            QCOMPARE(QString::fromStdString(fake_.Sound.FileName), SoundFile(score));
+            QCOMPARE(fake_.Sound.Samples.size(), size_t(info.frames) * size_t(info.channels));
+        }
+    }
+};
+
+QTEST_MAIN(SoundTest)
+#include "sound_test.moc"

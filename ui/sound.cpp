@@ -1,0 +1,156 @@
+#include "sound.h"
+
+#include "engine/errors.h"
+#include "storage/paths.h"
+
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QBuffer>
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QMediaDevices>
+#include <sndfile.h>
+
+namespace brennix {
+
+namespace {
+
+constexpr int32_t HighestScore = 180;
+
+// Decodes a wave file completely. Anything libsndfile cannot read raises EMediaError with
+// libsndfile's own text; a sound file of another kind (AIFF, FLAC, ...) is not a wave file even
+// when it is named like one.
+TPcmSound DecodeWaveFile(const std::string& fileName) {
+    SF_INFO info{};
+    SNDFILE* opened = sf_open(fileName.c_str(), SFM_READ, &info);
+    if (opened == nullptr) throw EMediaError(sf_strerror(nullptr));
+    const std::unique_ptr<SNDFILE, decltype(&sf_close)> file(opened, sf_close);
+
+    const int kind = info.format & SF_FORMAT_TYPEMASK;
+    if (kind != SF_FORMAT_WAV && kind != SF_FORMAT_WAVEX && kind != SF_FORMAT_RF64)
+        throw EMediaError("Not a wave file: " + fileName);
+
+    TPcmSound sound;
+    sound.FileName = fileName;
+    sound.SampleRate = info.samplerate;
+    sound.Channels = info.channels;
+    const sf_count_t frames = info.frames > 0 ? info.frames : 0;
+    sound.Samples.resize(static_cast<size_t>(frames) * static_cast<size_t>(info.channels));
+    const sf_count_t read = sf_readf_short(file.get(), sound.Samples.data(), frames);
+    if (sf_error(file.get()) != SF_ERR_NO_ERROR) throw EMediaError(sf_strerror(file.get()));
+    sound.Samples.resize(static_cast<size_t>(read) * static_cast<size_t>(info.channels));
+    return sound;
+}
+
+// The program's one playback device: it holds at most one sound, and a sound stays open after it
+// has ended until the next one replaces it or the program ends.
+class TMediaPlayer {
+  public:
+    void Close() { Output().Close(); }
+
+    void Open(const std::string& fileName) {
+        TPcmSound sound = DecodeWaveFile(fileName);
+        CloseWhenTheApplicationEnds();
+        Output().Open(sound);
+    }
+
+    void Play() { Output().Play(); }
+
+    void SetOutput(TSoundOutput* output) {
+        Close();
+        chosen_ = output;
+    }
+
+  private:
+    TSoundOutput& Output() {
+        if (chosen_ != nullptr) return *chosen_;
+        if (!qtOutput_) qtOutput_ = std::make_unique<TQtSoundOutput>();
+        return *qtOutput_;
+    }
+
+    // Qt's audio objects must go before the application object does.
+    void CloseWhenTheApplicationEnds() {
+        if (closeRegistered_ || QCoreApplication::instance() == nullptr) return;
+        qAddPostRoutine(CloseScoreSound);
+        closeRegistered_ = true;
+    }
+
+    TSoundOutput* chosen_ = nullptr;
+    std::unique_ptr<TQtSoundOutput> qtOutput_; // made on first use
+    bool closeRegistered_ = false;
+};
+
+TMediaPlayer mp3player;
+
+} // namespace
+
+TQtSoundOutput::TQtSoundOutput()
+    : TQtSoundOutput([] { return QMediaDevices::defaultAudioOutput(); }) {}
+
+TQtSoundOutput::TQtSoundOutput(TDeviceFinder findDevice) : findDevice_(std::move(findDevice)) {}
+
+TQtSoundOutput::~TQtSoundOutput() {
+    Close();
+}
+
+void TQtSoundOutput::Open(const TPcmSound& sound) {
+    Close();
+    const QAudioDevice device = findDevice_();
+    if (device.isNull()) throw EMediaError(NoAudioDeviceText);
+
+    QAudioFormat format;
+    format.setSampleRate(sound.SampleRate);
+    format.setChannelCount(sound.Channels);
+    format.setSampleFormat(QAudioFormat::Int16);
+    if (!device.isFormatSupported(format)) {
+        throw EMediaError("The audio output device cannot play " + std::to_string(sound.Channels) +
+                          " channel(s) at " + std::to_string(sound.SampleRate) + " Hz");
+    }
+
+    samples_ = std::make_unique<QByteArray>(
+        reinterpret_cast<const char*>(sound.Samples.data()),
+        static_cast<qsizetype>(sound.Samples.size() * sizeof(int16_t)));
+    buffer_ = std::make_unique<QBuffer>(samples_.get());
+    buffer_->open(QIODevice::ReadOnly);
+    sink_ = std::make_unique<QAudioSink>(device, format);
+}
+
+void TQtSoundOutput::Play() {
+    if (!sink_) return;
+    buffer_->seek(0);
+    sink_->start(buffer_.get()); // the sink pulls the samples by itself; a failure is ignored
+}
+
+void TQtSoundOutput::Close() {
+    if (sink_) sink_->stop();
+    sink_.reset();
+    buffer_.reset();
+    samples_.reset();
+}
+
+bool TQtSoundOutput::IsPlaying() const {
+    return sink_ != nullptr && sink_->state() == QAudio::ActiveState;
+}
+
+std::string ScoreSoundPath(int32_t score) {
+    return BaseDir() + "sound/Score" + std::to_string(score) + ".wav";
+}
+
+void PlayScoreSound(int32_t score) {
+    if (score < 0 || score > HighestScore) return; // no other files are ever looked for
+    const std::string path = ScoreSoundPath(score);
+    if (!FileExists(path)) return;
+    mp3player.Close(); // a sound from an earlier visit stops here
+    mp3player.Open(path);
+    mp3player.Play(); // returns at once; the end of the sound is not awaited
+}
+
+void CloseScoreSound() {
+    mp3player.Close();
+}
+
+void SetSoundOutput(TSoundOutput* output) {
+    mp3player.SetOutput(output);
+}
+
+} // namespace brennix

@@ -1,0 +1,89 @@
+// Score sounds: every booked visit can be announced by a wave file named after its score, taken
+// from the folder "sound" beside the executable ("sound/Score60.wav" for a visit of 60). The
+// program has no sounds of its own and synthesises nothing; a score without a file stays silent.
+//
+// One player, `mp3player`, serves the whole program and holds at most one sound at a time: the
+// next visit stops a sound that is still playing. Playback runs in the background; nothing ever
+// waits for a sound to end.
+#pragma once
+
+#include <QAudioDevice>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAudioSink;
+class QBuffer;
+class QByteArray;
+
+namespace brennix {
+
+// The text of the error raised when there is no audio output to play on.
+inline const std::string NoAudioDeviceText = "No audio output device available";
+
+// A wave file decoded to signed 16-bit samples, ready for an audio output.
+struct TPcmSound {
+    std::string FileName;         // the file the samples came from
+    int SampleRate = 0;           // frames per second
+    int Channels = 0;             // samples per frame
+    std::vector<int16_t> Samples; // frame after frame, the channels of a frame side by side
+};
+
+// Where the score sounds go. The program plays them on the default audio output through Qt
+// Multimedia (TQtSoundOutput); tests put a stand-in of their own in its place.
+class TSoundOutput {
+  public:
+    virtual ~TSoundOutput() = default;
+    // Takes the sound and makes the device ready to play it. Raises EMediaError when it cannot.
+    virtual void Open(const TPcmSound& sound) = 0;
+    // Starts the opened sound from its beginning and returns at once. A failure is ignored.
+    virtual void Play() = 0;
+    // Stops a sound that is still playing and lets go of the device. Never fails; closing when
+    // nothing is open does nothing.
+    virtual void Close() = 0;
+};
+
+// The real output: Qt Multimedia's audio sink on the default output device, fed from a buffer.
+class TQtSoundOutput final : public TSoundOutput {
+  public:
+    // Finds the device to play on; a null device means there is none.
+    using TDeviceFinder = std::function<QAudioDevice()>;
+
+    TQtSoundOutput(); // plays on QMediaDevices::defaultAudioOutput()
+    explicit TQtSoundOutput(TDeviceFinder findDevice);
+    ~TQtSoundOutput() override;
+
+    void Open(const TPcmSound& sound) override;
+    void Play() override;
+    void Close() override;
+
+    bool IsOpen() const { return sink_ != nullptr; }
+    bool IsPlaying() const; // started and not yet at the end (nor stopped)
+
+  private:
+    TDeviceFinder findDevice_;
+    std::unique_ptr<QByteArray> samples_;
+    std::unique_ptr<QBuffer> buffer_;
+    std::unique_ptr<QAudioSink> sink_; // released before the buffer it reads from
+};
+
+// Plays the wave file of a visit score without waiting for its end. A score outside 0-180, or one
+// whose file does not exist (also when the folder "sound" is missing), is silent. Otherwise the
+// sound still playing is stopped first; a file that is not a playable wave file, or a missing
+// audio device, raises EMediaError with the decoder's (or the device's) own error text.
+void PlayScoreSound(int32_t score);
+
+// The file played for a score: BaseDir() + "sound/Score" + score + ".wav".
+std::string ScoreSoundPath(int32_t score);
+
+// Stops the sound still playing, if any, and closes the player. Runs by itself when the
+// application object is destroyed.
+void CloseScoreSound();
+
+// Makes the player use another output (it does not take ownership); nullptr brings back the
+// default TQtSoundOutput. Whatever the old output has open is closed first.
+void SetSoundOutput(TSoundOutput* output);
+
+} // namespace brennix

@@ -1,0 +1,596 @@
+#include "form1.h"
+
+#include "dialog.h"
+#include "engine/board.h"
+#include "engine/flow.h"
+#include "engine/state.h"
+#include "engine/visit.h"
+#include "fonts.h"
+#include "form2.h"
+#include "form3.h"
+#include "form4.h"
+#include "form5.h"
+#include "form6.h"
+#include "forms.h"
+#include "messages.h"
+#include "sound.h"
+#include "storage/autosave.h"
+#include "storage/game_file.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QMenuBar>
+#include <QScreen>
+
+namespace brennix {
+
+namespace {
+
+const QString VersionText = QStringLiteral(" v3.2.6  18.MAY.2002");
+constexpr int TimerInterval = 3000;
+constexpr int MarkerTop = 444;
+constexpr int RowHeight = 24;
+
+struct TPanelPlace {
+    const char* name;
+    const char* score;
+    const char* checkout;
+    const char* star;
+    int nameLeft, nameTop, scoreLeft, scoreTop, checkoutTop, starLeft, starTop;
+};
+
+// Players 1-4 above, 5-8 below.
+constexpr std::array<TPanelPlace, 8> PanelPlaces = {{
+    {"Label21", "Label17", "Label45", "Label37", 48, 8, 32, 18, 141, 8, 26},
+    {"Label22", "Label18", "Label46", "Label38", 296, 8, 280, 18, 141, 256, 26},
+    {"Label23", "Label19", "Label47", "Label39", 552, 8, 528, 18, 141, 504, 26},
+    {"Label24", "Label20", "Label48", "Label40", 800, 8, 776, 18, 141, 752, 26},
+    {"Label50", "Label51", "Label49", "Label52", 48, 176, 32, 192, 315, 8, 200},
+    {"Label60", "Label61", "Label53", "Label62", 296, 176, 280, 192, 315, 256, 200},
+    {"Label70", "Label71", "Label54", "Label72", 552, 176, 528, 192, 315, 504, 200},
+    {"Label80", "Label81", "Label55", "Label82", 808, 176, 776, 192, 315, 752, 200},
+}};
+
+struct TGridColumn {
+    int left, width;
+    int firstUpper, firstLower; // field numbers of rows 1 and 5
+    bool strong;                // Sets and Legs: navy and bold
+};
+
+constexpr std::array<TGridColumn, TForm1::GridColumns> GridPlaces = {{
+    {336, 41, 1, 51, false},    // Score
+    {392, 41, 5, 55, true},     // Sets
+    {440, 41, 9, 59, true},     // Legs
+    {496, 41, 101, 105, false}, // 40+
+    {544, 41, 13, 63, false},   // 60+
+    {592, 41, 17, 67, false},   // 100+
+    {640, 41, 45, 71, false},   // 140+
+    {688, 41, 21, 75, false},   // 180
+    {744, 57, 25, 79, false},   // 3 Dart Leg
+    {808, 57, 29, 83, false},   // 3 Dart Match
+    {880, 41, 37, 87, false},   // Darts leg
+    {928, 41, 41, 91, false},   // Darts total
+}};
+
+constexpr std::array<const char*, 8> RowNameLabels = {
+    "Label1", "Label2", "Label3", "Label4", "Label101", "Label102", "Label103", "Label104"};
+
+struct THeading {
+    const char* text;
+    int left, top;
+};
+
+constexpr std::array<THeading, 15> Headings = {{{"Score", 344, 426},
+                                                {"Sets", 400, 426},
+                                                {"Legs", 448, 426},
+                                                {"40+", 510, 426},
+                                                {"60+", 557, 426},
+                                                {"100+", 600, 426},
+                                                {"140+", 648, 426},
+                                                {"180", 696, 426},
+                                                {"3 Dart Leg", 747, 410},
+                                                {"3 Dart Match", 808, 410},
+                                                {"Average", 816, 426},
+                                                {"Darts", 888, 410},
+                                                {"leg", 893, 426},
+                                                {"Darts", 936, 410},
+                                                {"total", 938, 426}}};
+
+constexpr std::array<std::pair<const char*, int>, 5> MarkerPlaces = {
+    {{"Label15", 235}, {"Label26", 325}, {"Label41", 485}, {"Label27", 732}, {"Label28", 972}}};
+
+void SetColour(QWidget* widget, QPalette::ColorRole role, QColor colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+QFrame* PlaceBevel(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* bevel = Place<QFrame>(parent, name, left, top, width, height);
+    bevel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    bevel->lower();
+    return bevel;
+}
+
+QLineEdit* PlaceField(QWidget* parent, const std::string& name, int left, int top, int width,
+                      int height) {
+    auto* field = Place<QLineEdit>(parent, name.c_str(), left, top, width, height);
+    field->setObjectName(QString::fromStdString(name));
+    return field;
+}
+
+// A whole number as the board shows it: plain digits, a minus sign for negatives.
+QString Number(int32_t value) {
+    return QString::number(value);
+}
+
+// The newest visits of a history: the score, or "-" for an empty entry.
+QString VisitText(int32_t entry) {
+    return entry < 0 ? QStringLiteral("-") : Number(entry);
+}
+
+} // namespace
+
+TForm1::TForm1(std::vector<std::string> arguments) : arguments_(std::move(arguments)) {
+    setObjectName("Form1");
+    setWindowTitle(QStringLiteral("Brennix 3.2  [FINAL]"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(SansSerif(11));
+
+    auto* board = new QWidget(this);
+    board->setObjectName("Board");
+    board->setFixedSize(ClientWidth, ClientHeight);
+    setCentralWidget(board);
+
+    BuildPlayerPanels(board);
+    BuildGrid(board);
+    BuildEntryPanel(board);
+    BuildStatusBar(board);
+    BuildMenu();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(TimerInterval);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+
+    const QString filter = QStringLiteral("Brennix Save Files (.bx3) (*.bx3)");
+    OpenDialog1 = new QFileDialog(this);
+    OpenDialog1->setObjectName("OpenDialog1");
+    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog1->setFileMode(QFileDialog::AnyFile); // the chosen file need not exist
+    OpenDialog1->setNameFilters({filter, QStringLiteral("All Files (*)")});
+    SaveDialog1 = new QFileDialog(this);
+    SaveDialog1->setObjectName("SaveDialog1");
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1->setFileMode(QFileDialog::AnyFile);
+    SaveDialog1->setNameFilters({filter});
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+    for (QFileDialog* dialog : {OpenDialog1, SaveDialog1}) {
+        dialog->setOption(QFileDialog::DontUseNativeDialog);
+        dialog->setOption(QFileDialog::HideNameFilterDetails);
+        dialog->setDefaultSuffix(QStringLiteral("bx3"));
+    }
+
+    // The window has the size of its board and menu, and cannot be resized or maximised.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    Edit33->setFocus();
+}
+
+void TForm1::BuildPlayerPanels(QWidget* board) {
+    for (int p = 0; p < MaxPlayers; ++p) {
+        const TPanelPlace& place = PanelPlaces[p];
+        NameLabels[p] = PlaceLabel(board, place.name, place.nameLeft, place.nameTop,
+                                   QStringLiteral("Player %1").arg(p + 1));
+        NameLabels[p]->setFont(SansSerif(19, true));
+        NameLabels[p]->adjustSize();
+        ScoreLabels[p] = Place<QLabel>(board, place.score, place.scoreLeft, place.scoreTop);
+        ScoreLabels[p]->setFont(ArialBlack(96));
+        SetLabelText(ScoreLabels[p], QStringLiteral("501"));
+        CheckoutLabels[p] = PlaceLabel(board, place.checkout, place.scoreLeft, place.checkoutTop,
+                                       QStringLiteral("Outshot"));
+        Stars[p] = Place<QLabel>(board, place.star, place.starLeft, place.starTop);
+        Stars[p]->setFont(ArialBlack(37, true));
+        SetLabelText(Stars[p], QStringLiteral("*"));
+    }
+
+    Label42 = Place<QLabel>(board, "Label42", 24, 336);
+    Label42->setFont(Arial(48, true));
+    SetColour(Label42, QPalette::WindowText, Qt::darkBlue);
+    SetLabelText(Label42, QStringLiteral("OutShot"));
+    Label42->hide();
+
+    Label36 = Place<QLabel>(board, "Label36", 16, 407);
+    Label36->setFont(SansSerif(13, true));
+    SetColour(Label36, QPalette::WindowText, Qt::red);
+    SetLabelText(Label36, QStringLiteral("Special Set"));
+
+    PlaceLabel(board, "Label43", 8, 440, QStringLiteral("Highest score Game:"));
+    Label56 = PlaceLabel(board, "Label56", 112, 440, QStringLiteral("0"));
+    Label58 = PlaceLabel(board, "Label58", 136, 440, QStringLiteral("Player name"));
+    PlaceLabel(board, "Label44", 8, 456, QStringLiteral("Highest score today:"));
+    Label57 = PlaceLabel(board, "Label57", 112, 456, QStringLiteral("0"));
+    Label59 = PlaceLabel(board, "Label59", 136, 456, QStringLiteral("Player name"));
+    Label33 = PlaceLabel(board, "Label33", 16, 488, QStringLiteral("Gametype"));
+}
+
+void TForm1::BuildGrid(QWidget* board) {
+    PlaceBevel(board, "Bevel2", 224, 400, 761, 249);
+    for (const THeading& heading : Headings) {
+        QLabel* label = PlaceLabel(board, "", heading.left, heading.top, heading.text);
+        label->setObjectName(QStringLiteral("Heading%1_%2").arg(heading.left).arg(heading.top));
+    }
+    for (int r = 0; r < MaxPlayers; ++r) {
+        const int top = 442 + RowHeight * r;
+        RowNames[r] = PlaceLabel(board, RowNameLabels[r], 248, 446 + RowHeight * r,
+                                 QStringLiteral("Player %1").arg(r + 1));
+        for (int c = 0; c < GridColumns; ++c) {
+            const TGridColumn& column = GridPlaces[c];
+            const int number = r < 4 ? column.firstUpper + r : column.firstLower + r - 4;
+            QLineEdit* field = PlaceField(board, "Edit" + std::to_string(number), column.left, top,
+                                          column.width, 21);
+            field->setReadOnly(true);
+            field->setFocusPolicy(Qt::ClickFocus);
+            if (column.strong) {
+                field->setFont(SansSerif(11, true));
+                SetColour(field, QPalette::Text, Qt::darkBlue);
+            }
+            Grid[r][c] = field;
+        }
+    }
+    for (size_t m = 0; m < Markers.size(); ++m) {
+        Markers[m] = Place<QLabel>(board, MarkerPlaces[m].first, MarkerPlaces[m].second, MarkerTop);
+        Markers[m]->setFont(SansSerif(19, true));
+        SetLabelText(Markers[m], QStringLiteral("*"));
+    }
+}
+
+void TForm1::BuildEntryPanel(QWidget* board) {
+    PlaceBevel(board, "Bevel1", 8, 504, 201, 145);
+    PlaceLabel(board, "Label16", 40, 519, QStringLiteral("3 Dart Score"));
+    PlaceLabel(board, "Label35", 40, 551, QStringLiteral("Darts thrown"));
+    QLabel* score = PlaceLabel(board, "Label25", 24, 581, QStringLiteral("Score"));
+    score->setFont(SansSerif(13, true));
+    score->adjustSize();
+
+    auto entryField = [&](const char* name, int left, int top) {
+        QLineEdit* field = PlaceField(board, name, left, top, 41, 28);
+        field->setFont(SansSerif(16, true));
+        return field;
+    };
+    Edit33 = entryField("Edit33", 112, 512);
+    Edit33->setMaxLength(3);
+    Edit33->installEventFilter(this);
+    Edit49 = entryField("Edit49", 112, 544);
+    Edit49->setText(QStringLiteral("3"));
+    Edit36 = entryField("Edit36", 24, 608);
+    Edit35 = entryField("Edit35", 80, 608);
+    Edit34 = entryField("Edit34", 136, 608);
+    for (QLineEdit* box : {Edit36, Edit35, Edit34}) {
+        box->setEnabled(false);
+        box->setFocusPolicy(Qt::NoFocus);
+    }
+    setTabOrder(Edit33, Edit49);
+
+    Button1 = Place<QPushButton>(board, "Button1", 88, 578, 49, 25, QStringLiteral("Refresh"));
+    Button2 = Place<QPushButton>(board, "Button2", 144, 578, 49, 25, QStringLiteral("Undo"));
+    for (QPushButton* button : {Button1, Button2}) {
+        button->setFocusPolicy(Qt::ClickFocus);
+        button->setAutoDefault(false);
+    }
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+}
+
+void TForm1::BuildStatusBar(QWidget* board) {
+    auto* bar = Place<QFrame>(board, "StatusBar1", 0, ClientHeight - 19, ClientWidth, 19);
+    const std::array<std::pair<int, const char*>, 4> panels = {
+        {{150, "Ready"}, {600, "Not Saved"}, {120, "AutoSave"}, {70, ""}}};
+    int left = 0;
+    for (size_t i = 0; i < panels.size(); ++i) {
+        // The last panel takes the rest of the bar.
+        const int width = i + 1 < panels.size() ? panels[i].first : ClientWidth - left;
+        auto* panel = Place<QLabel>(bar, "", left, 2, width - 2, 17, panels[i].second);
+        panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        if (i == 3) panel->setAlignment(Qt::AlignCenter);
+        StatusPanels[i] = panel;
+        left += width;
+    }
+    ProgressBar1 = Place<QProgressBar>(board, "ProgressBar1", 752, 659, 118, 17);
+    ProgressBar1->setRange(0, 101);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setToolTip(QStringLiteral("AutoSaveTimer"));
+}
+
+void TForm1::BuildMenu() {
+    QMenuBar* menu = menuBar();
+    menu->setObjectName("MainMenu1");
+    auto item = [&](QMenu* parent, const char* name, const QString& text,
+                    void (TForm1::*handler)()) {
+        QAction* action = parent->addAction(text);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, handler);
+    };
+    QMenu* file = menu->addMenu(QStringLiteral("&File"));
+    item(file, "NewGame1", QStringLiteral("&New Game"), &TForm1::NewGame1Click);
+    item(file, "LoadGame1", QStringLiteral("&Load Game"), &TForm1::LoadGame1Click);
+    item(file, "SaveGame1", QStringLiteral("&Save Game"), &TForm1::SaveGame1Click);
+    item(file, "SaveAs1", QStringLiteral("Save Game &As"), &TForm1::SaveAs1Click);
+    file->addSeparator();
+    item(file, "Exit1", QStringLiteral("E&xit"), &TForm1::Exit1Click);
+    QMenu* settings = menu->addMenu(QStringLiteral("&Settings"));
+    item(settings, "Settings2", QStringLiteral("&Game Settings"), &TForm1::Settings2Click);
+    item(settings, "OutshotSettings1", QStringLiteral("&Outshot Settings"),
+         &TForm1::OutshotSettings1Click);
+    QMenu* help = menu->addMenu(QStringLiteral("&Help"));
+    item(help, "Info1", QStringLiteral("&Info"), &TForm1::Info1Click);
+}
+
+// ---- Handlers ----------------------------------------------------------------------------
+
+void TForm1::Edit33KeyDown(int key) {
+    const TKey pressed = key == Qt::Key_Return || key == Qt::Key_Enter ? TKey::Enter
+                         : key == Qt::Key_F5                           ? TKey::F5
+                                                                       : TKey::Other;
+    RunHandler(this, [pressed] { BookVisit(pressed); });
+}
+
+void TForm1::Button1Click() {
+    FocusScore();
+    RefreshBoard();
+}
+
+void TForm1::Button2Click() {
+    RunHandler(this, UndoVisit);
+}
+void TForm1::NewGame1Click() {
+    RunHandler(this, NewGame);
+}
+void TForm1::LoadGame1Click() {
+    RunHandler(this, LoadGameFile);
+}
+void TForm1::SaveGame1Click() {
+    RunHandler(this, brennix::SaveGameFile);
+}
+void TForm1::SaveAs1Click() {
+    RunHandler(this, brennix::SaveAs1Click);
+}
+void TForm1::Exit1Click() {
+    close();
+}
+void TForm1::Settings2Click() {
+    RunHandler(this, ChangeSettings);
+}
+void TForm1::OutshotSettings1Click() {
+    Form6->exec();
+}
+void TForm1::Info1Click() {
+    Form4->exec();
+}
+void TForm1::Timer1Timer() {
+    RunHandler(this, brennix::Timer1Timer);
+}
+
+void TForm1::FormActivate() {
+    if (activated_) return;
+    activated_ = true;
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    RunHandler(this, [&] { StartUp(arguments_, screen.width(), screen.height()); });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Edit33) {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            Edit33KeyDown(key);
+            // Enter and F5 are the program's; every other key still types into the field.
+            return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F5;
+        }
+        if (event->type() == QEvent::FocusIn) {
+            // The typed text is never selected when the field takes the focus.
+            QTimer::singleShot(0, Edit33, [this] { Edit33->deselect(); });
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Start-up runs once, as soon as the window is on the screen.
+    if (!activated_) QTimer::singleShot(0, this, &TForm1::FormActivate);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // Closing is never refused; the game itself is not saved.
+    Timer1->stop();
+    RunHandler(this, ExitCleanup);
+    event->accept();
+}
+
+// ---- Display ------------------------------------------------------------------------------
+
+void TForm1::ShowActivePlayerDisplay() {
+    for (QLabel* marker : Markers)
+        marker->move(marker->x(), ActivePlayer * RowHeight + MarkerTop);
+    for (QLabel* score : ScoreLabels)
+        SetColour(score, QPalette::WindowText, QColor::fromRgb(ColourGrey));
+    for (QLabel* star : Stars)
+        star->hide();
+    if (ActivePlayer >= 0 && ActivePlayer < MaxPlayers)
+        SetColour(ScoreLabels[ActivePlayer], QPalette::WindowText, QColor::fromRgb(ColourRed));
+    if (LegStarter >= 0 && LegStarter < MaxPlayers) Stars[LegStarter]->show();
+}
+
+void TForm1::ResetGameWindow() {
+    move(10, 5);
+    StatusPanels[3]->setText(VersionText);
+}
+
+void TForm1::ResetGameBoard() {
+    for (QLabel* score : ScoreLabels) {
+        SetColour(score, QPalette::WindowText, QColor::fromRgb(ColourGrey));
+        SetLabelText(score, Number(StartScore));
+    }
+    for (QLabel* star : Stars)
+        star->hide();
+    SetLabelText(Label36, QString());
+    repaint();
+}
+
+void TForm1::RefreshBoard() {
+    SetLabelText(Label33, ToQt(GameCaption()));
+    Edit49->setText(QStringLiteral("3"));
+
+    const TPlayerStats& active = Players[ActivePlayer];
+    Edit36->setText(VisitText(active.History[0]));
+    Edit35->setText(VisitText(active.History[1]));
+    Edit34->setText(VisitText(active.History[2]));
+
+    SetLabelText(Label56, Number(HighGame));
+    SetLabelText(Label57, Number(HighToday));
+    if (!HighGameName.empty()) SetLabelText(Label58, ToQt(HighGameName));
+    if (!HighTodayName.empty()) SetLabelText(Label59, ToQt(HighTodayName));
+
+    const int count = PlayersInPlay();
+    if (count < MaxPlayers) {
+        for (int p = 0; p < MaxPlayers; ++p) {
+            if (p > 0) {
+                NameLabels[p]->hide();
+                ScoreLabels[p]->hide();
+            }
+            CheckoutLabels[p]->hide();
+            SetLabelText(RowNames[p], QString());
+        }
+    }
+
+    Label42->setVisible(active.Remaining <= MaxCheckout);
+    if (active.Remaining <= MaxCheckout)
+        SetLabelText(Label42, ToQt(std::string(CheckoutText(active.Remaining))));
+
+    for (int p = 0; p < count; ++p) {
+        const TPlayerStats& player = Players[p];
+        const QString name = ToQt(Settings.PlayerNames[p]);
+        SetLabelText(RowNames[p], name);
+        SetLabelText(NameLabels[p], name);
+        NameLabels[p]->show();
+        ScoreLabels[p]->show();
+        SetLabelText(ScoreLabels[p], Number(player.Remaining));
+        const std::array<int32_t, GridColumns> values = {player.Remaining,
+                                                         player.Sets,
+                                                         player.Legs,
+                                                         player.Count40,
+                                                         player.Count60,
+                                                         player.Count100,
+                                                         player.Count140,
+                                                         player.Count180,
+                                                         0,
+                                                         0,
+                                                         player.DartsLeg,
+                                                         player.DartsMatch};
+        for (int c = 0; c < GridColumns; ++c)
+            Grid[p][c]->setText(Number(values[c]));
+        CheckoutLabels[p]->setVisible(player.Remaining <= MaxCheckout);
+        if (player.Remaining <= MaxCheckout)
+            SetLabelText(CheckoutLabels[p], ToQt(std::string(CheckoutText(player.Remaining))));
+        Grid[p][8]->setText(ToQt(FormatAverage(player.LegAverage)));
+        Grid[p][9]->setText(ToQt(FormatAverage(player.MatchAverage)));
+    }
+    // Rows beyond the players in play show nothing from an earlier, larger game.
+    for (int p = count; p < MaxPlayers; ++p)
+        for (QLineEdit* field : Grid[p])
+            field->clear();
+
+    repaint();
+}
+
+// ---- Fields, panels, timer ------------------------------------------------------------------
+
+std::string TForm1::ScoreText() {
+    return FromQt(Edit33->text());
+}
+std::string TForm1::DartsText() {
+    return FromQt(Edit49->text());
+}
+void TForm1::ClearScore() {
+    Edit33->clear();
+}
+void TForm1::FocusScore() {
+    Edit33->setFocus();
+}
+std::string TForm1::SpecialSetText() {
+    return FromQt(Label36->text());
+}
+void TForm1::SetSpecialSetText(const std::string& text) {
+    SetLabelText(Label36, ToQt(text));
+}
+void TForm1::ShowFilePath(const std::string& path) {
+    StatusPanels[1]->setText(ToQt(path));
+}
+void TForm1::StartTimer() {
+    Timer1->start();
+}
+void TForm1::StopTimer() {
+    Timer1->stop();
+}
+int TForm1::ProgressPosition() {
+    return ProgressBar1->value();
+}
+void TForm1::SetProgressPosition(int position) {
+    ProgressBar1->setValue(position);
+}
+void TForm1::SetProgressHint(const std::string& hint) {
+    ProgressBar1->setToolTip(ToQt(hint));
+}
+
+// ---- Dialogs, files, sounds -----------------------------------------------------------------
+
+void TForm1::AskWhoBegins() {
+    Form5->exec();
+}
+
+bool TForm1::ShowGameSettings() {
+    Form2->exec();
+    return Form2->CheckBox3->isChecked();
+}
+
+void TForm1::ShowResult() {
+    Form3->exec();
+}
+
+std::optional<std::string> TForm1::RunFileDialog(QFileDialog* dialog, const std::string& fileName,
+                                                 const std::string& folder) {
+    dialog->setDirectory(ToQt(folder));
+    dialog->selectFile(ToQt(fileName));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return std::nullopt;
+    return FromQt(dialog->selectedFiles().constFirst());
+}
+
+std::optional<std::string> TForm1::RunOpenDialog(const std::string& fileName,
+                                                 const std::string& folder) {
+    return RunFileDialog(OpenDialog1, fileName, folder);
+}
+
+std::optional<std::string> TForm1::RunSaveDialog(const std::string& fileName,
+                                                 const std::string& folder) {
+    return RunFileDialog(SaveDialog1, fileName, folder);
+}
+
+void TForm1::ShowMessage(TMessageKind kind, const std::string& text) {
+    ShowMessageBox(this, kind, text);
+}
+
+void TForm1::SaveGameFile() {
+    brennix::SaveGameFile();
+}
+void TForm1::PlayScoreSound(int32_t score) {
+    brennix::PlayScoreSound(score);
+}
+
+} // namespace brennix

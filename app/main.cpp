@@ -1,6 +1,7 @@
 // Brennix: creates the six windows and runs the event loop until the scoreboard closes.
 #include "engine/operations.h"
 #include "storage/paths.h"
+#include "ui/dialog.h"
 #include "ui/fonts.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
@@ -37,6 +38,7 @@ int main(int argc, char* argv[]) {
     Form6 = &form6;
     Ops = &form1;
 
+    CentreOnDesktop(&form1); // until start-up puts it in its place
     form1.show();
     const int result = QApplication::exec();
     Ops = nullptr;

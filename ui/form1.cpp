@@ -292,7 +292,7 @@ void TForm1::BuildStatusBar(QWidget* board) {
         {{150, "Ready"}, {600, "Not Saved"}, {120, "AutoSave"}, {70, ""}}};
     int left = 0;
     for (size_t i = 0; i < panels.size(); ++i) {
-        // The last panel takes the rest of the bar.
+        // As in any status bar, the last panel reaches to the right edge.
         const int width = i + 1 < panels.size() ? panels[i].first : ClientWidth - left;
         auto* panel = Place<QLabel>(bar, "", left, 2, width - 2, 17, panels[i].second);
         panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));

@@ -1,0 +1,447 @@
+#!/usr/bin/env bash
+# End-to-end test of the real program in a private X server: a three-leg match of 501 double out
+# between Player1 and Player2 is typed in with xdotool, and what the program leaves on disk (the
+# autosave slots and the settings file) is checked byte by byte.
+#
+#   match.sh PROGRAM ARTEFACT_FOLDER
+#
+# PROGRAM is the built brennix executable. It is copied into a temporary folder of its own (with
+# empty "save" and "sound" folders) and started there with a clean environment, so neither the
+# build tree nor the home folder is touched. Screenshots of the board go to ARTEFACT_FOLDER; on a
+# failure the files the program wrote are copied there as well.
+#
+# Needs Xvfb, xdotool and coreutils; screenshots need ImageMagick's "import" and are skipped
+# without it. Every wait is bounded, every process started here is ended on exit.
+set -u
+
+if (($# != 2)); then
+    echo "usage: $0 PROGRAM ARTEFACT_FOLDER" >&2
+    exit 2
+fi
+program=$1
+artefacts=$2
+
+# ---- Reporting ----------------------------------------------------------------------------------
+
+step_number=0
+failures=0
+step() {
+    step_number=$((step_number + 1))
+    printf '\n[e2e] Step %d: %s\n' "$step_number" "$*"
+}
+note() { printf '[e2e]   %s\n' "$*"; }
+# A check that failed: the run goes on, the test fails at the end.
+mismatch() {
+    failures=$((failures + 1))
+    printf '[e2e]   MISMATCH: %s\n' "$*"
+}
+# Something without which the run cannot go on.
+abort() {
+    printf '[e2e] ABORTED: %s\n' "$*"
+    failures=$((failures + 1))
+    exit 1
+}
+
+for tool in Xvfb xdotool od cmp stat timeout; do
+    command -v "$tool" >/dev/null || abort "the tool '$tool' is missing"
+done
+[[ -x $program ]] || abort "no program at '$program'"
+have_import=0
+command -v import >/dev/null && have_import=1
+
+# ---- Folders, processes and clean-up ------------------------------------------------------------
+
+mkdir -p "$artefacts" || abort "cannot create '$artefacts'"
+rm -f "$artefacts"/*.png
+rm -rf "$artefacts/files"
+work=$(mktemp -d "${TMPDIR:-/tmp}/brennix-e2e.XXXXXX") || abort "mktemp failed"
+app="$work/app"
+mkdir -p "$app/save" "$app/sound" "$work/home" "$work/runtime"
+chmod 700 "$work/runtime"
+cp "$program" "$app/brennix" || abort "cannot copy the program"
+
+# The tools below run with the temporary home too, and only ever see the private X server.
+export HOME="$work/home"
+unset XAUTHORITY
+
+xvfb_pid=""
+app_pid=""
+app_status=""
+
+stop_process() { # pid
+    local pid=$1 i
+    [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null || return 0
+    kill -TERM "$pid" 2>/dev/null
+    for ((i = 0; i < 50; i++)); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+}
+
+cleanup() {
+    local status=$?
+    stop_process "$app_pid"
+    stop_process "$xvfb_pid"
+    if ((failures > 0 || status != 0)); then
+        mkdir -p "$artefacts/files"
+        cp -r "$app/save" "$artefacts/files/" 2>/dev/null
+        cp "$app/brnx3p.dat" "$work"/*.log "$work"/*.bx3 "$artefacts/files/" 2>/dev/null
+        if [[ -s $work/program.log ]]; then
+            echo "[e2e] The program's output:"
+            while IFS= read -r line; do echo "[e2e]   | $line"; done <"$work/program.log"
+        fi
+        echo "[e2e] Files the program wrote are kept in $artefacts/files"
+    fi
+    rm -rf "$work"
+    if ((failures > 0)) && ((status == 0)); then status=1; fi
+    if ((status == 0)); then
+        echo "[e2e] PASSED"
+    else
+        echo "[e2e] FAILED ($failures problem(s))"
+    fi
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# ---- Helpers ------------------------------------------------------------------------------------
+
+# Polls a command until it succeeds; false after the given number of seconds.
+wait_for() { # seconds command...
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        ((SECONDS >= deadline)) && return 1
+        sleep 0.1
+    done
+}
+
+# Id of the one visible top-level window with exactly this title (xdotool matches a regular
+# expression without regard to case, so the title is anchored and escaped).
+window_id() { # title
+    local pattern="" c i
+    for ((i = 0; i < ${#1}; i++)); do
+        c=${1:i:1}
+        case $c in
+        '[' | ']' | \\ | '.' | '*' | '^' | '$' | '(' | ')' | '+' | '?' | '{' | '}' | '|')
+            pattern+="\\$c" ;;
+        *) pattern+=$c ;;
+        esac
+    done
+    xdotool search --onlyvisible --name "^${pattern}\$" 2>/dev/null | head -n 1
+}
+window_shown() { [[ -n $(window_id "$1") ]]; }
+window_gone() { [[ -z $(window_id "$1") ]]; }
+
+wait_window() { # title seconds
+    wait_for "$2" window_shown "$1" || abort "the window \"$1\" did not appear within $2 s"
+    note "window \"$1\" is shown"
+}
+
+# Gives a window the keyboard focus. There is no window manager, so the X focus is set directly.
+focus_window() { # title
+    local id
+    id=$(window_id "$1")
+    [[ -n $id ]] || abort "no window \"$1\" to give the focus to"
+    timeout 10 xdotool windowfocus --sync "$id" || abort "the window \"$1\" did not take the focus"
+}
+
+press() { timeout 10 xdotool key --delay 40 "$@" || abort "xdotool key $* failed"; }
+type_text() { timeout 10 xdotool type --delay 40 "$1" || abort "xdotool type $1 failed"; }
+
+# One visit: the score typed into the score field, then Enter.
+visit() {
+    type_text "$1"
+    press Return
+}
+
+screenshot() { # file name
+    if ((!have_import)); then
+        note "(no screenshot $1: ImageMagick's import is missing)"
+        return
+    fi
+    sleep 0.3 # let the last repaint reach the X server
+    if timeout 20 import -window root "$artefacts/$1" 2>"$work/import.log"; then
+        note "screenshot $artefacts/$1"
+    else
+        mismatch "the screenshot $1 could not be taken: $(cat "$work/import.log")"
+    fi
+}
+
+# No message box may be open: the error box (titled with the application's name), the
+# information and the warning box.
+no_error_box() {
+    local title
+    for title in "Brennix 3.2" Information Warning; do
+        if window_shown "$title"; then
+            mismatch "a message box \"$title\" is open"
+            screenshot "message-box-$step_number.png"
+        fi
+    done
+}
+
+# A file's identity: every save replaces the file (a new inode) and gives it a new modification
+# time, so the identity changes even when the content stays the same.
+file_identity() { stat -c '%i %.9Y %s' "$1" 2>/dev/null; }
+
+# Waits until the file exists with a new identity and the full size.
+wait_file_written() { # file previous_identity size seconds what
+    local file=$1 before=$2 size=$3
+    changed() {
+        local now
+        now=$(file_identity "$file")
+        [[ -n $now && $now != "$before" && $(stat -c %s "$file") == "$size" ]]
+    }
+    wait_for "$4" changed || abort "$5: $file was not written within $4 s (before: ${before:-no file}, now: $(file_identity "$file"))"
+    note "$5: $(basename "$file") written"
+    no_error_box
+}
+
+int32_at() { od -An -t d4 --endian=little -j "$2" -N 4 "$1" | tr -d ' \n'; }
+byte_at() { od -An -t u1 -j "$2" -N 1 "$1" | tr -d ' \n'; }
+chars_at() { od -An -c -j "$2" -N "$3" "$1" | tr -d ' \n'; }
+
+expect_size() { # file bytes
+    local found
+    found=$(stat -c %s "$1" 2>/dev/null)
+    if [[ $found == "$2" ]]; then
+        note "$(basename "$1"): $2 bytes"
+    else
+        mismatch "$(basename "$1"): expected $2 bytes, found ${found:-no file}"
+    fi
+}
+
+expect_int() { # file offset expected what
+    local found
+    found=$(int32_at "$1" "$2")
+    [[ $found == "$3" ]] ||
+        mismatch "$(basename "$1") $4 (int32 at $2): expected $3, found ${found:-nothing}"
+}
+
+expect_byte() { # file offset expected what
+    local found
+    found=$(byte_at "$1" "$2")
+    [[ $found == "$3" ]] ||
+        mismatch "$(basename "$1") $4 (byte at $2): expected $3, found ${found:-nothing}"
+}
+
+expect_name() { # file offset name what
+    local length chars
+    length=$(byte_at "$1" "$2")
+    chars=$(chars_at "$1" $(($2 + 1)) "${#3}")
+    [[ $length == "${#3}" && $chars == "$3" ]] ||
+        mismatch "$(basename "$1") $4 at $2: expected length ${#3} and \"$3\", found length $length and \"$chars\""
+}
+
+# The settings block that starts both the settings file and every game file, as a first run
+# leaves it: two players, 501 double out, best of 1 set, autosave on, slots thinned to ten.
+expect_first_run_settings() { # file
+    expect_int "$1" 0 2 PlayerCount
+    expect_int "$1" 4 3 MatchFormat
+    expect_int "$1" 8 2 GameType
+    expect_name "$1" 8733 Player1 "name of player 1"
+    expect_name "$1" 8760 Player2 "name of player 2"
+    expect_byte "$1" 8949 0 Sound
+    expect_byte "$1" 8950 1 AutoSave
+    expect_byte "$1" 8951 1 DeleteAutoSaves
+    expect_int "$1" 8952 10 KeepSaveFiles
+}
+
+# Slots of a player record in a game file.
+declare -A slot=(
+    [History]=8 [WonLegDarts]=58 [PrevRemaining]=158 [Remaining]=159 [Points]=160 [Legs]=161
+    [Sets]=162 [Count40]=163 [Count60]=164 [Count100]=165 [Count140]=166 [Count180]=167
+    [LegAverage]=168 [MatchAverage]=169 [PrevLegDarts]=170 [DartsLeg]=171 [DartsMatch]=172)
+
+# expect_player FILE PLAYER FIELD[+INDEX]=VALUE ...: checks fields of player PLAYER (1-8);
+# History+0 is the newest visit, WonLegDarts+1 the second leg won.
+expect_player() {
+    local file=$1 player=$2 pair field value base index
+    shift 2
+    for pair in "$@"; do
+        field=${pair%%=*}
+        value=${pair#*=}
+        base=${field%%+*}
+        index=0
+        [[ $field == *+* ]] && index=${field#*+}
+        [[ -n ${slot[$base]:-} ]] || abort "unknown player field $base"
+        expect_int "$file" $((8956 + (player - 1) * 692 + 4 * (slot[$base] + index))) "$value" \
+            "player $player $field"
+    done
+}
+
+expect_turns() { # file active leg_starter next_leg_starter next_set_starter
+    expect_int "$1" 14492 0 "reserved field"
+    expect_int "$1" 14496 "$2" ActivePlayer
+    expect_int "$1" 14500 "$3" LegStarter
+    expect_int "$1" 14504 "$4" NextLegStarter
+    expect_int "$1" 14508 "$5" NextSetStarter
+    expect_int "$1" 14512 0 "reserved field"
+}
+
+# ---- The run ------------------------------------------------------------------------------------
+
+step "start a private X server (1280x1024x24)"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
+    3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+display_known() { grep -q '^[0-9][0-9]*$' "$work/display" 2>/dev/null; }
+wait_for 15 display_known || abort "Xvfb did not start: $(cat "$work/xvfb.log")"
+DISPLAY=":$(cat "$work/display")"
+export DISPLAY
+note "Xvfb runs as display $DISPLAY"
+
+step "start the program from a temporary copy ($app)"
+env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" LANG=C.UTF-8 \
+    DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb "$app/brennix" >"$work/program.log" 2>&1 &
+app_pid=$!
+
+step "answer \"Who may begin the leg?\" with Ok: Player1 begins"
+wait_window "Start Leg" 30
+focus_window "Start Leg"
+press Return
+wait_for 10 window_gone "Start Leg" || abort "the Start Leg dialog did not close on Enter"
+wait_window "Brennix 3.2  [FINAL]" 10
+focus_window "Brennix 3.2  [FINAL]"
+
+slot100="$app/save/SaveA100.bx3"
+slot101="$app/save/SaveA101.bx3"
+[[ -e $slot100 ]] && mismatch "a slot file exists before anything was saved"
+
+step "first leg: Player1 180, Player2 60, Player1 180, Player2 60, then F5"
+visit 180
+visit 60
+visit 180
+visit 60
+press F5
+wait_file_written "$slot100" "" 14516 10 "F5 with no game file"
+screenshot board-after-visits.png
+cp "$slot100" "$work/before-checkout.bx3"
+
+step "check the saved game: Player1 has 141 left, Player2 381, Player1 to throw"
+f="$work/before-checkout.bx3"
+expect_size "$f" 14516
+expect_first_run_settings "$f"
+expect_player "$f" 1 Remaining=141 PrevRemaining=141 Points=360 History+0=180 History+1=180 \
+    History+2=-1 Count180=2 Count60=0 DartsLeg=6 DartsMatch=6 LegAverage=1800000 \
+    MatchAverage=1800000 Legs=0 Sets=0 WonLegDarts+0=0
+expect_player "$f" 2 Remaining=381 PrevRemaining=441 Points=120 History+0=60 History+1=60 \
+    History+2=-1 Count60=2 Count180=0 DartsLeg=6 DartsMatch=6 LegAverage=600000 \
+    MatchAverage=600000 Legs=0 Sets=0
+expect_player "$f" 3 Remaining=501 History+0=-1 Points=0
+expect_turns "$f" 0 0 1 1
+
+step "Player1 checks out with 141: the game is saved first, then the leg is booked"
+before=$(file_identity "$slot100")
+visit 141
+wait_file_written "$slot100" "$before" 14516 10 "save before the possible checkout"
+if cmp -s "$slot100" "$work/before-checkout.bx3"; then
+    note "the save before the checkout holds the position before it, as the F5 save did"
+else
+    mismatch "the save before the checkout differs from the F5 save of the same position:" \
+        "$(cmp -l "$slot100" "$work/before-checkout.bx3" | head -n 5 | tr '\n' ';')"
+fi
+before=$(file_identity "$slot100")
+press F5
+wait_file_written "$slot100" "$before" 14516 10 "F5 after the first leg"
+screenshot board-after-leg.png
+
+step "check the game after the first leg: Player1 won it in 9 darts, Player2 begins the next"
+f="$slot100"
+expect_player "$f" 1 Remaining=501 Legs=1 Sets=0 WonLegDarts+0=9 WonLegDarts+1=0 DartsLeg=0 \
+    PrevLegDarts=9 DartsMatch=9 Points=501 History+0=141 History+1=180 History+2=180 \
+    Count140=1 Count180=2 LegAverage=1670000 MatchAverage=1670000
+expect_player "$f" 2 Remaining=501 Legs=0 WonLegDarts+0=0 DartsLeg=0 PrevLegDarts=6 \
+    DartsMatch=6 Points=120
+expect_turns "$f" 1 1 0 1
+
+step "second leg: Player2 60, Player1 180, Player2 60, Player1 180, Player2 60, Player1 141"
+visit 60
+visit 180
+visit 60
+visit 180
+visit 60
+before=$(file_identity "$slot100")
+visit 141
+wait_file_written "$slot100" "$before" 14516 10 "save before the possible checkout"
+expect_player "$slot100" 1 Remaining=141 Legs=1 DartsLeg=6
+expect_player "$slot100" 2 Remaining=321 Legs=0 DartsLeg=9
+expect_turns "$slot100" 0 1 0 1
+before=$(file_identity "$slot100")
+press F5
+wait_file_written "$slot100" "$before" 14516 10 "F5 after the second leg"
+expect_player "$slot100" 1 Remaining=501 Legs=2 WonLegDarts+0=9 WonLegDarts+1=9 \
+    WonLegDarts+2=0 DartsMatch=18 Points=1002 Count180=4 Count140=2
+expect_player "$slot100" 2 Remaining=501 Legs=0 DartsMatch=15 Points=300 Count60=5
+expect_turns "$slot100" 0 0 1 1
+
+step "third leg: Player1 180, Player2 60, Player1 180, Player2 60, Player1 141 wins the match"
+visit 180
+visit 60
+visit 180
+visit 60
+before=$(file_identity "$slot100")
+visit 141
+wait_window "Game, Shot and the Match" 15
+screenshot result.png
+wait_file_written "$slot100" "$before" 14516 5 "save before the match-winning checkout"
+expect_player "$slot100" 1 Remaining=141 Legs=2 Sets=0 WonLegDarts+2=0 History+0=180
+expect_player "$slot100" 2 Remaining=381 Legs=0
+expect_turns "$slot100" 0 0 1 1
+
+step "Restart (Enter in the result dialog), then F5 saves the fresh game into a new slot"
+focus_window "Game, Shot and the Match"
+press Return
+wait_for 10 window_gone "Game, Shot and the Match" || abort "the result dialog did not close on Enter"
+window_shown "Start Leg" && mismatch "a Start Leg dialog opened after Restart"
+focus_window "Brennix 3.2  [FINAL]"
+press F5
+wait_file_written "$slot101" "" 14516 10 "F5 after Restart (the game file was forgotten)"
+screenshot board-after-restart.png
+f="$slot101"
+expect_first_run_settings "$f"
+for player in 1 2; do
+    expect_player "$f" "$player" Remaining=501 Legs=0 Sets=0 Points=0 History+0=-1 \
+        WonLegDarts+0=0 DartsLeg=0 DartsMatch=0 Count180=0 LegAverage=0 MatchAverage=0
+done
+expect_turns "$f" 0 0 1 1
+
+step "leave through the menu: Alt+F, then X"
+[[ -e $app/brnx3p.dat ]] && mismatch "the settings file was written before the exit"
+no_error_box
+# The open menu is a window of its own, of the program's window class but without a title: a
+# second visible window of the program besides the scoreboard.
+program_windows() { xdotool search --onlyvisible --class '^Brennix 3\.2$' 2>/dev/null | wc -l; }
+menu_open() { (($(program_windows) >= 2)); }
+found=$(program_windows)
+((found == 1)) || mismatch "before Alt+F: expected 1 visible window of the program, found $found"
+focus_window "Brennix 3.2  [FINAL]"
+press alt+f
+wait_for 10 menu_open || abort "Alt+F did not open the File menu"
+note "the File menu is open"
+press x
+exited() { ! kill -0 "$app_pid" 2>/dev/null; }
+wait_for 15 exited || abort "the program was still running 15 s after Alt+F, X"
+wait "$app_pid"
+app_status=$?
+app_pid=""
+note "the program exited with status $app_status"
+((app_status == 0)) || mismatch "exit status: expected 0, found $app_status"
+
+step "check the settings file and the slots left behind"
+settings="$app/brnx3p.dat"
+expect_size "$settings" 8956
+expect_first_run_settings "$settings"
+for n in 3 4 5 6 7 8; do
+    expect_name "$settings" $((8733 + (n - 1) * 27)) "Player$n" "name of player $n"
+done
+expect_size "$slot100" 14516
+expect_size "$slot101" 14516
+left=$(cd "$app/save" && echo *)
+[[ $left == "SaveA100.bx3 SaveA101.bx3" ]] ||
+    mismatch "save/ should hold exactly the two slots (KeepSaveFiles 10 keeps them), found: $left"
+beside=$(cd "$app" && echo *)
+[[ $beside == "brennix brnx3p.dat save sound" ]] ||
+    mismatch "the program's folder should hold brennix, brnx3p.dat, save and sound, found: $beside"

@@ -19,15 +19,9 @@
 #include "engine/state.h"
 #include "storage/paths.h"
 #include "storage/settings_file.h"
-#include "ui/fonts.h"
 #include "ui/form1.h"
-#include "ui/form2.h"
-#include "ui/form3.h"
-#include "ui/form4.h"
 #include "ui/form5.h"
-#include "ui/form6.h"
 #include "ui/forms.h"
-#include "ui/icon.h"
 #include "ui/messages.h"
 
 #include <QApplication>
@@ -153,9 +147,7 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication application(argc, argv);
-    QApplication::setApplicationName(AppTitle);
-    QApplication::setWindowIcon(ProgramIcon());
-    InstallFontSubstitutes();
+    SetUpApplication();
 
     // The program's folder: a temporary one with the settings of a first run (autosave on, whose
     // countdown is far longer than the bench) and the chosen number of players.
@@ -168,18 +160,9 @@ int main(int argc, char* argv[]) {
     Settings.PlayerCount = players;
     SaveSettings();
 
-    TForm1 form1;
-    TForm2 form2(&form1);
-    TForm3 form3(&form1);
-    TForm4 form4(&form1);
-    TForm5 form5(&form1);
-    TForm6 form6(&form1);
-    Form1 = &form1;
-    Form2 = &form2;
-    Form3 = &form3;
-    Form4 = &form4;
-    Form5 = &form5;
-    Form6 = &form6;
+    CreateForms({});
+    TForm1& form1 = *Form1;
+    TForm5& form5 = *Form5;
     TTimedOps ops(form1);
     Ops = &ops;
 
@@ -264,6 +247,6 @@ int main(int argc, char* argv[]) {
                 qPrintable(QApplication::platformName()), players, rounds, warmup);
     PrintTable({&enter, &undo, &boardRepaint, &labelRepaint, &bareRepaint});
 
-    Ops = nullptr;
+    DestroyForms();
     return 0;
 }

@@ -1,5 +1,18 @@
 #include "forms.h"
 
+#include "engine/operations.h"
+#include "fonts.h"
+#include "form1.h"
+#include "form2.h"
+#include "form3.h"
+#include "form4.h"
+#include "form5.h"
+#include "form6.h"
+#include "icon.h"
+#include "messages.h"
+
+#include <QApplication>
+
 namespace brennix {
 
 TForm1* Form1 = nullptr;
@@ -8,5 +21,32 @@ TForm3* Form3 = nullptr;
 TForm4* Form4 = nullptr;
 TForm5* Form5 = nullptr;
 TForm6* Form6 = nullptr;
+
+void SetUpApplication() {
+    QApplication::setApplicationName(AppTitle);
+    QApplication::setWindowIcon(ProgramIcon());
+    InstallFontSubstitutes();
+}
+
+void CreateForms(const std::vector<std::string>& arguments) {
+    Form1 = new TForm1(arguments);
+    Form2 = new TForm2(Form1);
+    Form3 = new TForm3(Form1);
+    Form4 = new TForm4(Form1);
+    Form5 = new TForm5(Form1);
+    Form6 = new TForm6(Form1);
+    Ops = Form1;
+}
+
+void DestroyForms() {
+    Ops = nullptr;
+    delete Form1; // and with it the dialogs
+    Form1 = nullptr;
+    Form2 = nullptr;
+    Form3 = nullptr;
+    Form4 = nullptr;
+    Form5 = nullptr;
+    Form6 = nullptr;
+}
 
 } // namespace brennix

@@ -1,6 +1,9 @@
 // The six windows of the program, created once at start-up and living until exit.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace brennix {
 
 class TForm1; // scoreboard, the main window
@@ -16,5 +19,15 @@ extern TForm3* Form3;
 extern TForm4* Form4;
 extern TForm5* Form5;
 extern TForm6* Form6;
+
+// The application's title, window icon and fonts. Call once the application object exists.
+void SetUpApplication();
+
+// Creates the six windows in order (the dialogs belong to the scoreboard) and lets the engine
+// reach the scoreboard. The arguments are the command line, for the "/safe" switch.
+void CreateForms(const std::vector<std::string>& arguments);
+
+// Destroys the windows again; the engine reaches no window afterwards.
+void DestroyForms();
 
 } // namespace brennix

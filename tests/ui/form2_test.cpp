@@ -3,24 +3,16 @@
 #include "engine/state.h"
 #include "ui/fonts.h"
 #include "ui/form2.h"
+#include "ui_test_support.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QTimer>
 #include <QtTest>
-#include <functional>
 #include <memory>
+#include <optional>
 
 using namespace brennix;
+using namespace brennix::test;
 
 namespace {
-
-void ResetState() {
-    Settings = TSettings{};
-    ActivePlayer = 0;
-    NextLegStarter = 0;
-    NextSetStarter = 0;
-}
 
 // A settings record with something different from the defaults in every field.
 void FillSettings() {
@@ -57,32 +49,6 @@ void TypeInto(QWidget* field, const QString& text) {
     QTest::keyClicks(field, text);
 }
 
-struct MessageBoxSeen {
-    bool shown = false;
-    QString title;
-    QString text;
-};
-
-// Watches for the application's message box, notes its title and text and presses its OK.
-void AnswerMessageBox(MessageBoxSeen* seen) {
-    auto* poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, seen] {
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(window);
-            if (!box || !box->isVisible()) continue;
-            seen->shown = true;
-            seen->title = box->windowTitle();
-            seen->text = box->text();
-            box->button(QMessageBox::Ok)->click();
-            poll->deleteLater();
-            return;
-        }
-    });
-    QTimer::singleShot(5000, poll, &QObject::deleteLater);
-    poll->start();
-}
-
 } // namespace
 
 class Form2Test : public QObject {
@@ -90,23 +56,7 @@ class Form2Test : public QObject {
 
   private:
     std::unique_ptr<TForm2> form;
-    QTimer* safety = nullptr;
-    bool timedOut = false;
-
-    // Shows the dialog without a nested loop and waits until it has the focus.
-    bool Open() {
-        form->show();
-        return QTest::qWaitForWindowActive(form.get());
-    }
-
-    // Runs the dialog modally, as the main window does; `drive` acts inside its loop.
-    void RunModal(const std::function<void()>& drive) {
-        QTimer::singleShot(0, form.get(), [this, drive] {
-            QVERIFY(QTest::qWaitForWindowActive(form.get()));
-            drive();
-        });
-        form->exec();
-    }
+    TDialogSafety safety;
 
   private slots:
     void initTestCase() { InstallFontSubstitutes(); }
@@ -114,24 +64,13 @@ class Form2Test : public QObject {
     void init() {
         ResetState();
         form = std::make_unique<TForm2>();
-        timedOut = false;
-        // No test may hang in a modal loop: after a while every open dialog is closed.
-        safety = new QTimer(this);
-        safety->setSingleShot(true);
-        connect(safety, &QTimer::timeout, this, [this] {
-            timedOut = true;
-            for (QWidget* window : QApplication::topLevelWidgets())
-                if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible())
-                    dialog->done(QDialog::Rejected);
-        });
-        safety->start(20000);
+        safety.Start();
     }
 
     void cleanup() {
-        delete safety;
-        safety = nullptr;
+        const bool calm = safety.Stop();
         form.reset();
-        QVERIFY2(!timedOut, "a dialog was still open when the safety timer ran out");
+        QVERIFY2(calm, "a dialog was still open when the safety timer ran out");
     }
 
     void layoutFollowsTheDesign() {
@@ -219,7 +158,7 @@ class Form2Test : public QObject {
         QCOMPARE(form->Bevel3->frameShadow(), QFrame::Raised);
 
         // The confirmation mark stays hidden, also while the dialog is shown.
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         QCOMPARE(form->findChild<QCheckBox*>("CheckBox3"), form->CheckBox3);
         QCOMPARE(form->CheckBox3->pos(), QPoint(408, 304));
         QCOMPARE(form->CheckBox3->text(), QString("CheckBox3"));
@@ -247,7 +186,7 @@ class Form2Test : public QObject {
         NextLegStarter = 0;
         NextSetStarter = 1;
         form->CheckBox3->setChecked(true);
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
 
         QVERIFY(!form->CheckBox3->isChecked());
         QCOMPARE(form->SpinEdit1->value(), 4);
@@ -274,7 +213,7 @@ class Form2Test : public QObject {
         Settings.PlayerNames[7] = "Ines";
         ActivePlayer = 0;
         form->Edit1->setText("typed");
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         QVERIFY(form->CheckBox1->isChecked());
         QVERIFY(!form->CheckBox2->isChecked());
         QCOMPARE(form->Edit12->text(), QString("5"));
@@ -288,7 +227,7 @@ class Form2Test : public QObject {
         FillSettings();
         Settings.GameType = 0;
         Settings.MatchFormat = 9;
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         QCOMPARE(form->ComboBox1->currentIndex(), -1);
         QCOMPARE(form->ComboBox2->currentIndex(), -1);
         form->Button1Click();
@@ -298,7 +237,7 @@ class Form2Test : public QObject {
 
         Settings.GameType = 13;
         Settings.MatchFormat = 1;
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         QCOMPARE(form->ComboBox1->currentIndex(), -1);
         QCOMPARE(form->ComboBox2->currentIndex(), -1);
         form->Button2Click();
@@ -309,7 +248,7 @@ class Form2Test : public QObject {
         ActivePlayer = 2;
         NextLegStarter = 3;
         NextSetStarter = 0;
-        RunModal([this] {
+        RunModal(form.get(), [this] {
             TypeInto(form->SpinEdit1, "6");
             form->ComboBox1->setCurrentIndex(
                 form->ComboBox1->findText("  301 Single Out", Qt::MatchExactly));
@@ -340,7 +279,7 @@ class Form2Test : public QObject {
         QCOMPARE(NextSetStarter, 0);
 
         // The next showing clears the mark again.
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         QVERIFY(!form->CheckBox3->isChecked());
         form->Button2Click();
     }
@@ -348,7 +287,7 @@ class Form2Test : public QObject {
     void cancelAfterChangingEveryFieldStoresNothing() {
         FillSettings();
         const TSettings before = Settings;
-        RunModal([this] {
+        RunModal(form.get(), [this] {
             TypeInto(form->SpinEdit1, "7");
             form->ComboBox1->setCurrentIndex(0);
             form->ComboBox2->setCurrentIndex(3);
@@ -365,7 +304,7 @@ class Form2Test : public QObject {
         QVERIFY(SameSettings(Settings, before));
 
         // Cancelled edits do not come back on the next showing.
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         QCOMPARE(form->Edit1->text(), QString("Anna"));
         QCOMPARE(form->SpinEdit1->value(), 4);
         QCOMPARE(form->Edit12->text(), QString("12"));
@@ -373,7 +312,7 @@ class Form2Test : public QObject {
     }
 
     void nameFieldsOfPlayersOneToFourTakeFifteenCharacters() {
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         const QString typed = "ABCDEFGHIJKLMNOPQRST"; // 20 characters
         for (int player = 1; player <= 4; ++player) {
             TypeInto(form->NameEdit(player), typed);
@@ -389,7 +328,7 @@ class Form2Test : public QObject {
     }
 
     void nameFieldsOfPlayersFiveToEightAreCutToTwentySixOnOk() {
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         const QString typed = "abcdefghijklmnopqrstuvwxyz1234"; // 30 characters
         for (int player = 5; player <= 8; ++player) {
             TypeInto(form->NameEdit(player), typed);
@@ -405,7 +344,7 @@ class Form2Test : public QObject {
     void longerStoredNameIsShownWholeAndCannotGrow() {
         Settings.PlayerNames[1] = "A name of twenty-two c";
         Settings.KeepSaveFiles = 1000;
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         QCOMPARE(form->Edit2->text(), QString("A name of twenty-two c"));
         QCOMPARE(form->Edit12->text(), QString("1000"));
         form->Edit2->setFocus();
@@ -421,7 +360,7 @@ class Form2Test : public QObject {
     }
 
     void keepSavefilesTakesThreeCharacters() {
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         TypeInto(form->Edit12, "12345");
         QCOMPARE(form->Edit12->text(), QString("123"));
         form->Button1Click();
@@ -429,7 +368,7 @@ class Form2Test : public QObject {
     }
 
     void playerCountFieldTakesNumbersOnlyAndComesIntoRange() {
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         const QString point = form->SpinEdit1->locale().decimalPoint();
 
         // Letters cannot be typed.
@@ -463,7 +402,7 @@ class Form2Test : public QObject {
         QCOMPARE(Settings.PlayerCount, 1);
 
         // A plain entry with a sign is a whole number.
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         TypeInto(form->SpinEdit1, "+5");
         form->Button1Click();
         QCOMPARE(Settings.PlayerCount, 5);
@@ -472,10 +411,10 @@ class Form2Test : public QObject {
     void wrongKeepSavefilesEntryShowsTheErrorAndStoresNothing() {
         FillSettings();
         const TSettings before = Settings;
-        MessageBoxSeen seen;
+        std::optional<TSeenWindow> seen;
         bool stillOpen = false;
         bool markAfterError = true;
-        RunModal([&] {
+        RunModal(form.get(), [&] {
             form->SpinEdit1->setValue(8);
             form->ComboBox1->setCurrentIndex(0);
             form->Edit1->setText("Zoe");
@@ -487,9 +426,9 @@ class Form2Test : public QObject {
             markAfterError = form->CheckBox3->isChecked();
             QTest::mouseClick(form->Button2, Qt::LeftButton);
         });
-        QVERIFY(seen.shown);
-        QCOMPARE(seen.text, QString("'abc' is not a valid integer value."));
-        QCOMPARE(seen.title, QString("Brennix 3.2"));
+        QVERIFY(seen.has_value());
+        QCOMPARE(seen->text, QString("'abc' is not a valid integer value."));
+        QCOMPARE(seen->title, QString("Brennix 3.2"));
         QVERIFY(stillOpen);
         QVERIFY(!markAfterError);
         QVERIFY(!form->isVisible());
@@ -498,30 +437,30 @@ class Form2Test : public QObject {
     }
 
     void emptyKeepSavefilesEntryIsNoNumberEither() {
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         form->Edit12->clear();
-        MessageBoxSeen seen;
+        std::optional<TSeenWindow> seen;
         AnswerMessageBox(&seen);
         form->Button1Click();
-        QVERIFY(seen.shown);
-        QCOMPARE(seen.text, QString("'' is not a valid integer value."));
+        QVERIFY(seen.has_value());
+        QCOMPARE(seen->text, QString("'' is not a valid integer value."));
         QVERIFY(form->isVisible());
         QVERIFY(!form->CheckBox3->isChecked());
         form->Button2Click();
     }
 
     void okHoldsTheFocusWhenTheDialogOpens() {
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         QCOMPARE(form->focusWidget(), form->Button1);
         form->Edit3->setFocus();
         form->Button2Click();
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         QCOMPARE(form->focusWidget(), form->Button1);
         form->Button2Click();
     }
 
     void tabOrderFollowsTheDesign() {
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         const QList<QWidget*> expected = {
             form->Button1,   form->SpinEdit1, form->ComboBox1, form->Button2, form->CheckBox1,
             form->CheckBox2, form->ComboBox2, form->Edit1,     form->Edit2,   form->Edit3,
@@ -537,7 +476,7 @@ class Form2Test : public QObject {
     }
 
     void escapeAndCloseRequestsDoNothing() {
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         QTest::keyClick(form->focusWidget(), Qt::Key_Escape);
         QVERIFY(form->isVisible());
         form->Edit1->setFocus();
@@ -551,7 +490,7 @@ class Form2Test : public QObject {
     void enterPressesOnlyTheFocusedButton() {
         FillSettings();
         const TSettings before = Settings;
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
 
         // In a name field Enter presses nothing.
         form->Edit2->setFocus();
@@ -570,7 +509,7 @@ class Form2Test : public QObject {
         QVERIFY(SameSettings(Settings, before));
 
         // Right after opening, Enter confirms with Ok.
-        RunModal([this] {
+        RunModal(form.get(), [this] {
             form->Edit2->setText("Changed");
             QTest::keyClick(form->focusWidget(), Qt::Key_Return);
         });

@@ -2,14 +2,15 @@
 #include "engine/state.h"
 #include "ui/fonts.h"
 #include "ui/form3.h"
+#include "ui_test_support.h"
 
 #include <QScreen>
-#include <QTimer>
 #include <QtTest>
 #include <initializer_list>
 #include <memory>
 
 using namespace brennix;
+using namespace brennix::test;
 
 namespace {
 
@@ -47,12 +48,10 @@ class Form3Test : public QObject {
     void initTestCase() { InstallFontSubstitutes(); }
 
     void init() {
-        Settings = TSettings{};
+        ResetState();
         Settings.PlayerCount = 2;
         for (int player = 1; player <= MaxPlayers; ++player)
             Settings.PlayerNames[player - 1] = "Name" + std::to_string(player);
-        Players = {};
-        Thrower = 0;
         form = std::make_unique<TForm3>();
     }
 
@@ -240,18 +239,12 @@ class Form3Test : public QObject {
     // Modal run as the main window does it: Restart has the focus, Enter presses it, Escape and
     // the window's close request do nothing.
     void modalRunEndsWithRestart() {
-        bool timedOut = false;
         bool escapeKeptOpen = false;
         bool closeKeptOpen = false;
         bool restartFocused = false;
-        QTimer safety;
-        safety.setSingleShot(true);
-        connect(&safety, &QTimer::timeout, form.get(), [&] {
-            timedOut = true;
-            form->done(QDialog::Rejected);
-        });
-        safety.start(10000);
-        QTimer::singleShot(0, form.get(), [&] {
+        TDialogSafety safety;
+        safety.Start(10000);
+        RunModal(form.get(), TDriveStart::AtOnce, [&] {
             restartFocused = form->focusWidget() == form->Button1;
             QTest::keyClick(form.get(), Qt::Key_Escape);
             escapeKeptOpen = form->isVisible();
@@ -259,8 +252,7 @@ class Form3Test : public QObject {
             closeKeptOpen = form->isVisible();
             QTest::keyClick(form->Button1, Qt::Key_Return);
         });
-        form->exec();
-        QVERIFY(!timedOut);
+        QVERIFY(safety.Stop());
         QVERIFY(restartFocused);
         QVERIFY(escapeKeptOpen);
         QVERIFY(closeKeptOpen);

@@ -2,14 +2,15 @@
 #include "ui/fonts.h"
 #include "ui/form4.h"
 #include "ui/icon.h"
+#include "ui_test_support.h"
 
 #include <QFontMetrics>
 #include <QScrollBar>
-#include <QTimer>
 #include <QtTest>
 #include <memory>
 
 using namespace brennix;
+using namespace brennix::test;
 
 class Form4Test : public QObject {
     Q_OBJECT
@@ -134,24 +135,17 @@ class Form4Test : public QObject {
 
     // Modal run as the main window does it: Close has the focus and Enter presses it.
     void modalRunEndsWithClose() {
-        bool timedOut = false;
         bool closeFocused = false;
         bool escapeKeptOpen = false;
-        QTimer safety;
-        safety.setSingleShot(true);
-        connect(&safety, &QTimer::timeout, form.get(), [&] {
-            timedOut = true;
-            form->done(QDialog::Rejected);
-        });
-        safety.start(10000);
-        QTimer::singleShot(0, form.get(), [&] {
+        TDialogSafety safety;
+        safety.Start(10000);
+        RunModal(form.get(), TDriveStart::AtOnce, [&] {
             closeFocused = form->focusWidget() == form->Button1;
             QTest::keyClick(form.get(), Qt::Key_Escape);
             escapeKeptOpen = form->isVisible();
             QTest::keyClick(form->Button1, Qt::Key_Return);
         });
-        form->exec();
-        QVERIFY(!timedOut);
+        QVERIFY(safety.Stop());
         QVERIFY(closeFocused);
         QVERIFY(escapeKeptOpen);
         QVERIFY(!form->isVisible());

@@ -2,25 +2,16 @@
 #include "engine/state.h"
 #include "ui/fonts.h"
 #include "ui/form5.h"
+#include "ui_test_support.h"
 
 #include <QAbstractItemView>
-#include <QApplication>
-#include <QTimer>
 #include <QtTest>
-#include <functional>
 #include <memory>
 
 using namespace brennix;
+using namespace brennix::test;
 
 namespace {
-
-void ResetState() {
-    Settings = TSettings{};
-    ActivePlayer = 0;
-    NextLegStarter = 0;
-    NextSetStarter = 0;
-    Settings.PlayerNames = {"Anna", "Bert", "Cleo", "Dirk", "Emil", "Fred", "Gina", "Hugo"};
-}
 
 QStringList Items(const QComboBox* list) {
     QStringList items;
@@ -36,47 +27,22 @@ class Form5Test : public QObject {
 
   private:
     std::unique_ptr<TForm5> form;
-    QTimer* safety = nullptr;
-    bool timedOut = false;
-
-    bool Open() {
-        form->show();
-        return QTest::qWaitForWindowActive(form.get());
-    }
-
-    // Runs the dialog modally, as the main window does; `drive` acts inside its loop.
-    void RunModal(const std::function<void()>& drive) {
-        QTimer::singleShot(0, form.get(), [this, drive] {
-            QVERIFY(QTest::qWaitForWindowActive(form.get()));
-            drive();
-        });
-        form->exec();
-    }
+    TDialogSafety safety;
 
   private slots:
     void initTestCase() { InstallFontSubstitutes(); }
 
     void init() {
         ResetState();
+        Settings.PlayerNames = {"Anna", "Bert", "Cleo", "Dirk", "Emil", "Fred", "Gina", "Hugo"};
         form = std::make_unique<TForm5>();
-        timedOut = false;
-        // No test may hang in a modal loop: after a while every open dialog is closed.
-        safety = new QTimer(this);
-        safety->setSingleShot(true);
-        connect(safety, &QTimer::timeout, this, [this] {
-            timedOut = true;
-            for (QWidget* window : QApplication::topLevelWidgets())
-                if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible())
-                    dialog->done(QDialog::Rejected);
-        });
-        safety->start(20000);
+        safety.Start();
     }
 
     void cleanup() {
-        delete safety;
-        safety = nullptr;
+        const bool calm = safety.Stop();
         form.reset();
-        QVERIFY2(!timedOut, "a dialog was still open when the safety timer ran out");
+        QVERIFY2(calm, "a dialog was still open when the safety timer ran out");
     }
 
     void layoutFollowsTheDesign() {
@@ -107,12 +73,12 @@ class Form5Test : public QObject {
     }
 
     void okHoldsTheFocusWhenTheDialogOpens() {
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         QCOMPARE(form->focusWidget(), form->Button1);
         QTest::keyClick(form->Button1, Qt::Key_Tab);
         QCOMPARE(form->focusWidget(), form->ComboBox1);
         form->Button1Click();
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         QCOMPARE(form->focusWidget(), form->Button1);
         form->Button1Click();
     }
@@ -120,7 +86,7 @@ class Form5Test : public QObject {
     void listHoldsExactlyThePlayersInPlay() {
         Settings.PlayerCount = 8;
         ActivePlayer = 5;
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         QCOMPARE(Items(form->ComboBox1),
                  (QStringList{"Anna", "Bert", "Cleo", "Dirk", "Emil", "Fred", "Gina", "Hugo"}));
         QCOMPARE(form->ComboBox1->currentIndex(), 5);
@@ -133,7 +99,7 @@ class Form5Test : public QObject {
         Settings.PlayerCount = 3;
         Settings.PlayerNames[0] = "Zoe";
         ActivePlayer = 0;
-        RunModal([this] {
+        RunModal(form.get(), [this] {
             QCOMPARE(Items(form->ComboBox1), (QStringList{"Zoe", "Bert", "Cleo"}));
             QCOMPARE(form->ComboBox1->currentIndex(), 0);
             form->ComboBox1->setCurrentIndex(form->ComboBox1->findText("Cleo"));
@@ -146,7 +112,7 @@ class Form5Test : public QObject {
 
     void singlePlayerListsOneName() {
         Settings.PlayerCount = 1;
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         QCOMPARE(Items(form->ComboBox1), QStringList{"Anna"});
         QCOMPARE(form->ComboBox1->currentIndex(), 0);
         form->Button1Click();
@@ -156,7 +122,7 @@ class Form5Test : public QObject {
     void choosingWithTheKeyboardAndEnter() {
         Settings.PlayerCount = 4;
         ActivePlayer = 1;
-        RunModal([this] {
+        RunModal(form.get(), [this] {
             QCOMPARE(form->ComboBox1->currentIndex(), 1);
             form->ComboBox1->setFocus();
             QTest::keyClick(form->ComboBox1, Qt::Key_Down);
@@ -174,7 +140,7 @@ class Form5Test : public QObject {
     void closeRequestsAndEscapeAreIgnored() {
         Settings.PlayerCount = 2;
         ActivePlayer = 1;
-        QVERIFY(Open());
+        QVERIFY(OpenModeless(form.get()));
         QVERIFY(!form->close());
         QVERIFY(form->isVisible());
         QTest::keyClick(form->focusWidget(), Qt::Key_Escape);

@@ -2,15 +2,16 @@
 #include "engine/state.h"
 #include "ui/fonts.h"
 #include "ui/form6.h"
+#include "ui_test_support.h"
 
 #include <QScrollBar>
 #include <QTextBlock>
-#include <QTimer>
 #include <QtTest>
 #include <memory>
 #include <string>
 
 using namespace brennix;
+using namespace brennix::test;
 
 namespace {
 
@@ -53,10 +54,8 @@ class Form6Test : public QObject {
     void initTestCase() { InstallFontSubstitutes(); }
 
     void init() {
-        Settings = TSettings{};
+        ResetState();
         Settings.Outshots = SampleOutshots();
-        Players = {};
-        Thrower = 0;
         form = std::make_unique<TForm6>();
     }
 
@@ -193,17 +192,11 @@ class Form6Test : public QObject {
     // Enter in the text starts a new line and leaves the dialog open; Enter on Ok stores.
     void enterInTheTextStartsANewLine() {
         const auto before = Settings.Outshots;
-        bool timedOut = false;
         bool stillOpen = false;
         int linesAfterEnter = 0;
-        QTimer safety;
-        safety.setSingleShot(true);
-        connect(&safety, &QTimer::timeout, form.get(), [&] {
-            timedOut = true;
-            form->done(QDialog::Rejected);
-        });
-        safety.start(10000);
-        QTimer::singleShot(0, form.get(), [&] {
+        TDialogSafety safety;
+        safety.Start(10000);
+        RunModal(form.get(), TDriveStart::AtOnce, [&] {
             form->Memo1->setFocus();
             form->Memo1->setTextCursor(QTextCursor(Line(*form, 3)));
             QTest::keyClick(form->Memo1, Qt::Key_Return);
@@ -215,8 +208,7 @@ class Form6Test : public QObject {
             form->Button1->setFocus();
             QTest::keyClick(form->Button1, Qt::Key_Return);
         });
-        form->exec();
-        QVERIFY(!timedOut);
+        QVERIFY(safety.Stop());
         QCOMPARE(linesAfterEnter, 173);
         QVERIFY(stillOpen);
         QVERIFY(!form->isVisible());

@@ -3,6 +3,7 @@
 #include "ui/dialog.h"
 #include "ui/form1.h"
 #include "ui/forms.h"
+#include "ui/messages.h"
 
 #include <QApplication>
 
@@ -10,7 +11,7 @@ int main(int argc, char* argv[]) {
     using namespace brennix;
     QApplication application(argc, argv);
     SetUpApplication();
-    SetBaseDir(QCoreApplication::applicationDirPath().toStdString());
+    SetBaseDir(PathFromQt(QCoreApplication::applicationDirPath()));
 
     CreateForms(std::vector<std::string>(argv + 1, argv + argc));
     CentreOnDesktop(Form1); // until start-up puts it in its place

@@ -2,7 +2,14 @@
 
 namespace brennix {
 
-EInOutError::EInOutError(int code) : EBrennixError(InOutErrorText(code)), code_(code) {}
+EInOutError::EInOutError(int condition) : EInOutError(condition, InOutErrorText(condition)) {}
+
+EInOutError::EInOutError(int code, std::string text) : EBrennixError(text), code_(code) {}
+
+EInOutError EInOutError::FromHost(int hostError) {
+    // A host number may equal one of the conditions' numbers; it still names itself.
+    return EInOutError(hostError, "I/O error " + std::to_string(hostError));
+}
 
 std::string InOutErrorText(int code) {
     switch (code) {

@@ -20,13 +20,17 @@ class EConvertError : public EBrennixError {
     using EBrennixError::EBrennixError;
 };
 
-// A game file could not be created, opened, read, written or closed.
+// A game file could not be created, opened, read, written or closed. The code is one of the
+// conditions below, or, for any other failure, the host system's own error number, shown as
+// "I/O error " + number.
 class EInOutError : public EBrennixError {
   public:
-    explicit EInOutError(int code);
+    explicit EInOutError(int condition);
+    static EInOutError FromHost(int hostError);
     int Code() const { return code_; }
 
   private:
+    EInOutError(int code, std::string text);
     int code_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "operations.h"
 #include "state.h"
+#include "visit.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -25,7 +26,7 @@ void LegEnd(int p) {
 
     int32_t* slot = std::find(std::begin(winner.WonLegDarts), std::end(winner.WonLegDarts), 0);
     if (slot != std::end(winner.WonLegDarts)) *slot = winner.DartsLeg;
-    ++winner.Legs;
+    winner.Legs = WrapAdd(winner.Legs, 1);
 
     for (int i = 0; i < PlayersInPlay(); ++i) {
         Players[i].Remaining = StartScore;
@@ -37,8 +38,9 @@ void LegEnd(int p) {
     // tie-break set.
     const TPlayerStats& one = Players[0];
     const TPlayerStats& two = Players[1];
+    const int64_t format = Settings.MatchFormat;
     if (Settings.PlayerCount == 2 && one.Legs == TieBreakLegs && two.Legs == TieBreakLegs &&
-        Settings.MatchFormat == one.Sets + 3 && Settings.MatchFormat == two.Sets + 3) {
+        format == int64_t{one.Sets} + 3 && format == int64_t{two.Sets} + 3) {
         TieBreakSet = true;
         Ops->SetSpecialSetText(TieBreakText);
     }
@@ -72,7 +74,7 @@ void TieBreakUpdates(int p) {
 // C. The set ends with the third leg outside a tie-break, or when the tie-break is decided.
 void SetEnd(int p) {
     if (!((Players[p].Legs >= LegsPerSet && !TieBreakSet) || SetDecided)) return;
-    ++Players[p].Sets;
+    Players[p].Sets = WrapAdd(Players[p].Sets, 1);
     for (int i = 0; i < PlayersInPlay(); ++i) {
         Players[i].Legs = 0;
         Players[i].Remaining = StartScore;
@@ -87,7 +89,7 @@ void SetEnd(int p) {
 // D. The match ends with the last set needed, or with the only leg of "Best of 1 Leg".
 void MatchEnd(int p) {
     const TPlayerStats& winner = Players[p];
-    const bool won = (winner.Sets > 0 && winner.Sets >= Settings.MatchFormat - 2) ||
+    const bool won = (winner.Sets > 0 && winner.Sets >= int64_t{Settings.MatchFormat} - 2) ||
                      (Settings.MatchFormat == BestOfOneLeg && winner.Legs >= 1);
     if (!won) return;
 

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,7 +13,7 @@ namespace brennix {
 namespace {
 
 [[noreturn]] void Fail(int error) {
-    throw EInOutError(IoCodeFromErrno(error));
+    throw IoErrorFromErrno(error);
 }
 
 // A file without any write permission counts as read-only for everybody, root included, so a
@@ -50,28 +51,28 @@ mode_t NewFileMode() {
 
 } // namespace
 
-int IoCodeFromErrno(int error) {
+EInOutError IoErrorFromErrno(int error) {
     switch (error) {
-    case ENOENT:
+    case ENOENT: // when creating: the folder is missing
     case ENOTDIR:
     case ENAMETOOLONG:
     case EINVAL:
     case ELOOP:
-        return IoInvalidFilename;
+        return EInOutError(IoInvalidFilename);
     case EMFILE:
     case ENFILE:
-        return IoTooManyOpenFiles;
+        return EInOutError(IoTooManyOpenFiles);
     case EACCES:
     case EPERM:
     case EROFS:
     case ETXTBSY:
-        return IoAccessDenied;
+        return EInOutError(IoAccessDenied);
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-        return IoDiskFull;
+        return EInOutError(IoDiskFull);
     default:
-        return error;
+        return EInOutError::FromHost(error);
     }
 }
 
@@ -95,35 +96,76 @@ std::vector<uint8_t> ReadRecordFile(const std::string& path, size_t size) {
     return bytes;
 }
 
-void WriteRecordFile(const std::string& path, std::span<const uint8_t> bytes) {
+namespace {
+
+// Writes all bytes to an open file; false with errno set when the disk or the system refuses.
+bool WriteAll(int fd, std::span<const uint8_t> bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// The file a name stands for: a symbolic link is followed, so the linked file gets the bytes.
+std::string RealTarget(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::weakly_canonical(path, error);
+    return error ? path : real.string();
+}
+
+// Where no new file can be made beside the target (a folder the user may not write to), the
+// existing file is rewritten in place, as plain file systems always did.
+void RewriteInPlace(const std::string& path, std::span<const uint8_t> bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) Fail(errno);
+    if (!WriteAll(fd, bytes)) {
+        const int error = errno;
+        ::close(fd);
+        Fail(error);
+    }
+    if (::close(fd) != 0) Fail(errno);
+}
+
+} // namespace
+
+void WriteRecordFile(const std::string& name, std::span<const uint8_t> bytes) {
+    const std::string path = RealTarget(name);
+
     // The target must be one the operator could write to; its permissions carry over.
     mode_t mode = NewFileMode();
     struct stat info;
-    if (::stat(path.c_str(), &info) == 0) {
+    const bool exists = ::stat(path.c_str(), &info) == 0;
+    if (exists) {
         if (!S_ISREG(info.st_mode)) Fail(EISDIR);
-        const int fd = OpenExisting(path);
-        ::close(fd);
+        ::close(OpenExisting(path));
         mode = info.st_mode & 07777;
     }
 
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
-    if (fd < 0) Fail(errno);
+    if (fd < 0) {
+        if (exists && (errno == EACCES || errno == EPERM)) return RewriteInPlace(path, bytes);
+        Fail(errno);
+    }
     auto abandon = [&](int error) {
         ::close(fd);
         ::unlink(temp.c_str());
         Fail(error);
     };
-
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) abandon(errno);
-        if (n == 0) abandon(ENOSPC);
-        done += static_cast<size_t>(n);
-    }
+    if (!WriteAll(fd, bytes)) abandon(errno);
     if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) abandon(errno);
+    if (exists && ::geteuid() == 0) {
+        // Root saving somebody's file leaves it theirs.
+        if (::fchown(fd, info.st_uid, info.st_gid) != 0) abandon(errno);
+    }
     if (::close(fd) != 0) {
         const int error = errno;
         ::unlink(temp.c_str());

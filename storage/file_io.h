@@ -1,6 +1,8 @@
 // Reading and writing one fixed-size record file in one piece.
 #pragma once
 
+#include "engine/errors.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -17,7 +19,8 @@ std::vector<uint8_t> ReadRecordFile(const std::string& path, size_t size);
 // the old file as it was. Raises EInOutError; a write-protected target is refused.
 void WriteRecordFile(const std::string& path, std::span<const uint8_t> bytes);
 
-// The input/output error code for a failed system call's errno.
-int IoCodeFromErrno(int error);
+// The input/output error for a failed system call's errno: one of the named conditions, or the
+// host's own number.
+EInOutError IoErrorFromErrno(int error);
 
 } // namespace brennix

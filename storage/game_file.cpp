@@ -52,8 +52,9 @@ void DecodePlayer(const uint8_t* at, TPlayerStats& player) {
 void RestoreTieBreak() {
     const TPlayerStats& one = Players[0];
     const TPlayerStats& two = Players[1];
-    TieBreakSet = Settings.PlayerCount == 2 && Settings.MatchFormat == one.Sets + 3 &&
-                  Settings.MatchFormat == two.Sets + 3 && one.Legs >= 2 && two.Legs >= 2;
+    const int64_t format = Settings.MatchFormat;
+    TieBreakSet = Settings.PlayerCount == 2 && format == int64_t{one.Sets} + 3 &&
+                  format == int64_t{two.Sets} + 3 && one.Legs >= 2 && two.Legs >= 2;
     SetDecided = false;
     if (!TieBreakSet)
         Ops->SetSpecialSetText("");
@@ -119,6 +120,7 @@ void ApplyGame(const TGameFileRecord& record) {
     NextLegStarter = record.NextLegStarter;
     NextSetStarter = record.NextSetStarter;
     StartScore = StartScoreFor(Settings.GameType);
+    RestoreTieBreak();
 }
 
 void SaveGameFile() {
@@ -151,7 +153,6 @@ void LoadGameFile() {
         }
         LastGameFileName = GameFileName;
         ApplyGame(record);
-        RestoreTieBreak();
         ShowActivePlayer();
         Ops->RefreshBoard();
     }

@@ -39,8 +39,10 @@ TGameFileRecord DecodeGameRecord(std::span<const uint8_t, GameFileSize> image,
 // file", only the first 14516 are read, and the record is checked as DecodeGameRecord does.
 TGameFileRecord GameFromFile(std::span<const uint8_t> bytes, const std::string& name);
 
-// The game as it stands now, and the other way round.
+// The game as it stands now.
 TGameFileRecord CurrentGame();
+// Makes a loaded game the current one: settings, players and turn indices, the start score of
+// its game type, and the tie-break state its legs and sets stand for (the file has no flags).
 void ApplyGame(const TGameFileRecord& record);
 
 // Writes the game to GameFileName, or to the lowest free autosave slot when there is none.

@@ -2,7 +2,6 @@
 
 #include "fonts.h"
 
-#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -36,8 +35,9 @@ void TModalDialog::keyPressEvent(QKeyEvent* event) {
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        // Only the button that has the focus reacts to Enter; there is no default button.
-        if (auto* button = qobject_cast<QAbstractButton*>(focusWidget())) button->click();
+        // Only the push button that has the focus reacts to Enter; there is no default button,
+        // and a check box is not a button here.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) button->click();
         event->accept();
         return;
     default:
@@ -55,6 +55,11 @@ void TModalDialog::closeEvent(QCloseEvent* event) {
 }
 
 void TModalDialog::showEvent(QShowEvent* event) {
+    // No button is drawn or treated as the default one.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
     QDialog::showEvent(event);
     FocusFirstButton(this);
 }
@@ -66,6 +71,7 @@ QLabel* PlaceLabel(QWidget* parent, const char* name, int left, int top, const Q
 }
 
 void SetLabelText(QLabel* label, const QString& text) {
+    label->setTextFormat(Qt::PlainText); // names and texts are shown exactly as typed
     label->setText(text);
     label->adjustSize();
 }

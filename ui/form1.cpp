@@ -158,24 +158,6 @@ TForm1::TForm1(std::vector<std::string> arguments) : arguments_(std::move(argume
     Timer1->setInterval(TimerInterval);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
 
-    const QString filter = QStringLiteral("Brennix Save Files (.bx3) (*.bx3)");
-    OpenDialog1 = new QFileDialog(this);
-    OpenDialog1->setObjectName("OpenDialog1");
-    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
-    OpenDialog1->setFileMode(QFileDialog::AnyFile); // the chosen file need not exist
-    OpenDialog1->setNameFilters({filter, QStringLiteral("All Files (*)")});
-    SaveDialog1 = new QFileDialog(this);
-    SaveDialog1->setObjectName("SaveDialog1");
-    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog1->setFileMode(QFileDialog::AnyFile);
-    SaveDialog1->setNameFilters({filter});
-    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
-    for (QFileDialog* dialog : {OpenDialog1, SaveDialog1}) {
-        dialog->setOption(QFileDialog::DontUseNativeDialog);
-        dialog->setOption(QFileDialog::HideNameFilterDetails);
-        dialog->setDefaultSuffix(QStringLiteral("bx3"));
-    }
-
     // The window has the size of its board and menu, and cannot be resized or maximised.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     Edit33->setFocus();
@@ -297,6 +279,7 @@ void TForm1::BuildStatusBar(QWidget* board) {
         auto* panel = Place<QLabel>(bar, "", left, 2, width - 2, 17, panels[i].second);
         panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setTextFormat(Qt::PlainText);
         if (i == 3) panel->setAlignment(Qt::AlignCenter);
         StatusPanels[i] = panel;
         left += width;
@@ -530,7 +513,7 @@ void TForm1::SetSpecialSetText(const std::string& text) {
     SetLabelText(Label36, ToQt(text));
 }
 void TForm1::ShowFilePath(const std::string& path) {
-    StatusPanels[1]->setText(ToQt(path));
+    StatusPanels[1]->setText(PathToQt(path));
 }
 void TForm1::StartTimer() {
     Timer1->start();
@@ -563,23 +546,37 @@ void TForm1::ShowResult() {
     Form3->exec();
 }
 
-std::optional<std::string> TForm1::RunFileDialog(QFileDialog* dialog, const std::string& fileName,
+std::optional<std::string> TForm1::RunFileDialog(TFileDialogKind kind, const std::string& fileName,
                                                  const std::string& folder) {
-    dialog->setDirectory(ToQt(folder));
-    dialog->selectFile(ToQt(fileName));
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
-        return std::nullopt;
-    return FromQt(dialog->selectedFiles().constFirst());
+    // A fresh dialog every time, so it offers exactly the preset name and nothing typed before.
+    const bool open = kind == TFileDialogKind::Open;
+    QFileDialog dialog(this);
+    dialog.setObjectName(open ? "OpenDialog1" : "SaveDialog1");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile); // the chosen file need not exist
+    const QString games = QStringLiteral("Brennix Save Files (.bx3) (*.bx3)");
+    if (open)
+        dialog.setNameFilters({games, QStringLiteral("All Files (*)")});
+    else
+        dialog.setNameFilters({games});
+    if (!open) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(QStringLiteral("bx3"));
+    dialog.setDirectory(PathToQt(folder));
+    if (!fileName.empty()) dialog.selectFile(PathToQt(fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return PathFromQt(dialog.selectedFiles().constFirst());
 }
 
 std::optional<std::string> TForm1::RunOpenDialog(const std::string& fileName,
                                                  const std::string& folder) {
-    return RunFileDialog(OpenDialog1, fileName, folder);
+    return RunFileDialog(TFileDialogKind::Open, fileName, folder);
 }
 
 std::optional<std::string> TForm1::RunSaveDialog(const std::string& fileName,
                                                  const std::string& folder) {
-    return RunFileDialog(SaveDialog1, fileName, folder);
+    return RunFileDialog(TFileDialogKind::Save, fileName, folder);
 }
 
 void TForm1::ShowMessage(TMessageKind kind, const std::string& text) {

@@ -61,8 +61,6 @@ class TForm1 : public QMainWindow, public TEngineOps {
     std::array<QLabel*, 4> StatusPanels{}; // StatusBar1's four panels
     QProgressBar* ProgressBar1;
     QTimer* Timer1;
-    QFileDialog* OpenDialog1;
-    QFileDialog* SaveDialog1;
 
     // Handlers.
     void Edit33KeyDown(int key);
@@ -118,7 +116,8 @@ class TForm1 : public QMainWindow, public TEngineOps {
     void BuildEntryPanel(QWidget* board);
     void BuildStatusBar(QWidget* board);
     void BuildMenu();
-    std::optional<std::string> RunFileDialog(QFileDialog* dialog, const std::string& fileName,
+    enum class TFileDialogKind { Open, Save }; // OpenDialog1, SaveDialog1
+    std::optional<std::string> RunFileDialog(TFileDialogKind kind, const std::string& fileName,
                                              const std::string& folder);
 
     std::vector<std::string> arguments_;

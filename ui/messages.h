@@ -18,6 +18,14 @@ inline const QString AppTitle = QStringLiteral("Brennix 3.2");
 QString ToQt(const std::string& text);
 std::string FromQt(const QString& text);
 
+// Paths are the file system's own bytes (UTF-8 here), not game text.
+QString PathToQt(const std::string& path);
+std::string PathFromQt(const QString& path);
+
+// A message for the screen that may hold game text and paths alike: read as UTF-8 when it is
+// valid UTF-8, else one byte per character.
+QString MessageToQt(const std::string& text);
+
 // A modal box with one "OK" button, titled "Information" or "Warning" with the matching icon.
 void ShowMessageBox(QWidget* parent, TMessageKind kind, const std::string& text);
 

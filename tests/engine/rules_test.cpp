@@ -204,6 +204,25 @@ TEST_F(RulesTest, OnePlayerAlwaysBeginsHimself) {
     EXPECT_EQ(ops.Count("ShowResult"), 1);
 }
 
+TEST_F(RulesTest, FiguresAtTheEndsOfTheirRangeNeitherOverflowNorMisjudge) {
+    // Such figures only come from edited files; the rules must still behave.
+    StartMatch(2, 1, 3);
+    Players[0].Legs = INT32_MAX;
+    Players[0].Remaining = 40;
+    Enter(40);
+    EXPECT_EQ(Players[0].Legs, INT32_MIN) << "a 32-bit slot wraps";
+    EXPECT_EQ(Players[0].Sets, 0);
+    EXPECT_EQ(ops.Count("ShowResult"), 0);
+
+    // A format code far below any set count: the first set won is enough.
+    StartMatch(1, 1, 3);
+    Settings.MatchFormat = INT32_MIN;
+    PlayLegs({0, 0});
+    EXPECT_EQ(ops.Count("ShowResult"), 0);
+    PlayLeg(0);
+    EXPECT_EQ(ops.Count("ShowResult"), 1);
+}
+
 TEST_F(RulesTest, WonLegDartsKeepsTheFirstHundredLegs) {
     StartMatch(2, 1, 8);
     std::fill(std::begin(Players[0].WonLegDarts), std::end(Players[0].WonLegDarts), 12);

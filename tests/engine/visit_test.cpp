@@ -153,6 +153,19 @@ TEST_F(VisitTest, ANonNumericScoreOrDartsFieldChangesNothing) {
     EXPECT_EQ(Players[1].Remaining, 300);
 }
 
+TEST_F(VisitTest, ABadDartsFieldStopsBeforeTheSaveAndTheSound) {
+    StartMatch(2, 2, 3);
+    Settings.Sound = true;
+    Players[0].Remaining = 40;
+    ops.Score = "40";
+    ops.Darts = "x";
+    EXPECT_THROW(BookVisit(TKey::Enter), EConvertError);
+    EXPECT_TRUE(ops.Calls.empty()) << "no save, no sound, no redraw";
+    EXPECT_EQ(Players[0].Remaining, 40);
+    EXPECT_EQ(Players[0].Legs, 0);
+    EXPECT_EQ(HighGame, 0);
+}
+
 TEST_F(VisitTest, DartsAreAddedAsTyped) {
     StartMatch(2, 2, 3);
     Enter("60", "0");

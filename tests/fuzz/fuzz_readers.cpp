@@ -91,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ShowActivePlayer();
     TFuzzOps::Redraw();
 
-    // A few visits from the last bytes of the input, with undos in between.
-    const size_t visits = std::min<size_t>(size, 8);
+    // Visits from the last bytes of the input (checkouts often), with undos in between.
+    const size_t visits = std::min<size_t>(size, 64);
     for (size_t i = 0; i < visits; ++i) {
         const uint8_t b = data[size - 1 - i];
         ops.Score = std::to_string(b % 2 ? Players.at(ActivePlayer).Remaining : b);

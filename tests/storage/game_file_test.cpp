@@ -3,6 +3,7 @@
 
 #include "engine/errors.h"
 #include "storage/autosave.h"
+#include "storage/file_io.h"
 #include "storage/game_file.h"
 
 namespace brennix::test {
@@ -54,6 +55,32 @@ TEST_F(GameFileTest, TheRecordLayout) {
     EXPECT_EQ(Int32At(bytes, 14508), 0);
     EXPECT_EQ(Int32At(bytes, 14492), 0);
     EXPECT_EQ(Int32At(bytes, 14512), 0);
+}
+
+TEST_F(GameFileTest, EverySlotOfEveryPlayerAtItsOffset) {
+    FillGame();
+    GameFileName = In("slots.bx3");
+    SaveGameFile();
+    const std::vector<uint8_t> bytes = ReadBytes(In("slots.bx3"));
+    ASSERT_EQ(bytes.size(), 14516u);
+    for (int n = 0; n < 8; ++n) {
+        const TPlayerStats& p = Players[n];
+        const size_t base = 8956 + n * 692;
+        for (int b = 0; b < 32; ++b)
+            ASSERT_EQ(bytes[base + b], p.Reserved[b]) << "player " << n << " reserved " << b;
+        const std::vector<int32_t> slots = [&] {
+            std::vector<int32_t> v(p.History, p.History + 50);
+            v.insert(v.end(), p.WonLegDarts, p.WonLegDarts + 100);
+            v.insert(v.end(), {p.PrevRemaining, p.Remaining, p.Points, p.Legs, p.Sets, p.Count40,
+                               p.Count60, p.Count100, p.Count140, p.Count180, p.LegAverage,
+                               p.MatchAverage, p.PrevLegDarts, p.DartsLeg, p.DartsMatch});
+            return v;
+        }();
+        for (int k = 8; k < 173; ++k)
+            ASSERT_EQ(Int32At(bytes, base + 4 * k), slots[k - 8])
+                << "player " << n << " slot " << k;
+    }
+    EXPECT_EQ(Int32At(bytes, 8956 + 159 * 4), 241) << "Remaining of player 1 at 9592";
 }
 
 TEST_F(GameFileTest, SaveThenLoadReproducesEveryField) {
@@ -352,6 +379,47 @@ TEST_F(GameFileTest, AFailedLoadChangesNothing) {
             EXPECT_EQ(error.Code(), 5);
         }
         expectUnchanged("read-only file");
+    }
+}
+
+TEST_F(GameFileTest, ASaveThroughALinkWritesTheLinkedFile) {
+    Settings.PlayerCount = 2;
+    GameFileName = In("real.bx3");
+    SaveGameFile();
+    fs::create_symlink(In("real.bx3"), In("link.bx3"));
+    Players[0].Remaining = 123;
+    GameFileName = In("link.bx3");
+    SaveGameFile();
+    EXPECT_TRUE(fs::is_symlink(In("link.bx3")));
+    EXPECT_EQ(Int32At(ReadBytes(In("real.bx3")), 9592), 123);
+    EXPECT_EQ(GameFileName, In("link.bx3"));
+}
+
+TEST_F(GameFileTest, SystemErrorsNameTheirCondition) {
+    struct Case {
+        int error, code;
+        const char* text;
+    };
+    for (const Case& c :
+         {Case{ENOENT, 3, "Invalid filename"}, Case{ENOTDIR, 3, "Invalid filename"},
+          Case{ENAMETOOLONG, 3, "Invalid filename"}, Case{EMFILE, 4, "Too many open files"},
+          Case{ENFILE, 4, "Too many open files"}, Case{EACCES, 5, "File access denied"},
+          Case{EROFS, 5, "File access denied"}, Case{ENOSPC, 101, "Disk full"},
+          Case{EFBIG, 101, "Disk full"}, Case{EIO, EIO, "I/O error 5"},
+          Case{EINTR, EINTR, "I/O error 4"}, Case{EISDIR, EISDIR, "I/O error 21"}}) {
+        const EInOutError error = IoErrorFromErrno(c.error);
+        EXPECT_EQ(error.Code(), c.code) << c.text;
+        EXPECT_EQ(std::string(error.what()), c.text);
+    }
+    // A directory where the game file should be.
+    fs::create_directory(In("folder.bx3"));
+    GameFileName = In("folder.bx3");
+    Settings.PlayerCount = 2;
+    try {
+        SaveGameFile();
+        FAIL();
+    } catch (const EInOutError& error) {
+        EXPECT_EQ(std::string(error.what()), "I/O error 21");
     }
 }
 

@@ -12,7 +12,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -20,6 +22,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 using namespace brennix;
@@ -75,6 +78,32 @@ const QColor Red(221, 0, 0);
 
 QColor TextColour(const QLabel* label) {
     return label->palette().color(QPalette::WindowText);
+}
+
+const QString GameFilesFilter = QStringLiteral("Brennix Save Files (.bx3) (*.bx3)");
+
+// A file dialog as it came up: its name, the folder it shows, the file name it offers and its
+// filters.
+struct TFileDialogSeen {
+    QString name;
+    QString folder;
+    QString fileName;
+    QStringList filters;
+};
+
+QLineEdit* FileNameEdit(QFileDialog* dialog) {
+    return dialog->findChild<QLineEdit*>("fileNameEdit");
+}
+
+// Takes the file a file dialog holds, as its Save or Open button does.
+void Accept(QFileDialog* dialog) {
+    static_cast<QDialog*>(dialog)->accept(); // QFileDialog's own accept() is protected
+}
+
+TFileDialogSeen NoteFileDialog(QFileDialog* dialog) {
+    const QLineEdit* edit = FileNameEdit(dialog);
+    return {dialog->objectName(), QDir::cleanPath(dialog->directory().absolutePath()),
+            edit ? edit->text() : QStringLiteral("(no file name field)"), dialog->nameFilters()};
 }
 
 // A game of `players` players of "  501 Double Out", best of 3 sets, nobody has thrown yet;
@@ -159,6 +188,9 @@ class Form1Test : public QObject {
     QTimer* answerer = nullptr;
     TDialogSafety safety;
     QList<TSeenWindow> seen; // every modal window the answerer closed, oldest first
+    // How the next file dialogs are answered, one each, in turn; once none is left they are
+    // rejected like any other dialog. Every answer must close its dialog.
+    QList<std::function<void(QFileDialog*)>> fileAnswers;
 
     template <class W>
     W* Find(const char* name) const {
@@ -167,12 +199,14 @@ class Form1Test : public QObject {
         return widget;
     }
     QLabel* Label(const char* name) const { return Find<QLabel>(name); }
+    QAction* Action(const char* name) const { return Find<QAction>(name); }
     QLineEdit* Field(const QString& name) const {
         return Find<QLineEdit>(name.toLatin1().constData());
     }
 
     // Answers every modal window as soon as it is up: a message box with OK, the Start Leg
-    // dialog with its Ok (keeping the proposed player); anything else is rejected. Each is noted.
+    // dialog with its Ok (keeping the proposed player), a file dialog with the next of
+    // fileAnswers; anything else is rejected. Each is noted, except the answered file dialogs.
     void Answer() {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || !modal->isVisible()) return;
@@ -181,6 +215,9 @@ class Form1Test : public QObject {
         } else if (auto* startLeg = qobject_cast<TForm5*>(modal)) {
             seen.append({startLeg->windowTitle(), startLeg->Label1->text()});
             startLeg->Button1->click();
+        } else if (auto* files = qobject_cast<QFileDialog*>(modal);
+                   files && !fileAnswers.isEmpty()) {
+            fileAnswers.takeFirst()(files);
         } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
             seen.append({dialog->windowTitle(), QString()});
             dialog->done(QDialog::Rejected);
@@ -260,6 +297,8 @@ class Form1Test : public QObject {
     }
 
     void init() {
+        SetBaseDir(base.path().toStdString());
+        fileAnswers.clear();
         PrepareGame(2);
         for (const QFileInfo& file : QDir(base.filePath("save")).entryInfoList(QDir::Files))
             QFile::remove(file.filePath());
@@ -272,6 +311,9 @@ class Form1Test : public QObject {
 
     void cleanup() {
         QVERIFY2(safety.Stop(), "a dialog was still open when the safety timer ran out");
+        const bool allAsked = fileAnswers.isEmpty();
+        fileAnswers.clear(); // they may refer to the finished test's variables
+        QVERIFY2(allAsked, "a file dialog the test expected did not come up");
         // Every box a test expected has been taken out of the list; anything left was not.
         QVERIFY2(seen.isEmpty(),
                  qPrintable("unexpected window: " + TakeSeen().title + " " + seen.value(0).text));
@@ -298,6 +340,18 @@ class Form1Test : public QObject {
             QCOMPARE(Label(RowNameNames[r])->text(), QString::fromStdString(Names[r]));
             QCOMPARE(Label(NameLabelNames[r])->text(), QString::fromStdString(Names[r]));
             QCOMPARE(Label(ScoreLabelNames[r])->text(), QString::number(300 + r));
+        }
+    }
+
+    // A name is shown exactly as typed, never read as markup.
+    void namesAreShownAsPlainText() {
+        Settings.PlayerNames[0] = "<b>Al</b>";
+        form->RefreshBoard();
+        for (const char* name : {"Label21", "Label1"}) {
+            QLabel* label = Label(name);
+            QVERIFY(label);
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+            QCOMPARE(label->text(), QString("<b>Al</b>"));
         }
     }
 
@@ -639,6 +693,18 @@ class Form1Test : public QObject {
         QVERIFY(Same(before, Snapshot()));
     }
 
+    // The error box shows the entry as typed, not as markup.
+    void errorBoxShowsTheEntryAsPlainText() {
+        FocusScoreField();
+        QTest::keyClicks(form->Edit33, "<b>");
+        QCOMPARE(form->Edit33->text(), QString("<b>"));
+        QTest::keyClick(form->Edit33, Qt::Key_Return);
+        const TSeenWindow box = TakeSeen();
+        QCOMPARE(box.title, QString("Brennix 3.2"));
+        QCOMPARE(box.text, QString("'<b>' is not a valid integer value."));
+        QCOMPARE(box.format, Qt::PlainText);
+    }
+
     void scoresOutsideTheRangeAndBustsAreIgnored() {
         FocusScoreField();
         Players[0].Remaining = 32;
@@ -823,6 +889,76 @@ class Form1Test : public QObject {
         QCOMPARE(Label("Label17")->text(), QString("501"));
         QCOMPARE(form->Edit36->text(), QString("-"));
         QTRY_VERIFY(form->Edit33->hasFocus());
+    }
+
+    // ---- Game files ----------------------------------------------------------------------------
+
+    // The save dialog starts afresh every time: after a new game it offers no name, whatever was
+    // typed into it before.
+    void saveAsAfterANewGameOffersNoName() {
+        const QString folder = QDir::cleanPath(base.path());
+        TFileDialogSeen first, second;
+        fileAnswers = {[&](QFileDialog* dialog) {
+            first = NoteFileDialog(dialog);
+            if (QLineEdit* edit = FileNameEdit(dialog)) edit->setText("Mine");
+            Accept(dialog);
+        }};
+        Action("SaveAs1")->trigger();
+        QCOMPARE(first.name, QString("SaveDialog1"));
+        QCOMPARE(first.folder, folder);
+        QCOMPARE(first.fileName, QString());
+        QCOMPARE(first.filters, QStringList{GameFilesFilter});
+        const QString mine = base.filePath("Mine.bx3");
+        QVERIFY(QFileInfo::exists(mine));
+        QCOMPARE(form->StatusPanels[1]->text(), mine);
+
+        Action("NewGame1")->trigger();
+        QCOMPARE(TakeSeen().title, QString("Start Leg"));
+        QVERIFY(GameFileName.empty());
+
+        fileAnswers = {[&](QFileDialog* dialog) {
+            second = NoteFileDialog(dialog);
+            dialog->reject();
+        }};
+        Action("SaveAs1")->trigger();
+        QCOMPARE(second.name, QString("SaveDialog1"));
+        QCOMPARE(second.fileName, QString());
+        QCOMPARE(second.folder, folder);
+        QCOMPARE(second.filters, QStringList{GameFilesFilter});
+        QVERIFY(QFile::remove(mine));
+    }
+
+    // Paths are the file system's own bytes: a folder name beyond ASCII is shown as it is and a
+    // file chosen in it through the open dialog is loaded.
+    void pathsBeyondAsciiAreShownAndOpened() {
+        const QString folder = base.filePath(QStringLiteral("M\u00fcller"));
+        QVERIFY(QDir().mkpath(folder + "/save"));
+        SetBaseDir(QFile::encodeName(folder).toStdString());
+
+        FocusScoreField();
+        QTest::keyClick(form->Edit33, Qt::Key_F5);
+        const QString slot = folder + "/save/SaveA100.bx3";
+        QVERIFY(QFileInfo::exists(slot));
+        QCOMPARE(form->StatusPanels[1]->text(), QDir::toNativeSeparators(slot));
+
+        // The loaded file brings back the saved score.
+        Players[0].Remaining = 123;
+        TFileDialogSeen offered;
+        fileAnswers = {[&](QFileDialog* dialog) {
+            offered = NoteFileDialog(dialog);
+            dialog->selectFile(slot);
+            Accept(dialog);
+        }};
+        Action("LoadGame1")->trigger();
+        QVERIFY2(seen.isEmpty(), qPrintable("unexpected window: " + seen.value(0).text));
+        QCOMPARE(offered.name, QString("OpenDialog1"));
+        QCOMPARE(offered.folder, QDir::cleanPath(folder + "/save"));
+        QCOMPARE(offered.fileName, QString("SaveA100.bx3"));
+        QCOMPARE(offered.filters, (QStringList{GameFilesFilter, "All Files (*)"}));
+        QCOMPARE(GameFileName, QFile::encodeName(slot).toStdString());
+        QCOMPARE(Players[0].Remaining, 501);
+        QCOMPARE(form->StatusPanels[1]->text(), QDir::toNativeSeparators(slot));
+        SetBaseDir(base.path().toStdString());
     }
 
     // ---- Closing (last: the window stays closed) ---------------------------------------------

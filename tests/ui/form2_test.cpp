@@ -517,6 +517,35 @@ class Form2Test : public QObject {
         QVERIFY(form->CheckBox3->isChecked());
         QCOMPARE(Settings.PlayerNames[1], std::string("Changed"));
     }
+
+    // A check box is no button for Enter, and no push button is ever the default one.
+    void enterOnACheckBoxChangesNothing() {
+        FillSettings();
+        Settings.AutoSave = true;
+        const TSettings before = Settings;
+        QVERIFY(OpenModeless(form.get()));
+        const QList<QPushButton*> buttons = form->findChildren<QPushButton*>();
+        QVERIFY(buttons.contains(form->Button1) && buttons.contains(form->Button2));
+        for (QPushButton* button : buttons) {
+            QVERIFY2(!button->autoDefault(), qPrintable(button->objectName()));
+            QVERIFY2(!button->isDefault(), qPrintable(button->objectName()));
+        }
+
+        form->CheckBox1->setFocus();
+        QCOMPARE(form->focusWidget(), form->CheckBox1);
+        QVERIFY(form->CheckBox1->isChecked());
+        QTest::keyClick(form->CheckBox1, Qt::Key_Return);
+        QVERIFY(form->CheckBox1->isChecked());
+        QTest::keyClick(form->CheckBox1, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(form->CheckBox1->isChecked());
+        QVERIFY(form->isVisible());
+        QVERIFY(!form->CheckBox3->isChecked());
+        QVERIFY(SameSettings(Settings, before));
+        for (QPushButton* button : buttons)
+            QVERIFY2(!button->isDefault(), qPrintable(button->objectName()));
+        form->Button2Click();
+        QVERIFY(SameSettings(Settings, before));
+    }
 };
 
 QTEST_MAIN(Form2Test)

@@ -104,11 +104,12 @@ inline bool OpenModeless(QDialog* dialog) {
 struct TSeenWindow {
     QString title;
     QString text;
+    Qt::TextFormat format = Qt::AutoText; // how a message box reads its text
 };
 
-// Notes a message box's title and text and presses its OK.
+// Notes a message box's title, text and text format and presses its OK.
 inline TSeenWindow NoteAndPressOk(QMessageBox* box) {
-    TSeenWindow seen{box->windowTitle(), box->text()};
+    TSeenWindow seen{box->windowTitle(), box->text(), box->textFormat()};
     box->button(QMessageBox::Ok)->click();
     return seen;
 }

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QMediaDevices>
+#include <algorithm>
 #include <sndfile.h>
 
 namespace brennix {
@@ -16,6 +17,7 @@ namespace brennix {
 namespace {
 
 constexpr int32_t HighestScore = 180;
+constexpr sf_count_t MaxSeconds = 30;
 
 // Decodes a wave file completely. Anything libsndfile cannot read raises EMediaError with
 // libsndfile's own text; a sound file of another kind (AIFF, FLAC, ...) is not a wave file even
@@ -30,11 +32,17 @@ TPcmSound DecodeWaveFile(const std::string& fileName) {
     if (kind != SF_FORMAT_WAV && kind != SF_FORMAT_WAVEX && kind != SF_FORMAT_RF64)
         throw EMediaError("Not a wave file: " + fileName);
 
+    if (info.samplerate <= 0 || info.channels <= 0)
+        throw EMediaError("Not a playable wave file: " + fileName);
+
     TPcmSound sound;
     sound.FileName = fileName;
     sound.SampleRate = info.samplerate;
     sound.Channels = info.channels;
-    const sf_count_t frames = info.frames > 0 ? info.frames : 0;
+    // A call lasts seconds; whatever a file holds beyond the first half minute is not read, so a
+    // huge or lying file cannot exhaust the memory.
+    const sf_count_t longest = sf_count_t{info.samplerate} * MaxSeconds;
+    const sf_count_t frames = std::clamp<sf_count_t>(info.frames, 0, longest);
     sound.Samples.resize(static_cast<size_t>(frames) * static_cast<size_t>(info.channels));
     const sf_count_t read = sf_readf_short(file.get(), sound.Samples.data(), frames);
     if (sf_error(file.get()) != SF_ERR_NO_ERROR) throw EMediaError(sf_strerror(file.get()));

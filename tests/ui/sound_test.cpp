@@ -190,6 +190,17 @@ class SoundTest : public QObject {
 
     // No file, no sound, no message: a missing folder "sound", a missing file in it, and scores
     // no visit can have (their files are never looked for, even when present).
+    // A sound is cut at half a minute, however long the file says it is.
+    void longFilesAreCutToHalfAMinute() {
+        QVERIFY(MakeSoundFolder());
+        const int rate = 1000;
+        QVERIFY(WriteSound(SoundFile(60), rate, 1, std::vector<int16_t>(rate * 31, 7)));
+        PlayScoreSound(60);
+        QCOMPARE(fake_.Sound.Samples.size(), size_t(rate * 30));
+        QVERIFY(std::all_of(fake_.Sound.Samples.begin(), fake_.Sound.Samples.end(),
+                            [](int16_t sample) { return sample == 7; }));
+    }
+
     void missingFilesAreSilent() {
         QVERIFY(!QFileInfo::exists(SoundFolder()));
         PlayScoreSound(60);

@@ -40,17 +40,8 @@ unset XAUTHORITY
 xvfb_pid=""
 child_pid=""
 
-stop_process() { # pid
-    local pid=$1 i
-    [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null || return 0
-    kill -TERM "$pid" 2>/dev/null
-    for ((i = 0; i < 50; i++)); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$pid" 2>/dev/null && kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-}
+# shellcheck source=../tests/e2e/xserver.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/xserver.sh"
 cleanup() {
     stop_process "$child_pid"
     stop_process "$xvfb_pid"
@@ -59,19 +50,10 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" \
-    2>"$work/xvfb.log" &
-xvfb_pid=$!
-for ((i = 0; i < 150; i++)); do
-    grep -q '^[0-9][0-9]*$' "$work/display" 2>/dev/null && break
-    sleep 0.1
-done
-grep -q '^[0-9][0-9]*$' "$work/display" || {
+start_xvfb "$work" || {
     echo "startup.sh: Xvfb did not start" >&2
     exit 1
 }
-DISPLAY=":$(cat "$work/display")"
-export DISPLAY
 
 now_us() { echo $((${EPOCHREALTIME/./})); }
 

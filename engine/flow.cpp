@@ -24,6 +24,15 @@ void ForgetGameFile() {
     Ops->ShowFilePath(GameFileName);
 }
 
+// A fresh game with the settings as they stand: reset, who begins, no file of its own yet.
+void FreshGame() {
+    ResetGame();
+    AskWhoBeginsHeld();
+    ForgetGameFile();
+    SetStarters();
+    ShowActivePlayer();
+}
+
 } // namespace
 
 void SetStarters() {
@@ -60,23 +69,13 @@ void StartUp(const std::vector<std::string>& arguments, int screenWidth, int scr
 }
 
 void NewGame() {
-    ResetGame();
-    AskWhoBeginsHeld();
-    ForgetGameFile();
-    SetStarters();
-    ShowActivePlayer();
+    FreshGame();
     Ops->RefreshBoard();
 }
 
 void ChangeSettings() {
     Ops->StopTimer();
-    if (Ops->ShowGameSettings()) {
-        ResetGame();
-        AskWhoBeginsHeld();
-        ForgetGameFile();
-        SetStarters();
-        ShowActivePlayer();
-    }
+    if (Ops->ShowGameSettings()) FreshGame();
     Ops->RefreshBoard();
     Ops->StartTimer();
 }

@@ -68,17 +68,8 @@ xvfb_pid=""
 app_pid=""
 app_status=""
 
-stop_process() { # pid
-    local pid=$1 i
-    [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null || return 0
-    kill -TERM "$pid" 2>/dev/null
-    for ((i = 0; i < 50; i++)); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$pid" 2>/dev/null && kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-}
+# shellcheck source=xserver.sh
+source "$(dirname "${BASH_SOURCE[0]}")/xserver.sh"
 
 cleanup() {
     local status=$?
@@ -284,13 +275,7 @@ expect_turns() { # file active leg_starter next_leg_starter next_set_starter
 # ---- The run ------------------------------------------------------------------------------------
 
 step "start a private X server (1280x1024x24)"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
-    3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-display_known() { grep -q '^[0-9][0-9]*$' "$work/display" 2>/dev/null; }
-wait_for 15 display_known || abort "Xvfb did not start: $(cat "$work/xvfb.log")"
-DISPLAY=":$(cat "$work/display")"
-export DISPLAY
+start_xvfb "$work" || abort "Xvfb did not start: $(cat "$work/xvfb.log")"
 note "Xvfb runs as display $DISPLAY"
 
 step "start the program from a temporary copy ($app)"

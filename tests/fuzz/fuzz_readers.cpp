@@ -7,6 +7,7 @@
 #include "engine/visit.h"
 #include "storage/game_file.h"
 #include "storage/settings_file.h"
+#include "tests/engine/silent_ops.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,37 +18,11 @@ namespace {
 using namespace brennix;
 
 // Window operations that do nothing but read what the real ones would read.
-class TFuzzOps : public TEngineOps {
+class TFuzzOps : public test::TSilentOps {
   public:
-    std::string Score, Darts = "3", Special;
     void ShowActivePlayerDisplay() override { (void)Players.at(ActivePlayer); }
-    void ResetGameWindow() override {}
-    void ResetGameBoard() override { Special.clear(); }
     void RefreshBoard() override { Redraw(); }
-    std::string ScoreText() override { return Score; }
-    std::string DartsText() override { return Darts; }
-    void ClearScore() override { Score.clear(); }
-    void FocusScore() override {}
-    std::string SpecialSetText() override { return Special; }
-    void SetSpecialSetText(const std::string& text) override { Special = text; }
-    void ShowFilePath(const std::string&) override {}
-    void StartTimer() override {}
-    void StopTimer() override {}
-    int ProgressPosition() override { return 0; }
-    void SetProgressPosition(int) override {}
-    void SetProgressHint(const std::string&) override {}
-    void AskWhoBegins() override {}
-    bool ShowGameSettings() override { return false; }
     void ShowResult() override { (void)Settings.PlayerNames.at(0); }
-    std::optional<std::string> RunOpenDialog(const std::string&, const std::string&) override {
-        return {};
-    }
-    std::optional<std::string> RunSaveDialog(const std::string&, const std::string&) override {
-        return {};
-    }
-    void ShowMessage(TMessageKind, const std::string&) override {}
-    void SaveGameFile() override {}
-    void PlayScoreSound(int32_t) override {}
 
     // Everything the scoreboard reads when it redraws.
     static void Redraw() {

@@ -464,25 +464,24 @@ void TForm1::RefreshBoard() {
         NameLabels[p]->show();
         ScoreLabels[p]->show();
         SetLabelText(ScoreLabels[p], Number(player.Remaining));
-        const std::array<int32_t, GridColumns> values = {player.Remaining,
-                                                         player.Sets,
-                                                         player.Legs,
-                                                         player.Count40,
-                                                         player.Count60,
-                                                         player.Count100,
-                                                         player.Count140,
-                                                         player.Count180,
-                                                         0,
-                                                         0,
-                                                         player.DartsLeg,
-                                                         player.DartsMatch};
+        // The grid row in column order; the averages through FormatAverage.
+        const std::array<QString, GridColumns> row = {Number(player.Remaining),
+                                                      Number(player.Sets),
+                                                      Number(player.Legs),
+                                                      Number(player.Count40),
+                                                      Number(player.Count60),
+                                                      Number(player.Count100),
+                                                      Number(player.Count140),
+                                                      Number(player.Count180),
+                                                      ToQt(FormatAverage(player.LegAverage)),
+                                                      ToQt(FormatAverage(player.MatchAverage)),
+                                                      Number(player.DartsLeg),
+                                                      Number(player.DartsMatch)};
         for (int c = 0; c < GridColumns; ++c)
-            Grid[p][c]->setText(Number(values[c]));
+            Grid[p][c]->setText(row[c]);
         CheckoutLabels[p]->setVisible(player.Remaining <= MaxCheckout);
         if (player.Remaining <= MaxCheckout)
             SetLabelText(CheckoutLabels[p], ToQt(std::string(CheckoutText(player.Remaining))));
-        Grid[p][8]->setText(ToQt(FormatAverage(player.LegAverage)));
-        Grid[p][9]->setText(ToQt(FormatAverage(player.MatchAverage)));
     }
     // Rows beyond the players in play show nothing from an earlier, larger game.
     for (int p = count; p < MaxPlayers; ++p)

@@ -16,8 +16,6 @@ constexpr int TieBreakLegs = 2;    // a deciding set at two legs all becomes a t
 constexpr int SuddenDeathLegs = 5; // from five legs all the next leg decides
 constexpr int TieBreakMaxLegs = 6; // ... so six legs always win the tie-break set
 constexpr int BestOfOneLeg = 2;    // match format code of "Best of 1 Leg"
-const std::string TieBreakText = "Tie Break";
-const std::string SuddenDeathText = "Sudden Death";
 
 // A. The leg ends when the player stands at 0.
 void LegEnd(int p) {
@@ -42,7 +40,7 @@ void LegEnd(int p) {
     if (Settings.PlayerCount == 2 && one.Legs == TieBreakLegs && two.Legs == TieBreakLegs &&
         format == int64_t{one.Sets} + 3 && format == int64_t{two.Sets} + 3) {
         TieBreakSet = true;
-        Ops->SetSpecialSetText(TieBreakText);
+        Ops->SetSpecialSetText(std::string(TieBreakText));
     }
 
     ActivePlayer = NextLegStarter;
@@ -60,7 +58,7 @@ void TieBreakUpdates(int p) {
 
     if (legsOne == SuddenDeathLegs && legsTwo == SuddenDeathLegs &&
         Ops->SpecialSetText() != SuddenDeathText) {
-        Ops->SetSpecialSetText(SuddenDeathText);
+        Ops->SetSpecialSetText(std::string(SuddenDeathText));
         Ops->AskWhoBegins();
         NextSetStarter = Wrap(ActivePlayer);
         NextLegStarter = NextSetStarter;

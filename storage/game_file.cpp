@@ -4,6 +4,7 @@
 #include "bytes.h"
 #include "engine/errors.h"
 #include "engine/operations.h"
+#include "engine/rules.h"
 #include "file_io.h"
 #include "paths.h"
 
@@ -12,9 +13,6 @@
 namespace brennix {
 
 namespace {
-
-const std::string TieBreakText = "Tie Break";
-const std::string SuddenDeathText = "Sudden Death";
 
 // The 165 int32 slots of a player record after its 32 reserved bytes, in file order.
 template <class Record, class Visit>
@@ -59,9 +57,9 @@ void RestoreTieBreak() {
     if (!TieBreakSet)
         Ops->SetSpecialSetText("");
     else if (one.Legs >= 5 && two.Legs >= 5)
-        Ops->SetSpecialSetText(SuddenDeathText);
+        Ops->SetSpecialSetText(std::string(SuddenDeathText));
     else
-        Ops->SetSpecialSetText(TieBreakText);
+        Ops->SetSpecialSetText(std::string(TieBreakText));
 }
 
 // The newest slot that exists, or slot 100 when there is none.

@@ -64,6 +64,13 @@ void TModalDialog::showEvent(QShowEvent* event) {
     FocusFirstButton(this);
 }
 
+QFrame* PlaceBevel(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* bevel = Place<QFrame>(parent, name, left, top, width, height);
+    bevel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    bevel->lower();
+    return bevel;
+}
+
 QLabel* PlaceLabel(QWidget* parent, const char* name, int left, int top, const QString& text) {
     auto* label = Place<QLabel>(parent, name, left, top);
     SetLabelText(label, text);

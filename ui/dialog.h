@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QFrame>
 #include <QLabel>
 
 namespace brennix {
@@ -38,6 +39,9 @@ W* Place(QWidget* parent, const char* name, int left, int top, int width = -1, i
     if (width >= 0 && height >= 0) widget->resize(width, height);
     return widget;
 }
+
+// A raised panel that frames a group of controls, beneath them.
+QFrame* PlaceBevel(QWidget* parent, const char* name, int left, int top, int width, int height);
 
 // A label at its place that takes the size of its text, as every label of the program does.
 QLabel* PlaceLabel(QWidget* parent, const char* name, int left, int top, const QString& text);

@@ -29,7 +29,6 @@ namespace brennix {
 
 namespace {
 
-const QString VersionText = QStringLiteral(" v3.2.6  18.MAY.2002");
 constexpr int TimerInterval = 3000;
 constexpr int MarkerTop = 444;
 constexpr int RowHeight = 24;
@@ -106,13 +105,6 @@ void SetColour(QWidget* widget, QPalette::ColorRole role, QColor colour) {
     QPalette palette = widget->palette();
     palette.setColor(role, colour);
     widget->setPalette(palette);
-}
-
-QFrame* PlaceBevel(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* bevel = Place<QFrame>(parent, name, left, top, width, height);
-    bevel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    bevel->lower();
-    return bevel;
 }
 
 QLineEdit* PlaceField(QWidget* parent, const std::string& name, int left, int top, int width,
@@ -412,7 +404,7 @@ void TForm1::ShowActivePlayerDisplay() {
 
 void TForm1::ResetGameWindow() {
     move(10, 5);
-    StatusPanels[3]->setText(VersionText);
+    StatusPanels[3]->setText(TForm4::VersionText);
 }
 
 void TForm1::ResetGameBoard() {

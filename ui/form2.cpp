@@ -90,12 +90,6 @@ QLineEdit* PlaceEdit(QWidget* parent, const char* name, int left, int top, int w
     return Place<QLineEdit>(parent, name, left, top, width, EditHeight);
 }
 
-QFrame* PlaceBevel(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* bevel = Place<QFrame>(parent, name, left, top, width, height);
-    bevel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    return bevel;
-}
-
 // A field that only shows a value: disabled, never in the tab order, one character to type.
 QLineEdit* PlaceDisplayField(QWidget* parent, const char* name, int left, int top) {
     QLineEdit* edit = PlaceEdit(parent, name, left, top, 25);

@@ -35,13 +35,14 @@ if ((${#missing[@]})); then
         apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The test command also makes warnings errors and builds the fuzz test; a plain build does neither.
+options=()
+[[ $mode == run ]] || options=(-DBRENNIX_WERROR=ON -DBRENNIX_FUZZ=ON)
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}"
 cmake --build build --parallel
 
 if [[ $mode == test ]]; then
     ctest --test-dir build --output-on-failure --timeout 600
-elif [[ -x build/brennix ]]; then
-    exec build/brennix "${@:2}"
 else
-    echo "Built the match engine and its tests; the scoreboard window is not part of this build yet."
+    exec build/brennix "${@:2}"
 fi

@@ -481,6 +481,15 @@ void TForm1::RefreshBoard() {
             field->clear();
 
     repaint();
+    if (!observers_.empty()) {
+        const TBoardView view = BoardView();
+        for (const TBoardObserver& observer : observers_)
+            observer(view);
+    }
+}
+
+void TForm1::AddBoardObserver(TBoardObserver observer) {
+    observers_.push_back(std::move(observer));
 }
 
 // ---- Fields, panels, timer ------------------------------------------------------------------

@@ -4,6 +4,7 @@
 // engine calls through TEngineOps.
 #pragma once
 
+#include "engine/board.h"
 #include "engine/operations.h"
 
 #include <QFileDialog>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,11 @@ class TForm1 : public QMainWindow, public TEngineOps {
     std::array<QLabel*, 4> StatusPanels{}; // StatusBar1's four panels
     QProgressBar* ProgressBar1;
     QTimer* Timer1;
+
+    // Whatever only watches the board (the live board for spectators) hears of every redraw,
+    // with the view the window has just drawn. Observers must not change the state.
+    using TBoardObserver = std::function<void(const TBoardView&)>;
+    void AddBoardObserver(TBoardObserver observer);
 
     // Handlers.
     void Edit33KeyDown(int key);
@@ -121,6 +128,7 @@ class TForm1 : public QMainWindow, public TEngineOps {
                                              const std::string& folder);
 
     std::vector<std::string> arguments_;
+    std::vector<TBoardObserver> observers_;
     bool activated_ = false;
 };
 

@@ -104,8 +104,8 @@ QString DecoderErrorFor(const QString& path) {
 }
 
 QString CallerVoiceScript() {
-    const QDir testsUi = QFileInfo(QStringLiteral(__FILE__)).absoluteDir();
-    return QDir::cleanPath(testsUi.filePath(QStringLiteral("../../tools/make-caller-voice")));
+    return QDir(QStringLiteral(BRENNIX_SOURCE_DIR))
+        .filePath(QStringLiteral("tools/make-caller-voice"));
 }
 
 struct TRunResult {

@@ -15,6 +15,7 @@ fi
 packages=(
     g++ cmake ninja-build pkg-config          # the build
     qt6-base-dev qt6-multimedia-dev libsndfile1-dev fonts-liberation  # the windows and sounds
+    nlohmann-json3-dev                        # JSON of brennix-report
     libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
     clang libclang-rt-14-dev                  # the fuzz test with its sanitizers
     xvfb xdotool imagemagick                  # the end-to-end test in a real X server

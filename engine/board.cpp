@@ -12,14 +12,25 @@ std::string FormatAverage(int32_t value) {
     return digits;
 }
 
-std::string GameCaption() {
-    std::string caption;
-    if (Settings.GameType >= 1 && Settings.GameType <= GameTypeCount)
-        caption = GameTypeTexts[Settings.GameType - 1];
+std::string_view GameTypeText(int32_t gameType) {
+    if (gameType < 1 || gameType > GameTypeCount) return {};
+    return GameTypeTexts[gameType - 1];
+}
+
+std::string_view MatchFormatText(int32_t matchFormat) {
+    if (matchFormat < 2 || matchFormat >= 2 + MatchFormatCount) return {};
+    return MatchFormatTexts[matchFormat - 2];
+}
+
+std::string GameCaption(int32_t gameType, int32_t matchFormat) {
+    std::string caption(GameTypeText(gameType));
     caption += " - Best of ";
-    if (Settings.MatchFormat >= 2 && Settings.MatchFormat < 2 + MatchFormatCount)
-        caption += MatchFormatTexts[Settings.MatchFormat - 2];
+    caption += MatchFormatText(matchFormat);
     return caption;
+}
+
+std::string GameCaption() {
+    return GameCaption(Settings.GameType, Settings.MatchFormat);
 }
 
 TBoardView BoardView() {

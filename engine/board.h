@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brennix {
@@ -17,6 +18,11 @@ std::string FormatAverage(int32_t value);
 // The game-type caption: game type text + " - Best of " + format text, the list texts taken as
 // they are ("  501 Double Out - Best of Best of 3 Sets"); a code outside its list adds nothing.
 std::string GameCaption();
+// The same caption for any game type and match format codes (a saved game's, for instance).
+std::string GameCaption(int32_t gameType, int32_t matchFormat);
+// The list texts of a game type (1-12) and a match format (2-8); empty outside the lists.
+std::string_view GameTypeText(int32_t gameType);
+std::string_view MatchFormatText(int32_t matchFormat);
 
 inline constexpr int BoardGridColumns = 12; // Score, Sets, Legs, 40+ ... 180, averages, darts
 

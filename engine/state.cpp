@@ -38,8 +38,12 @@ std::string ShortString(std::string_view text, size_t capacity) {
 }
 
 std::string_view CheckoutText(int32_t remaining) {
+    return CheckoutText(Settings, remaining);
+}
+
+std::string_view CheckoutText(const TSettings& settings, int32_t remaining) {
     if (remaining < 1 || remaining > MaxCheckout) return {};
-    return Settings.Outshots[remaining - 1];
+    return settings.Outshots[remaining - 1];
 }
 
 int PlayersInPlay() {

@@ -92,6 +92,8 @@ std::string ShortString(std::string_view text, size_t capacity);
 
 // The checkout text for a remaining score: entry r for 1..170, empty otherwise.
 std::string_view CheckoutText(int32_t remaining);
+// The same from any settings (a saved game's, for instance).
+std::string_view CheckoutText(const TSettings& settings, int32_t remaining);
 
 // Number of player records in play: PlayerCount, kept within the eight records.
 int PlayersInPlay();

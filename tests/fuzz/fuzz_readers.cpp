@@ -1,10 +1,12 @@
-// Arbitrary bytes as a settings file or a game file, then a redraw and a few visits and undos:
-// nothing may read outside a record, overflow or crash.
+// Arbitrary bytes as a settings file or a game file (a game file also reported in every format
+// of brennix-report), then a redraw and a few visits and undos: nothing may read outside a
+// record, overflow or crash.
 #include "engine/board.h"
 #include "engine/errors.h"
 #include "engine/operations.h"
 #include "engine/state.h"
 #include "engine/visit.h"
+#include "report/report.h"
 #include "storage/game_file.h"
 #include "storage/settings_file.h"
 #include "tests/engine/silent_ops.h"
@@ -55,7 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TieBreakSet = SetDecided = false;
     try {
         if (data[0] & 1) {
-            ApplyGame(GameFromFile(bytes, "fuzz.bx3"));
+            const TGameFileRecord record = GameFromFile(bytes, "fuzz.bx3");
+            const std::vector<report::TReportGame> games = {report::ReportGame(record, "fuzz.bx3")};
+            for (const auto format : {report::TFormat::Text, report::TFormat::Json,
+                                      report::TFormat::Csv, report::TFormat::Html})
+                (void)report::FormatReport(format, games);
+            ApplyGame(record);
         } else {
             Settings = SettingsFromFile(bytes, Settings);
             ResetGame();

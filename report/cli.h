@@ -1,0 +1,27 @@
+// The command line of brennix-report: arguments, reading the files, writing the report.
+#pragma once
+
+#include "report.h"
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace brennix::report {
+
+// Reads one game file read-only and decodes it with the program's own reader. Raises
+// EBrennixError with the reason when the file is missing, unreadable or not a game file.
+TGameFileRecord ReadGameFile(const std::string& path);
+
+// The *.bx3 files directly in a folder, in name order. Raises EBrennixError when the folder
+// cannot be listed.
+std::vector<std::string> GameFilesIn(const std::string& folder);
+
+// Runs the tool with its arguments (the program name left out). The report goes to `out`, or
+// with -o to that file, which is replaced only once the report is complete; every file that
+// cannot be reported gets one line on `err` and the others are still reported. Returns the exit
+// status: 0, 1 when a file could not be reported or the report not written, 2 for a wrong
+// command line.
+int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+} // namespace brennix::report

@@ -1,0 +1,92 @@
+// CSV (RFC 4180): a header row, then one row per player per file; lists are blank-separated.
+#include "report.h"
+#include "text.h"
+
+namespace brennix::report {
+
+namespace {
+
+// A field in quotes, its quotes doubled, when it holds a comma, a quote or a line break.
+std::string Field(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+void Row(std::string& csv, const std::vector<std::string>& fields) {
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) csv += ',';
+        csv += Field(fields[i]);
+    }
+    csv += "\r\n";
+}
+
+} // namespace
+
+std::string FormatCsv(const std::vector<TReportGame>& games) {
+    std::string csv;
+    Row(csv, {"file",
+              "game_type",
+              "match_format",
+              "player_to_throw",
+              "leg_starter",
+              "next_leg_starter",
+              "next_set_starter",
+              "number",
+              "name",
+              "remaining",
+              "checkout",
+              "sets",
+              "legs",
+              "points",
+              "count_40",
+              "count_60",
+              "count_100",
+              "count_140",
+              "count_180",
+              "leg_average",
+              "match_average",
+              "darts_leg",
+              "darts_match",
+              "won_leg_darts",
+              "best_leg",
+              "visits"});
+    auto number = [](int32_t value) { return std::to_string(value); };
+    for (const TReportGame& game : games) {
+        for (const TReportPlayer& player : game.Players) {
+            Row(csv, {game.File,
+                      game.GameTypeText,
+                      game.MatchFormatText,
+                      number(game.PlayerToThrow),
+                      number(game.LegStarter),
+                      number(game.NextLegStarter),
+                      number(game.NextSetStarter),
+                      number(player.Number),
+                      player.Name,
+                      number(player.Remaining),
+                      player.Checkout,
+                      number(player.Sets),
+                      number(player.Legs),
+                      number(player.Points),
+                      number(player.Counts[0]),
+                      number(player.Counts[1]),
+                      number(player.Counts[2]),
+                      number(player.Counts[3]),
+                      number(player.Counts[4]),
+                      AverageDecimal(player.LegAverage),
+                      AverageDecimal(player.MatchAverage),
+                      number(player.DartsLeg),
+                      number(player.DartsMatch),
+                      Join(player.WonLegDarts, " "),
+                      player.BestLeg ? number(*player.BestLeg) : std::string(),
+                      Join(player.Visits, " ")});
+        }
+    }
+    return csv;
+}
+
+} // namespace brennix::report

@@ -10,10 +10,6 @@
 
 namespace brennix {
 
-namespace {
-int Holds = 0;
-}
-
 std::string SlotPath(int n) {
     return BaseDir() + "save/SaveA" + std::to_string(n) + ".bx3";
 }
@@ -28,16 +24,6 @@ std::string LowestFreeSlot() {
     for (int n = FirstSlot; n < LastSlot; ++n)
         if (!FileExists(SlotPath(n))) return SlotPath(n);
     return SlotPath(LastSlot);
-}
-
-TAutosaveHold::TAutosaveHold() {
-    ++Holds;
-}
-TAutosaveHold::~TAutosaveHold() {
-    --Holds;
-}
-bool AutosaveHeld() {
-    return Holds > 0;
 }
 
 void Timer1Timer() {

@@ -2,10 +2,12 @@
 
 #include "engine/operations.h"
 #include "engine/state.h"
+#include "file_io.h"
 #include "game_file.h"
 #include "paths.h"
 #include "settings_file.h"
 
+#include <filesystem>
 #include <unistd.h>
 
 namespace brennix {
@@ -48,6 +50,16 @@ void ExitCleanup() {
         }
     }
     SaveSettings();
+}
+
+void RemoveStaleTemporaryFiles() {
+    const std::filesystem::path slots = std::filesystem::path(SlotPath(FirstSlot)).parent_path();
+    RemoveStaleTemporaries(
+        slots.string(), [&](std::string_view name) { return IsSlotPath((slots / name).string()); });
+    const std::filesystem::path settings = SettingsPath();
+    RemoveStaleTemporaries(settings.parent_path().string(), [&](std::string_view name) {
+        return name == settings.filename().string();
+    });
 }
 
 } // namespace brennix

@@ -1,4 +1,4 @@
-// The numbered autosave slots, the autosave countdown and the clean-up at exit.
+// The numbered autosave slots, the autosave countdown and the clean-ups at start-up and exit.
 #pragma once
 
 #include "engine/autosave_hold.h"
@@ -24,5 +24,11 @@ void Timer1Timer();
 // At exit: deletes the autosave files beyond the KeepSaveFiles highest-numbered ones (when
 // DeleteAutoSaves is on), then writes the settings file.
 void ExitCleanup();
+
+// At start-up: removes the temporary files of saves cut short by a kill or a power loss, which
+// would otherwise pile up. Only names the program makes itself are swept: an autosave slot's or
+// the settings file's name with the six-character suffix of its all-or-nothing write, in the
+// slot folder and in the settings file's folder. Nothing is reported.
+void RemoveStaleTemporaryFiles();
 
 } // namespace brennix

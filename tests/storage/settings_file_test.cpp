@@ -187,8 +187,7 @@ TEST_F(SettingsFileTest, SavingNeverReportsAndNeverLeavesHalfFiles) {
     EXPECT_NO_THROW(SaveSettings());
 }
 
-TEST_F(SettingsFileTest,
-       TheStandardCheckoutsAddUpAndEndOnADoubleOrTheBull) {
+TEST_F(SettingsFileTest, TheStandardCheckoutsAddUpAndEndOnADoubleOrTheBull) {
     auto value = [](const std::string& dart) {
         if (dart == "Bull") return 50;
         if (dart == "25") return 25;

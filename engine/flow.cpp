@@ -42,6 +42,9 @@ void SetStarters() {
 }
 
 void StartUp(const std::vector<std::string>& arguments, int screenWidth, int screenHeight) {
+    // Before anything is written: with one process and no save begun yet, every temporary file
+    // of a save is a leftover of a session that was killed.
+    RemoveStaleTemporaryFiles();
     LoadSettings();
     ResetGame();
     HighToday = 0;

@@ -1,5 +1,6 @@
 #include "rules.h"
 
+#include "autosave_hold.h"
 #include "operations.h"
 #include "state.h"
 #include "visit.h"
@@ -59,7 +60,12 @@ void TieBreakUpdates(int p) {
     if (legsOne == SuddenDeathLegs && legsTwo == SuddenDeathLegs &&
         Ops->SpecialSetText() != SuddenDeathText) {
         Ops->SetSpecialSetText(std::string(SuddenDeathText));
-        Ops->AskWhoBegins();
+        {
+            // No autosave while Start Leg is open: it would store the new leg's starters only
+            // half chosen.
+            TAutosaveHold hold;
+            Ops->AskWhoBegins();
+        }
         NextSetStarter = Wrap(ActivePlayer);
         NextLegStarter = NextSetStarter;
         LegStarter = ActivePlayer;

@@ -2,17 +2,15 @@
 
 #include "engine/operations.h"
 #include "engine/state.h"
+#include "file_io.h"
 #include "game_file.h"
 #include "paths.h"
 #include "settings_file.h"
 
+#include <filesystem>
 #include <unistd.h>
 
 namespace brennix {
-
-namespace {
-int Holds = 0;
-}
 
 std::string SlotPath(int n) {
     return BaseDir() + "save/SaveA" + std::to_string(n) + ".bx3";
@@ -28,16 +26,6 @@ std::string LowestFreeSlot() {
     for (int n = FirstSlot; n < LastSlot; ++n)
         if (!FileExists(SlotPath(n))) return SlotPath(n);
     return SlotPath(LastSlot);
-}
-
-TAutosaveHold::TAutosaveHold() {
-    ++Holds;
-}
-TAutosaveHold::~TAutosaveHold() {
-    --Holds;
-}
-bool AutosaveHeld() {
-    return Holds > 0;
 }
 
 void Timer1Timer() {
@@ -62,6 +50,16 @@ void ExitCleanup() {
         }
     }
     SaveSettings();
+}
+
+void RemoveStaleTemporaryFiles() {
+    const std::filesystem::path slots = std::filesystem::path(SlotPath(FirstSlot)).parent_path();
+    RemoveStaleTemporaries(
+        slots.string(), [&](std::string_view name) { return IsSlotPath((slots / name).string()); });
+    const std::filesystem::path settings = SettingsPath();
+    RemoveStaleTemporaries(settings.parent_path().string(), [&](std::string_view name) {
+        return name == settings.filename().string();
+    });
 }
 
 } // namespace brennix

@@ -1,7 +1,10 @@
 // The checkout table a first run starts with: for every remaining score from 1 to 170 the
 // route of fewest darts, finishing on a double or the bull ("Bull" = 50, "25" = outer bull,
 // "T" treble, "D" double, a plain number a single). Scores without a route of three darts
-// are empty. The operator may change every text in the Outshot Settings dialog.
+// are empty. The routes are those of the checkout chart darts players learn and callers use:
+// the first dart at the big trebles (T20, T19, T18, T17), leaving a double players favour;
+// two-dart finishes treble then double; below 61 a single leaving D20, D16 or D8. The operator
+// may change every text in the Outshot Settings dialog; a settings file keeps its own.
 #include "checkout_table.h"
 
 namespace brennix {
@@ -47,14 +50,14 @@ const std::array<std::string_view, MaxCheckout> StandardCheckouts = {
     "D19",          // 38
     "7 D16",        // 39
     "D20",          // 40
-    "1 D20",        // 41
-    "2 D20",        // 42
+    "9 D16",        // 41
+    "10 D16",       // 42
     "3 D20",        // 43
     "4 D20",        // 44
-    "5 D20",        // 45
+    "13 D16",       // 45
     "6 D20",        // 46
-    "7 D20",        // 47
-    "8 D20",        // 48
+    "15 D16",       // 47
+    "16 D16",       // 48
     "9 D20",        // 49
     "Bull",         // 50
     "11 D20",       // 51
@@ -67,36 +70,36 @@ const std::array<std::string_view, MaxCheckout> StandardCheckouts = {
     "18 D20",       // 58
     "19 D20",       // 59
     "20 D20",       // 60
-    "T7 D20",       // 61
+    "T15 D8",       // 61
     "T10 D16",      // 62
-    "T9 D18",       // 63
-    "T8 D20",       // 64
-    "25 D20",       // 65
+    "T13 D12",      // 63
+    "T16 D8",       // 64
+    "T19 D4",       // 65
     "T10 D18",      // 66
-    "T9 D20",       // 67
-    "T12 D16",      // 68
-    "T11 D18",      // 69
-    "T10 D20",      // 70
+    "T17 D8",       // 67
+    "T20 D4",       // 68
+    "T19 D6",       // 69
+    "T18 D8",       // 70
     "T13 D16",      // 71
-    "T12 D18",      // 72
-    "T11 D20",      // 73
+    "T16 D12",      // 72
+    "T19 D8",       // 73
     "T14 D16",      // 74
-    "T13 D18",      // 75
-    "T12 D20",      // 76
-    "T15 D16",      // 77
-    "T14 D18",      // 78
+    "T17 D12",      // 75
+    "T20 D8",       // 76
+    "T19 D10",      // 77
+    "T18 D12",      // 78
     "T13 D20",      // 79
-    "T16 D16",      // 80
-    "T15 D18",      // 81
-    "T14 D20",      // 82
+    "T20 D10",      // 80
+    "T19 D12",      // 81
+    "Bull D16",     // 82
     "T17 D16",      // 83
-    "T16 D18",      // 84
+    "T20 D12",      // 84
     "T15 D20",      // 85
     "T18 D16",      // 86
     "T17 D18",      // 87
     "T16 D20",      // 88
     "T19 D16",      // 89
-    "Bull D20",     // 90
+    "T20 D15",      // 90
     "T17 D20",      // 91
     "T20 D16",      // 92
     "T19 D18",      // 93
@@ -105,19 +108,19 @@ const std::array<std::string_view, MaxCheckout> StandardCheckouts = {
     "T20 D18",      // 96
     "T19 D20",      // 97
     "T20 D19",      // 98
-    "T20 7 D16",    // 99
+    "T19 10 D16",   // 99
     "T20 D20",      // 100
     "T17 Bull",     // 101
-    "T20 2 D20",    // 102
-    "T20 3 D20",    // 103
+    "T20 10 D16",   // 102
+    "T19 10 D18",   // 103
     "T18 Bull",     // 104
-    "T20 5 D20",    // 105
-    "T20 6 D20",    // 106
+    "T20 13 D16",   // 105
+    "T20 10 D18",   // 106
     "T19 Bull",     // 107
-    "T20 8 D20",    // 108
+    "T20 16 D16",   // 108
     "T20 9 D20",    // 109
     "T20 Bull",     // 110
-    "T20 11 D20",   // 111
+    "T20 19 D16",   // 111
     "T20 12 D20",   // 112
     "T20 13 D20",   // 113
     "T20 14 D20",   // 114
@@ -125,38 +128,38 @@ const std::array<std::string_view, MaxCheckout> StandardCheckouts = {
     "T20 16 D20",   // 116
     "T20 17 D20",   // 117
     "T20 18 D20",   // 118
-    "T20 19 D20",   // 119
+    "T19 T12 D13",  // 119
     "T20 20 D20",   // 120
-    "T20 T7 D20",   // 121
-    "T20 T10 D16",  // 122
-    "T20 T9 D18",   // 123
-    "T20 T8 D20",   // 124
-    "T20 25 D20",   // 125
-    "T20 T10 D18",  // 126
-    "T20 T9 D20",   // 127
-    "T20 T12 D16",  // 128
-    "T20 T11 D18",  // 129
-    "T20 T10 D20",  // 130
+    "T20 T11 D14",  // 121
+    "T18 T20 D4",   // 122
+    "T19 T16 D9",   // 123
+    "T20 T16 D8",   // 124
+    "25 T20 D20",   // 125
+    "T19 T19 D6",   // 126
+    "T20 T17 D8",   // 127
+    "T18 T14 D16",  // 128
+    "T19 T16 D12",  // 129
+    "T20 T18 D8",   // 130
     "T20 T13 D16",  // 131
-    "T20 T12 D18",  // 132
-    "T20 T11 D20",  // 133
+    "T20 T16 D12",  // 132
+    "T20 T19 D8",   // 133
     "T20 T14 D16",  // 134
-    "T20 T13 D18",  // 135
-    "T20 T12 D20",  // 136
-    "T20 T15 D16",  // 137
-    "T20 T14 D18",  // 138
+    "T20 T17 D12",  // 135
+    "T20 T20 D8",   // 136
+    "T20 T19 D10",  // 137
+    "T20 T18 D12",  // 138
     "T20 T13 D20",  // 139
-    "T20 T16 D16",  // 140
-    "T20 T15 D18",  // 141
+    "T20 T20 D10",  // 140
+    "T20 T19 D12",  // 141
     "T20 T14 D20",  // 142
     "T20 T17 D16",  // 143
-    "T20 T16 D18",  // 144
+    "T20 T20 D12",  // 144
     "T20 T15 D20",  // 145
     "T20 T18 D16",  // 146
     "T20 T17 D18",  // 147
     "T20 T16 D20",  // 148
     "T20 T19 D16",  // 149
-    "T20 Bull D20", // 150
+    "T20 T18 D18",  // 150
     "T20 T17 D20",  // 151
     "T20 T20 D16",  // 152
     "T20 T19 D18",  // 153

@@ -2,6 +2,7 @@
 
 #include "engine/errors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
@@ -42,6 +43,9 @@ int OpenExisting(const std::string& path) {
     }
     return fd;
 }
+
+// The template mkstemp fills with six letters or digits.
+constexpr std::string_view TemporarySuffix = ".XXXXXX";
 
 mode_t NewFileMode() {
     const mode_t mask = ::umask(0);
@@ -149,7 +153,7 @@ void WriteRecordFile(const std::string& name, std::span<const uint8_t> bytes) {
         mode = info.st_mode & 07777;
     }
 
-    std::string temp = path + ".XXXXXX";
+    std::string temp = path + std::string(TemporarySuffix);
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         if (exists && (errno == EACCES || errno == EPERM)) return RewriteInPlace(path, bytes);
@@ -176,6 +180,37 @@ void WriteRecordFile(const std::string& name, std::span<const uint8_t> bytes) {
         ::unlink(temp.c_str());
         Fail(error);
     }
+}
+
+bool IsTemporaryNameOf(std::string_view name, std::string_view target) {
+    if (name.size() != target.size() + TemporarySuffix.size() || !name.starts_with(target) ||
+        name[target.size()] != '.')
+        return false;
+    const std::string_view random = name.substr(target.size() + 1);
+    return std::all_of(random.begin(), random.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+}
+
+void RemoveStaleTemporaries(const std::string& folder,
+                            const std::function<bool(std::string_view)>& isTarget) {
+    std::error_code error;
+    std::filesystem::directory_iterator entries(folder, error);
+    if (error) return; // no such folder: nothing was ever written there
+    std::vector<std::filesystem::path> stale;
+    for (; entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        if (error) return;
+        const std::string name = entries->path().filename().string();
+        if (name.size() <= TemporarySuffix.size()) continue;
+        const std::string_view target =
+            std::string_view(name).substr(0, name.size() - TemporarySuffix.size());
+        // mkstemp makes regular files only; a link or a folder of such a name is somebody else's.
+        if (IsTemporaryNameOf(name, target) && isTarget(target) &&
+            entries->symlink_status(error).type() == std::filesystem::file_type::regular)
+            stale.push_back(entries->path());
+    }
+    for (const std::filesystem::path& path : stale)
+        ::unlink(path.c_str()); // a file that cannot be removed stays
 }
 
 } // namespace brennix

@@ -4,8 +4,10 @@
 #include "engine/errors.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brennix {
@@ -18,6 +20,16 @@ std::vector<uint8_t> ReadRecordFile(const std::string& path, size_t size);
 // first, which takes the old one's place only once everything is written, so a failure leaves
 // the old file as it was. Raises EInOutError; a write-protected target is refused.
 void WriteRecordFile(const std::string& path, std::span<const uint8_t> bytes);
+
+// Whether `name` is one WriteRecordFile could have given the new file it writes before it
+// replaces `target`: the target's name, a dot and six letters or digits.
+bool IsTemporaryNameOf(std::string_view name, std::string_view target);
+
+// Removes from `folder` the new files of writes cut short by a kill or a power loss: regular
+// files whose names are temporary names (see IsTemporaryNameOf) of a target that `isTarget`
+// accepts. Nothing else is touched, and nothing is reported.
+void RemoveStaleTemporaries(const std::string& folder,
+                            const std::function<bool(std::string_view)>& isTarget);
 
 // The input/output error for a failed system call's errno: one of the named conditions, or the
 // host's own number.

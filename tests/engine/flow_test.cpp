@@ -15,7 +15,12 @@ using ::testing::ElementsAre;
 TEST_F(FlowTest, StartUpOnAFirstRun) {
     HighToday = 140;
     ops.WhoBegins = {1};
+    // A save of the previous session was killed half way; a stranger's file stays.
+    MakeSaveFolder();
+    Touch(In("save/SaveA100.bx3.Ab3xY9"));
+    Touch(In("save/SaveA100.bx3.bak"));
     StartUp({}, 1280, 1024);
+    EXPECT_THAT(FilesIn(dir / "save"), ElementsAre("SaveA100.bx3.bak"));
     EXPECT_EQ(Settings.PlayerCount, 2);
     EXPECT_EQ(StartScore, 501);
     EXPECT_EQ(Settings.PlayerNames[1], "Player2");

@@ -1,5 +1,6 @@
 // Legs, sets, the tie-break with sudden death, starter rotation and the end of a match.
 #include "engine_fixture.h"
+#include "storage/autosave.h"
 
 namespace brennix::test {
 namespace {
@@ -116,7 +117,23 @@ TEST_F(RulesTest, SuddenDeathAtFiveAllAsksWhoBeginsAndTheNextLegDecides) {
     EXPECT_EQ(ops.Count("ShowResult"), 0) << "5-4 is no lead of two";
     ops.WhoBegins = {1};
     ops.Clear();
+    // The countdown stands still while Start Leg is open: a save then would store the new
+    // leg's starters half updated. (Fewer ticks than a countdown never reach a save, so a
+    // missing hold cannot write into the build folder.)
+    Settings.AutoSave = true;
+    ops.Progress = 0;
+    int heldTicks = 0;
+    ops.WhileModal = [&] {
+        for (int tick = 0; tick < CountdownTicks - 1; ++tick)
+            Timer1Timer();
+        heldTicks += AutosaveHeld() ? 1 : 0;
+    };
     PlayLeg(1); // 5-5
+    ops.WhileModal = nullptr;
+    EXPECT_EQ(heldTicks, 1);
+    EXPECT_EQ(ops.Progress, 0);
+    EXPECT_EQ(ops.Only({"Progress"}).size(), 0u);
+    EXPECT_FALSE(AutosaveHeld());
     EXPECT_EQ(ops.SpecialSet, "Sudden Death");
     // The player the leg rotation made active is preselected; player 2 is chosen.
     EXPECT_EQ(ops.Only({"AskWhoBegins", "SpecialSet"}),

@@ -1,4 +1,5 @@
-// The autosave countdown, the slots' clean-up at exit, and autosaves held off during dialogs.
+// The autosave countdown, the slots' clean-up at exit, the stale temporary files swept at
+// start-up, and autosaves held off during dialogs.
 #include "storage_fixture.h"
 
 #include "engine/errors.h"
@@ -114,6 +115,57 @@ TEST_F(AutosaveTest, ExitKeepsTheHighestSlotsAndWritesTheSettings) {
     Settings.KeepSaveFiles = -1;
     ExitCleanup();
     EXPECT_THAT(FilesIn(dir / "save"), ElementsAre("SaveA1000.bx3", "SaveA50.bx3", "notes.txt"));
+}
+
+TEST_F(AutosaveTest, OnlyTheProgramsOwnStaleTemporaryFilesAreRemoved) {
+    MakeSaveFolder();
+    fs::create_directory(dir / "games");
+    struct TCase {
+        std::string name; // below the base folder
+        bool removed;
+    };
+    const std::vector<TCase> cases = {
+        {"save/SaveA100.bx3.a1B2c3", true},   // a slot's temporary file
+        {"save/SaveA999.bx3.XXXXXX", true},   // mkstemp may draw these letters too
+        {"save/SaveA500.bx3.000000", true},   // ... and digits only
+        {"brnx3p.dat.Zz9Qq1", true},          // the settings file's temporary file
+        {"save/SaveA100.bx3", false},         // the slot itself
+        {"save/SaveA100.bx3.bak", false},     // a stranger's backup
+        {"save/SaveA100.bx3.abcdefg", false}, // seven characters
+        {"save/SaveA100.bx3.abcde", false},   // five
+        {"save/SaveA100.bx3.abc-12", false},  // not a letter or digit
+        {"save/SaveA100.bx3_abcdef", false},  // no dot
+        {"save/SaveA99.bx3.abcdef", false},   // no slot number
+        {"save/SaveA1000.bx3.abcdef", false},
+        {"save/savea100.bx3.abcdef", false}, // letter case counts
+        {"save/brnx3p.dat.abcdef", false},   // not beside the settings file
+        {"save/mygame.bx3.abcdef", false},   // the operator's own files are not swept
+        {"save/notes.txt.ABC123", false},
+        {"SaveA100.bx3.abcdef", false}, // not beside the slots
+        {"brnx3p.dat", false},
+        {"brnx3p.dat.bak", false},
+        {"brnx3p.dat.ABC12", false},
+        {"games/brnx3p.dat.abcdef", false}, // other folders are never looked at
+        {"games/SaveA100.bx3.abcdef", false},
+    };
+    for (const TCase& c : cases)
+        Touch(In(c.name));
+    // Something other than a regular file under such a name is not one of ours either.
+    fs::create_directory(dir / "save/SaveA101.bx3.dir123");
+    fs::create_symlink(dir / "save/SaveA100.bx3", dir / "save/SaveA102.bx3.lnk123");
+    fs::create_symlink(dir / "games", dir / "brnx3p.dat.lnk123");
+
+    RemoveStaleTemporaryFiles();
+    for (const TCase& c : cases)
+        EXPECT_EQ(fs::exists(In(c.name)), !c.removed) << c.name;
+    EXPECT_TRUE(fs::is_directory(dir / "save/SaveA101.bx3.dir123"));
+    EXPECT_TRUE(fs::is_symlink(dir / "save/SaveA102.bx3.lnk123"));
+    EXPECT_TRUE(fs::is_symlink(dir / "brnx3p.dat.lnk123"));
+    EXPECT_EQ(ReadBytes(In("save/SaveA100.bx3")), std::vector<uint8_t>{'x'});
+
+    fs::remove_all(dir / "save"); // no slot folder at all: nothing to do, nothing reported
+    EXPECT_NO_THROW(RemoveStaleTemporaryFiles());
+    EXPECT_TRUE(fs::exists(In("brnx3p.dat")));
 }
 
 TEST_F(AutosaveTest, SlotNames) {

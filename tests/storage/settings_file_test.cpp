@@ -196,6 +196,17 @@ TEST_F(SettingsFileTest, TheStandardCheckoutsAddUpAndEndOnADoubleOrTheBull) {
         return std::stoi(dart);
     };
     const std::set<int> impossible = {1, 159, 162, 163, 165, 166, 168, 169};
+    // Fewest darts: the scores one dart, and two darts, can finish, counted from the board.
+    std::set<int> anyDart = {25, 50}, lastDart = {50}, oneDart, twoDarts;
+    for (int n = 1; n <= 20; ++n) {
+        anyDart.insert({n, 2 * n, 3 * n});
+        lastDart.insert(2 * n);
+    }
+    for (int last : lastDart) {
+        oneDart.insert(last);
+        for (int first : anyDart)
+            twoDarts.insert(first + last);
+    }
     for (int r = 1; r <= 170; ++r) {
         const std::string route(StandardCheckouts[r - 1]);
         if (impossible.count(r)) {
@@ -206,6 +217,8 @@ TEST_F(SettingsFileTest, TheStandardCheckoutsAddUpAndEndOnADoubleOrTheBull) {
         std::vector<std::string> list{std::istream_iterator<std::string>(darts), {}};
         ASSERT_FALSE(list.empty()) << r;
         EXPECT_LE(list.size(), 3u) << r;
+        const size_t fewest = oneDart.count(r) ? 1 : twoDarts.count(r) ? 2 : 3;
+        EXPECT_EQ(list.size(), fewest) << r << ": " << route;
         int sum = 0;
         for (const std::string& dart : list) {
             const int v = value(dart);
@@ -222,6 +235,15 @@ TEST_F(SettingsFileTest, TheStandardCheckoutsAddUpAndEndOnADoubleOrTheBull) {
     }
     EXPECT_EQ(StandardCheckouts[169], "T20 T20 Bull");
     EXPECT_EQ(StandardCheckouts[99], "T20 D20");
+    // The routes of the chart players know.
+    const std::vector<std::pair<int, std::string>> chart = {
+        {170, "T20 T20 Bull"}, {167, "T20 T19 Bull"}, {160, "T20 T20 D20"}, {141, "T20 T19 D12"},
+        {110, "T20 Bull"},     {100, "T20 D20"},      {99, "T19 10 D16"},   {81, "T19 D12"},
+        {76, "T20 D8"},        {68, "T20 D4"},        {61, "T15 D8"},       {50, "Bull"},
+        {40, "D20"},           {32, "D16"},
+    };
+    for (const auto& [r, route] : chart)
+        EXPECT_EQ(StandardCheckouts[r - 1], route) << r;
 }
 
 } // namespace

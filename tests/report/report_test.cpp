@@ -3,6 +3,7 @@
 #include "../storage/storage_fixture.h"
 
 #include "report/cli.h"
+#include "storage/checkout_table.h"
 #include "storage/game_file.h"
 #include "storage/settings_file.h"
 
@@ -139,7 +140,7 @@ TEST_F(ReportTest, JsonParsesBackToTheRecords) {
     EXPECT_EQ(game["players"][1]["won_leg_darts"], nlohmann::json::parse("[12]"));
     EXPECT_TRUE(game["players"][2]["best_leg"].is_null());
     EXPECT_EQ(game["players"][0]["visits"][0], 100);
-    EXPECT_EQ(game["players"][0]["checkout"], "T20 T7 D20"); // 121 left
+    EXPECT_EQ(game["players"][0]["checkout"], StandardCheckouts[121 - 1]); // 121 left
 }
 
 TEST_F(ReportTest, CsvHasOneRowPerPlayerAndKeepsCommasAndQuotes) {

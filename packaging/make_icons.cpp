@@ -43,10 +43,18 @@ bool WriteSvg(const QString& file) {
     return painter.end();
 }
 
+// Qt's notes about the missing session (no runtime folder at build time) are of no interest here;
+// failures are reported by the results of the writes.
+void DropNotes(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(DropNotes);
+    qputenv("QT_QPA_PLATFORM", "offscreen"); // the fonts of the SVG need a GUI application
     QGuiApplication application(argc, argv);
     const QStringList arguments = QGuiApplication::arguments();
     if (arguments.size() < 4) {

@@ -6,17 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// Set by the build: the bin folder of the configured install prefix, the Debian package's bin
-// folder and the application's id (the name of its desktop entry and metadata).
-#ifndef BRENNIX_INSTALL_BINDIR
-#define BRENNIX_INSTALL_BINDIR "/usr/local/bin"
-#endif
-#ifndef BRENNIX_PACKAGE_BINDIR
-#define BRENNIX_PACKAGE_BINDIR "/usr/bin"
-#endif
-#ifndef BRENNIX_APP_ID
-#define BRENNIX_APP_ID "io.github.brennix.Brennix"
-#endif
+// BRENNIX_INSTALL_BINDIR, BRENNIX_PACKAGE_BINDIR and BRENNIX_APP_ID come from the build
+// (storage/CMakeLists.txt): the bin folder of the configured install prefix, the Debian package's
+// bin folder, and the application's id that names its desktop entry and metadata.
 
 namespace brennix {
 

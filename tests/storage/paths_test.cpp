@@ -45,6 +45,11 @@ class PathsTest : public StorageTest {
     std::string PerUser() const { return Home() + "/.local/share/brennix/"; }
     std::string Prefix() const { return (dir / "prefix").string(); }
     std::vector<std::string> PrefixBin() const { return {Prefix() + "/bin"}; }
+    // What an installation puts beside its bin folder: the metadata named after the program's id.
+    void MarkAsInstallation() const {
+        fs::create_directories(dir / "prefix" / "share" / "metainfo");
+        Touch(Prefix() + "/share/metainfo/" BRENNIX_APP_ID ".metainfo.xml");
+    }
 
     TEnvironment home_{"HOME", nullptr};
     TEnvironment dataHome_{"XDG_DATA_HOME", nullptr};
@@ -140,8 +145,7 @@ TEST_F(PathsTest, AnInstallationIsRecognisedByItsMetadataAndGetsItsFoldersMade) 
     EXPECT_EQ(BaseDir(), bin + "/");
     EXPECT_FALSE(fs::exists(dir / "data"));
 
-    fs::create_directories(dir / "prefix" / "share" / "metainfo");
-    Touch(Prefix() + "/share/metainfo/io.github.brennix.Brennix.metainfo.xml");
+    MarkAsInstallation();
     UseDataPlaceOf(bin);
     EXPECT_EQ(BaseDir(), In("data") + "/brennix/");
     EXPECT_TRUE(fs::is_directory(dir / "data" / "brennix" / "save"));
@@ -170,8 +174,7 @@ TEST_F(PathsTest, AScoreSoundMissingInTheDataFolderComesFromTheSharedFolder) {
         << "a copy beside its files has no shared sounds";
 
     // The per-user place of the installed program: its own sound first, then the shared one.
-    fs::create_directories(dir / "prefix" / "share" / "metainfo");
-    Touch(Prefix() + "/share/metainfo/io.github.brennix.Brennix.metainfo.xml");
+    MarkAsInstallation();
     UseDataPlaceOf(Prefix() + "/bin");
     ASSERT_EQ(BaseDir(), place.Base);
     EXPECT_EQ(SoundPath("Score180.wav"), PerUser() + "sound/Score180.wav");

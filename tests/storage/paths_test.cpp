@@ -95,7 +95,8 @@ TEST_F(PathsTest, TheInstalledProgramUsesThePerUserDataFolder) {
     EXPECT_TRUE(ChooseDataPlace(Prefix() + "/bin", {In("link/bin/")}).PerUser);
     EXPECT_TRUE(ChooseDataPlace(Prefix() + "/bin/../bin", PrefixBin()).PerUser);
 
-    // Without any home the files stay beside the executable rather than anywhere else.
+    // Without HOME the user database names the home folder; without either, the files stay
+    // beside the executable rather than anywhere else.
     home_.Set(nullptr);
     dataHome_.Set(nullptr);
     const TDataPlace homeless = ChooseDataPlace(Prefix() + "/bin", PrefixBin());

@@ -14,12 +14,14 @@ fi
 # Debian packages the build, the program and the tests need.
 packages=(
     g++ cmake ninja-build pkg-config          # the build
-    qt6-base-dev qt6-multimedia-dev libsndfile1-dev fonts-liberation  # the windows and sounds
+    qt6-base-dev qt6-multimedia-dev qt6-svg-dev libsndfile1-dev fonts-liberation  # the windows, sounds, icon
     nlohmann-json3-dev                        # JSON of brennix-report
     libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
     clang libclang-rt-14-dev                  # the fuzz test with its sanitizers
     xvfb xdotool imagemagick                  # the end-to-end test in a real X server
-    espeak-ng                                 # the caller voice script and its test
+    espeak-ng sox                             # the caller voice script and the packaged voice
+    desktop-file-utils appstream file         # the install test
+    dpkg-dev lintian                          # the Debian package and its test
 )
 
 missing=()

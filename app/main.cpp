@@ -11,7 +11,7 @@ int main(int argc, char* argv[]) {
     using namespace brennix;
     QApplication application(argc, argv);
     SetUpApplication();
-    SetBaseDir(PathFromQt(QCoreApplication::applicationDirPath()));
+    UseDataPlaceOf(PathFromQt(QCoreApplication::applicationDirPath()));
 
     CreateForms(std::vector<std::string>(argv + 1, argv + argc));
     CentreOnDesktop(Form1); // until start-up puts it in its place

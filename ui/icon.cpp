@@ -40,8 +40,18 @@ QImage PaintBoard() {
     QImage image(ProgramIconSize, ProgramIconSize, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
+    PaintProgramIcon(painter, ProgramIconSize);
+    painter.end();
+    return image;
+}
+
+} // namespace
+
+void PaintProgramIcon(QPainter& painter, double size) {
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
+    painter.scale(size / ProgramIconSize, size / ProgramIconSize);
     const QPointF centre(ProgramIconSize / 2.0, ProgramIconSize / 2.0);
 
     // From the outside in: the black number ring with a grey rim, the doubles, the outer
@@ -54,11 +64,8 @@ QImage PaintBoard() {
     PaintSlices(painter, centre, 6.8, BoardBlack, BoardCream);
     PaintDisc(painter, centre, 2.6, BoardGreen);
     PaintDisc(painter, centre, 1.3, BoardRed);
-    painter.end();
-    return image;
+    painter.restore();
 }
-
-} // namespace
 
 QImage ProgramImage() {
     static const QImage image = PaintBoard();

@@ -141,7 +141,7 @@ bool TQtSoundOutput::IsPlaying() const {
 }
 
 std::string ScoreSoundPath(int32_t score) {
-    return BaseDir() + "sound/Score" + std::to_string(score) + ".wav";
+    return SoundPath("Score" + std::to_string(score) + ".wav");
 }
 
 void PlayScoreSound(int32_t score) {

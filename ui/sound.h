@@ -1,6 +1,7 @@
 // Score sounds: every booked visit can be announced by a wave file named after its score, taken
-// from the folder "sound" beside the executable ("sound/Score60.wav" for a visit of 60). The
-// program has no sounds of its own and synthesises nothing; a score without a file stays silent.
+// from the folder "sound" of the base folder ("sound/Score60.wav" for a visit of 60) or, for the
+// installed program, from the installation's shared sound folder. The program synthesises
+// nothing; a score without a file stays silent.
 //
 // One player, `mp3player`, serves the whole program and holds at most one sound at a time: the
 // next visit stops a sound that is still playing. Playback runs in the background; nothing ever
@@ -75,7 +76,8 @@ class TQtSoundOutput final : public TSoundOutput {
 // audio device, raises EMediaError with the decoder's (or the device's) own error text.
 void PlayScoreSound(int32_t score);
 
-// The file played for a score: BaseDir() + "sound/Score" + score + ".wav".
+// The file played for a score: BaseDir() + "sound/Score" + score + ".wav", or the installation's
+// shared copy of it when the base folder has none (see SoundPath).
 std::string ScoreSoundPath(int32_t score);
 
 // Stops the sound still playing, if any, and closes the player. Runs by itself when the

@@ -19,6 +19,8 @@ packages=(
     clang libclang-rt-14-dev                  # the fuzz test with its sanitizers
     xvfb xdotool imagemagick                  # the end-to-end test in a real X server
     espeak-ng                                 # the caller voice script and its test
+    qt6-httpserver-dev qt6-websockets-dev nlohmann-json3-dev  # the live board's server
+    chromium nodejs node-ws                   # the live board's test in a headless browser
 )
 
 missing=()

@@ -71,6 +71,7 @@ class TLiveServer::TRequestConnection : public QObject {
 
   private:
     void Received() {
+        if (!socket_->isReadable()) return;
         if (refused_) {
             socket_->readAll(); // what follows a refused request is thrown away
             return;

@@ -7,7 +7,7 @@ namespace {
 std::optional<quint16> ParsePort(const QString& text) {
     bool ok = false;
     const uint port = text.toUInt(&ok, 10);
-    if (!ok || port == 0 || port > 65535 || text.startsWith(u'+')) return std::nullopt;
+    if (!ok || port > 65535 || text.startsWith(u'+')) return std::nullopt; // 0: any free port
     return static_cast<quint16>(port);
 }
 
@@ -24,7 +24,7 @@ TLiveSwitch ReadValue(const QString& value) {
     if (const auto number = ParsePort(port)) {
         live.Port = *number;
     } else {
-        live.Error = QStringLiteral("\"%1\" is not a port number (1-65535)").arg(port);
+        live.Error = QStringLiteral("\"%1\" is not a port number (0-65535)").arg(port);
         return live;
     }
     if (colon >= 0 && !live.Address.setAddress(host)) {

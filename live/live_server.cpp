@@ -158,6 +158,10 @@ TLiveServer::TLiveServer(TLiveLimits limits, QObject* parent)
     state_ = QByteArrayLiteral("{}");
     stateText_ = QString::fromUtf8(state_);
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &TLiveServer::TakePages);
+    pinger_ = new QTimer(this);
+    pinger_->setInterval(limits_.PagePingMs);
+    connect(pinger_, &QTimer::timeout, this, &TLiveServer::PingPages);
+    clock_.start();
 }
 
 TLiveServer::~TLiveServer() {
@@ -287,13 +291,35 @@ void TLiveServer::TakePages() {
         page->setMaxAllowedIncomingFrameSize(limits_.MaxIncomingMessageBytes);
         page->setMaxAllowedIncomingMessageSize(limits_.MaxIncomingMessageBytes);
         connect(page, &QWebSocket::disconnected, this, [this, page] { DropPage(page); });
+        auto heard = [this, page] { page->setProperty("heard", clock_.elapsed()); };
+        heard();
+        connect(page, &QWebSocket::pong, this, heard);
+        connect(page, &QWebSocket::textMessageReceived, this, heard);
+        connect(page, &QWebSocket::binaryMessageReceived, this, heard);
         pages_.push_back(page);
+        if (!pinger_->isActive()) pinger_->start();
         page->sendTextMessage(stateText_);
     }
 }
 
+// A page that has not answered the last two pings has gone (a phone put away, a network
+// gone); the others are pinged again.
+void TLiveServer::PingPages() {
+    const qint64 now = clock_.elapsed();
+    std::vector<QWebSocket*> silent;
+    for (QWebSocket* page : pages_) {
+        if (now - page->property("heard").toLongLong() > 2LL * limits_.PagePingMs)
+            silent.push_back(page);
+        else
+            page->ping();
+    }
+    for (QWebSocket* page : silent)
+        DropPage(page);
+}
+
 void TLiveServer::DropPage(QWebSocket* page) {
     std::erase(pages_, page);
+    if (pages_.empty()) pinger_->stop();
     page->disconnect(this);
     page->abort();
     page->deleteLater();

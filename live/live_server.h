@@ -4,8 +4,9 @@
 // It runs in the program's one event loop. Qt HTTP Server reads the requests; this class only
 // answers them and keeps the connections bounded: a cap on simultaneous connections (the
 // longest-idle request connection makes room for a new one), a timeout for a connection that
-// sends no complete request, a cap on the size of a request and on what is buffered for a page.
-// A page that cannot keep up is dropped, never waited for.
+// sends no complete request, a cap on the size of a request and on what is buffered for a page,
+// and a ping for every page now and then. A page that cannot keep up or has gone silent is
+// dropped, never waited for.
 #pragma once
 
 #include "engine/board.h"
@@ -29,6 +30,7 @@ struct TLiveLimits {
     qint64 MaxRequestBytes = 16 * 1024;     // request line, headers and body together
     qint64 MaxBufferedBytes = 256 * 1024;   // unsent bytes a page may have before it is dropped
     quint64 MaxIncomingMessageBytes = 1024; // pages send nothing of interest
+    int PagePingMs = 20000; // a page that answers no ping for twice this long is dropped
 };
 
 // The path the page opens its WebSocket on.
@@ -68,6 +70,7 @@ class TLiveServer : public QAbstractHttpServer {
     TRequestConnection* Find(const QTcpSocket* socket) const;
     void TakePages();
     void DropPage(QWebSocket* page);
+    void PingPages();
 
     TLiveLimits limits_;
     TListener* listener_ = nullptr;
@@ -75,6 +78,8 @@ class TLiveServer : public QAbstractHttpServer {
     QString stateText_;
     std::vector<TRequestConnection*> requests_;
     std::vector<QWebSocket*> pages_;
+    QTimer* pinger_;
+    QElapsedTimer clock_; // when a page was last heard of, on the "heard" property
 };
 
 } // namespace brennix

@@ -438,6 +438,30 @@ class LiveTest : public QObject {
         QCOMPARE(small.RequestConnectionCount(), 0);
     }
 
+    // A page that answers no ping is dropped after two; a page that answers stays, however long
+    // ago its request was.
+    void aSilentPageIsDropped() {
+        TLiveLimits limits;
+        limits.PagePingMs = 100;
+        limits.RequestTimeoutMs = 150; // no concern of a page once it is one
+        TLiveServer server(limits);
+        QCOMPARE(server.Listen(QHostAddress::LocalHost, 0), QString());
+        QTcpSocket silent;
+        silent.setReadBufferSize(1);
+        silent.connectToHost(QHostAddress::LocalHost, server.Port());
+        QTRY_VERIFY_WITH_TIMEOUT(silent.state() == QAbstractSocket::ConnectedState, WaitMs);
+        silent.write("GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
+                     "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                     "Sec-WebSocket-Version: 13\r\n\r\n");
+        TPage answering(server.Port());
+        QTRY_COMPARE_WITH_TIMEOUT(server.PageCount(), 2, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(server.PageCount(), 1, WaitMs);
+        QTest::qWait(500); // five more pings, all answered
+        QCOMPARE(server.PageCount(), 1);
+        QCOMPARE(answering.socket.state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(server.RequestConnectionCount(), 0);
+    }
+
     // A page that never reads what it is sent is dropped once too much waits for it; the other
     // pages, the server and the program go on.
     void aPageThatNeverReadsIsDropped() {

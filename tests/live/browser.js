@@ -8,7 +8,9 @@
 // then given two players, one named "<b>x</b>", a game of 301 in one set. The second run, with
 // /live=127.0.0.1:PORT and /safe, plays the set to 5-5 in legs and on to the end: the page must
 // show every visit's new score and the player to throw within a second, the names as text,
-// "Tie Break" and "Sudden Death", and the winner. Screenshots go to ARTEFACTS.
+// "Tie Break" and "Sudden Death", and the winner. Then the program ends (the page says it is
+// reconnecting), starts with the port taken (a Warning, and it plays on), and starts again (the
+// page reconnects by itself). Screenshots go to ARTEFACTS.
 "use strict";
 const { spawn, execFileSync } = require("child_process");
 const fs = require("fs");
@@ -378,6 +380,41 @@ async function main() {
     else log(`the page shows "${ended.winner}"`);
     await browser.screenshot("live-board-winner.png");
     log(`slowest visit to page: ${slowest} ms`);
+
+    log("the program ends: the page says it is reconnecting");
+    await stop(brennix);
+    if (!(await waitFor(3000, async () => (await board()).status === "reconnecting…")))
+      mismatch(`the page does not say it is reconnecting: "${(await board()).status}"`);
+
+    log("the port is taken: a Warning names the address and the program plays on without it");
+    const squatter = net.createServer((socket) => socket.destroy());
+    await new Promise((resolve) => squatter.listen(port, "127.0.0.1", resolve));
+    brennix = start(path.join(app, "brennix"), [`/live=127.0.0.1:${port}`, "/safe"],
+                    { env: programEnv() });
+    await waitWindow("Warning", 30000);
+    const said = brennix.output;
+    if (!said.includes(`The live board could not be started on 127.0.0.1:${port}: `))
+      mismatch(`the program did not name the address and the reason: ${said}`);
+    await focus("Warning");
+    press("Return");
+    await answerStartLeg();
+    await focus(MainTitle);
+    visit(100);
+    await sleep(300);
+    if (!(await waitFor(3000, () => windowId(MainTitle)))) mismatch("the program did not play on");
+    await stop(brennix);
+    await new Promise((resolve) => squatter.close(resolve));
+
+    log("the program comes back: the page reconnects by itself");
+    brennix = start(path.join(app, "brennix"), ["/safe", `/live=127.0.0.1:${port}`],
+                    { env: programEnv() });
+    await answerStartLeg();
+    const back = await waitFor(15000, async () => {
+      const now = await board();
+      return now.status === "live" && now.players.length === 2 &&
+             now.players[0].remaining === "301" && now;
+    });
+    if (!back) mismatch(`the page did not reconnect: ${JSON.stringify(await board())}`);
   } finally {
     await browser.close();
   }

@@ -10,7 +10,8 @@
 #   - the scoreboard window "Brennix 3.2  [FINAL]" is mapped, and
 #   - the "Start Leg" dialog is mapped, which start-up shows right after the board's first paint;
 # and, for the bare window, until its window "Bare Window" is mapped. The windows are found by
-# polling xdotool without pause; the cost of one poll (printed) bounds the resolution.
+# polling xdotool without pause; the cost of one poll (printed) bounds the resolution. The medians
+# of the program are also printed as multiples of the bare window's.
 # Needs Xvfb, xdotool and bash 5 (EPOCHREALTIME). Nothing outside a temporary folder is touched.
 set -u
 
@@ -135,3 +136,10 @@ summary "$work/board" "brennix: scoreboard window mapped"
 summary "$work/dialog" "brennix: \"Start Leg\" mapped (board repainted)"
 summary "$work/bare" "bare window: window mapped"
 summary "$work/poll" "(one xdotool poll, the resolution)"
+median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+ratio() { # file label: median of the file against the bare window's median
+    awk -v a="$(median "$1")" -v b="$(median "$work/bare")" -v label="$2" \
+        'BEGIN { printf "ratio %-40s %9.2f x the bare window\n", label, a / b }'
+}
+ratio "$work/board" "scoreboard window mapped"
+ratio "$work/dialog" "\"Start Leg\" mapped"

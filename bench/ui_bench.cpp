@@ -8,7 +8,8 @@
 //   - a repaint of the scoreboard without any change;
 //   - the bare window: a label's text changed and the window repainted, and a repaint alone.
 //
-// The measurements take turns within each round, so both windows see the same conditions. The
+// The measurements take turns within each round, so both windows see the same conditions; the
+// medians of Enter and Undo are also printed as multiples of the bare window's label change. The
 // platform is the one QT_QPA_PLATFORM names, "offscreen" when it is not set (painting then goes
 // into the backing store image only; under an X server the image is also sent to the server).
 //
@@ -330,6 +331,11 @@ int main(int argc, char* argv[]) {
     std::printf("ui_bench: platform %s, %d player(s), %d rounds after %d warm-up rounds\n",
                 qPrintable(QApplication::platformName()), players, rounds, warmup);
     PrintTable({&enter, &undo, &boardRepaint, &labelRepaint, &bareRepaint});
+    // The yardstick: the bare window's label change and repaint, median against median.
+    const double yardstick = Percentile(labelRepaint.micros, 0.5);
+    for (const TSeries* series : {&enter, &undo})
+        std::printf("ratio: %-50s %5.2f x the bare window's label setText + repaint()\n",
+                    series->name, Percentile(series->micros, 0.5) / yardstick);
 
     DestroyForms();
     return 0;

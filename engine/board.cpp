@@ -25,6 +25,8 @@ std::string GameCaption() {
 TBoardView BoardView() {
     TBoardView view;
     view.Caption = GameCaption();
+    view.Special = SpecialText;
+    view.Winner = MatchWinner;
     view.ActivePlayer = ActivePlayer;
     view.LegStarter = LegStarter;
     const int count = PlayersInPlay();

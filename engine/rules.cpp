@@ -40,7 +40,7 @@ void LegEnd(int p) {
     if (Settings.PlayerCount == 2 && one.Legs == TieBreakLegs && two.Legs == TieBreakLegs &&
         format == int64_t{one.Sets} + 3 && format == int64_t{two.Sets} + 3) {
         TieBreakSet = true;
-        Ops->SetSpecialSetText(std::string(TieBreakText));
+        SetSpecialText(std::string(TieBreakText));
     }
 
     ActivePlayer = NextLegStarter;
@@ -58,7 +58,7 @@ void TieBreakUpdates(int p) {
 
     if (legsOne == SuddenDeathLegs && legsTwo == SuddenDeathLegs &&
         Ops->SpecialSetText() != SuddenDeathText) {
-        Ops->SetSpecialSetText(std::string(SuddenDeathText));
+        SetSpecialText(std::string(SuddenDeathText));
         Ops->AskWhoBegins();
         NextSetStarter = Wrap(ActivePlayer);
         NextLegStarter = NextSetStarter;
@@ -98,9 +98,16 @@ void MatchEnd(int p) {
     }
     Players[p].Remaining = 0;
     ActivePlayer = Wrap(p);
-    Ops->RefreshBoard();
-    Ops->StopTimer();
-    Ops->ShowResult();
+    {
+        // The board names the winner for as long as the result dialog is open.
+        struct TWinnerShown {
+            explicit TWinnerShown(const std::string& name) { MatchWinner = name; }
+            ~TWinnerShown() { MatchWinner.reset(); }
+        } shown(Settings.PlayerNames[p]);
+        Ops->RefreshBoard();
+        Ops->StopTimer();
+        Ops->ShowResult();
+    }
     GameFileName.clear();
     Ops->ShowFilePath(GameFileName);
     ResetGame();

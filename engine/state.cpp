@@ -23,6 +23,8 @@ int32_t HighGame = 0;
 std::string HighGameName;
 int32_t HighToday = 0;
 std::string HighTodayName;
+std::string SpecialText;
+std::optional<std::string> MatchWinner;
 std::string GameFileName;
 std::string LastGameFileName;
 
@@ -80,9 +82,15 @@ void ResetGame() {
     LegStarter = ActivePlayer;
     TieBreakSet = false;
     SetDecided = false;
+    SpecialText.clear(); // the board's reset empties the special-set text
     Ops->ResetGameBoard();
     ResetPlayers();
     Ops->SetProgressPosition(0);
+}
+
+void SetSpecialText(const std::string& text) {
+    SpecialText = text;
+    Ops->SetSpecialSetText(text);
 }
 
 void ShowActivePlayer() {

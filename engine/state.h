@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -70,6 +71,11 @@ extern int32_t HighGame;
 extern std::string HighGameName;
 extern int32_t HighToday;
 extern std::string HighTodayName;
+// What the board shows beyond the records: the special-set text ("Tie Break", "Sudden Death" or
+// empty; the window's Label36 shows the same) and the winner's name while the result dialog is
+// open (no value otherwise).
+extern std::string SpecialText;
+extern std::optional<std::string> MatchWinner;
 extern std::string GameFileName;     // current game file, empty when there is none
 extern std::string LastGameFileName; // last path saved or loaded
 
@@ -103,6 +109,8 @@ int32_t Wrap(int32_t index);
 void ResetPlayers();
 // Puts the game into its starting shape (the window follows through the display operations).
 void ResetGame();
+// Puts a special-set text on the board and keeps it in SpecialText.
+void SetSpecialText(const std::string& text);
 // Brings ActivePlayer into 0..PlayerCount-1 and lets the board follow.
 void ShowActivePlayer();
 void NextPlayer();

@@ -55,11 +55,11 @@ void RestoreTieBreak() {
                   format == int64_t{two.Sets} + 3 && one.Legs >= 2 && two.Legs >= 2;
     SetDecided = false;
     if (!TieBreakSet)
-        Ops->SetSpecialSetText("");
+        SetSpecialText("");
     else if (one.Legs >= 5 && two.Legs >= 5)
-        Ops->SetSpecialSetText(std::string(SuddenDeathText));
+        SetSpecialText(std::string(SuddenDeathText));
     else
-        Ops->SetSpecialSetText(std::string(TieBreakText));
+        SetSpecialText(std::string(TieBreakText));
 }
 
 // The newest slot that exists, or slot 100 when there is none.

@@ -18,6 +18,7 @@
 #include "storage/game_file.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -117,11 +118,6 @@ QLineEdit* PlaceField(QWidget* parent, const std::string& name, int left, int to
 // A whole number as the board shows it: plain digits, a minus sign for negatives.
 QString Number(int32_t value) {
     return QString::number(value);
-}
-
-// The newest visits of a history: the score, or "-" for an empty entry.
-QString VisitText(int32_t entry) {
-    return entry < 0 ? QStringLiteral("-") : Number(entry);
 }
 
 } // namespace
@@ -390,16 +386,55 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 // ---- Display ------------------------------------------------------------------------------
 
+namespace {
+
+// The board's writers: each changes a widget only when what it shows differs, and adds the area
+// the widget covered before and after the change to `changed`, the part of the board that has
+// to be painted again.
+void ShowText(QLabel* label, const QString& text, QRegion& changed) {
+    if (label->text() == text) return;
+    changed += label->geometry();
+    SetLabelText(label, text);
+    changed += label->geometry();
+}
+
+void ShowText(QLineEdit* field, const QString& text, QRegion& changed) {
+    if (field->text() == text) return;
+    field->setText(text);
+    changed += field->geometry();
+}
+
+void ShowVisible(QWidget* widget, bool visible, QRegion& changed) {
+    if (widget->isHidden() != visible) return;
+    widget->setVisible(visible);
+    changed += widget->geometry();
+}
+
+void ShowColour(QLabel* label, int rgb, QRegion& changed) {
+    const QColor colour = QColor::fromRgb(rgb);
+    if (label->palette().color(QPalette::WindowText) == colour) return;
+    SetColour(label, QPalette::WindowText, colour);
+    changed += label->geometry();
+}
+
+void ShowAt(QWidget* widget, QPoint place, QRegion& changed) {
+    if (widget->pos() == place) return;
+    changed += widget->geometry();
+    widget->move(place);
+    changed += widget->geometry();
+}
+
+} // namespace
+
 void TForm1::ShowActivePlayerDisplay() {
+    const TBoardView view = BoardView();
     for (QLabel* marker : Markers)
-        marker->move(marker->x(), ActivePlayer * RowHeight + MarkerTop);
-    for (QLabel* score : ScoreLabels)
-        SetColour(score, QPalette::WindowText, QColor::fromRgb(ColourGrey));
-    for (QLabel* star : Stars)
-        star->hide();
-    if (ActivePlayer >= 0 && ActivePlayer < MaxPlayers)
-        SetColour(ScoreLabels[ActivePlayer], QPalette::WindowText, QColor::fromRgb(ColourRed));
-    if (LegStarter >= 0 && LegStarter < MaxPlayers) Stars[LegStarter]->show();
+        ShowAt(marker, {marker->x(), view.ActivePlayer * RowHeight + MarkerTop}, changed_);
+    // Every big score grey but the one of the player to throw, red; the star at the leg starter.
+    for (int p = 0; p < MaxPlayers; ++p) {
+        ShowColour(ScoreLabels[p], p == view.ActivePlayer ? ColourRed : ColourGrey, changed_);
+        ShowVisible(Stars[p], p == view.LegStarter, changed_);
+    }
 }
 
 void TForm1::ResetGameWindow() {
@@ -409,83 +444,71 @@ void TForm1::ResetGameWindow() {
 
 void TForm1::ResetGameBoard() {
     for (QLabel* score : ScoreLabels) {
-        SetColour(score, QPalette::WindowText, QColor::fromRgb(ColourGrey));
-        SetLabelText(score, Number(StartScore));
+        ShowColour(score, ColourGrey, changed_);
+        ShowText(score, Number(StartScore), changed_);
     }
     for (QLabel* star : Stars)
-        star->hide();
-    SetLabelText(Label36, QString());
-    repaint();
+        ShowVisible(star, false, changed_);
+    ShowText(Label36, QString(), changed_);
+    PaintChanges();
 }
 
 void TForm1::RefreshBoard() {
-    SetLabelText(Label33, ToQt(GameCaption()));
-    Edit49->setText(QStringLiteral("3"));
+    const TBoardView view = BoardView();
+    QRegion& changed = changed_;
+    ShowText(Label33, ToQt(view.Caption), changed);
+    ShowText(Edit49, QStringLiteral("3"), changed);
+    ShowText(Edit36, ToQt(view.LastVisits[0]), changed);
+    ShowText(Edit35, ToQt(view.LastVisits[1]), changed);
+    ShowText(Edit34, ToQt(view.LastVisits[2]), changed);
 
-    const TPlayerStats& active = Players[ActivePlayer];
-    Edit36->setText(VisitText(active.History[0]));
-    Edit35->setText(VisitText(active.History[1]));
-    Edit34->setText(VisitText(active.History[2]));
+    ShowText(Label56, Number(view.HighGame), changed);
+    ShowText(Label57, Number(view.HighToday), changed);
+    if (!view.HighGameName.empty()) ShowText(Label58, ToQt(view.HighGameName), changed);
+    if (!view.HighTodayName.empty()) ShowText(Label59, ToQt(view.HighTodayName), changed);
 
-    SetLabelText(Label56, Number(HighGame));
-    SetLabelText(Label57, Number(HighToday));
-    if (!HighGameName.empty()) SetLabelText(Label58, ToQt(HighGameName));
-    if (!HighTodayName.empty()) SetLabelText(Label59, ToQt(HighTodayName));
+    ShowVisible(Label42, view.Checkout.has_value(), changed);
+    if (view.Checkout) ShowText(Label42, ToQt(*view.Checkout), changed);
 
-    const int count = PlayersInPlay();
-    if (count < MaxPlayers) {
-        for (int p = 0; p < MaxPlayers; ++p) {
-            if (p > 0) {
-                NameLabels[p]->hide();
-                ScoreLabels[p]->hide();
-            }
-            CheckoutLabels[p]->hide();
-            SetLabelText(RowNames[p], QString());
-        }
-    }
-
-    Label42->setVisible(active.Remaining <= MaxCheckout);
-    if (active.Remaining <= MaxCheckout)
-        SetLabelText(Label42, ToQt(std::string(CheckoutText(active.Remaining))));
-
+    const int count = static_cast<int>(view.Players.size());
     for (int p = 0; p < count; ++p) {
-        const TPlayerStats& player = Players[p];
-        const QString name = ToQt(Settings.PlayerNames[p]);
-        SetLabelText(RowNames[p], name);
-        SetLabelText(NameLabels[p], name);
-        NameLabels[p]->show();
-        ScoreLabels[p]->show();
-        SetLabelText(ScoreLabels[p], Number(player.Remaining));
-        // The grid row in column order; the averages through FormatAverage.
-        const std::array<QString, GridColumns> row = {Number(player.Remaining),
-                                                      Number(player.Sets),
-                                                      Number(player.Legs),
-                                                      Number(player.Count40),
-                                                      Number(player.Count60),
-                                                      Number(player.Count100),
-                                                      Number(player.Count140),
-                                                      Number(player.Count180),
-                                                      ToQt(FormatAverage(player.LegAverage)),
-                                                      ToQt(FormatAverage(player.MatchAverage)),
-                                                      Number(player.DartsLeg),
-                                                      Number(player.DartsMatch)};
+        const TPlayerView& player = view.Players[p];
+        const QString name = ToQt(player.Name);
+        ShowText(RowNames[p], name, changed);
+        ShowText(NameLabels[p], name, changed);
+        ShowVisible(NameLabels[p], true, changed);
+        ShowVisible(ScoreLabels[p], true, changed);
+        ShowText(ScoreLabels[p], Number(player.Remaining), changed);
         for (int c = 0; c < GridColumns; ++c)
-            Grid[p][c]->setText(row[c]);
-        CheckoutLabels[p]->setVisible(player.Remaining <= MaxCheckout);
-        if (player.Remaining <= MaxCheckout)
-            SetLabelText(CheckoutLabels[p], ToQt(std::string(CheckoutText(player.Remaining))));
+            ShowText(Grid[p][c], ToQt(player.Row[c]), changed);
+        ShowVisible(CheckoutLabels[p], player.Checkout.has_value(), changed);
+        if (player.Checkout) ShowText(CheckoutLabels[p], ToQt(*player.Checkout), changed);
     }
-    // Rows beyond the players in play show nothing from an earlier, larger game.
-    for (int p = count; p < MaxPlayers; ++p)
+    // Panels and rows beyond the players in play show nothing from an earlier, larger game;
+    // the first player's panel stays even when no player is in play.
+    for (int p = count; p < MaxPlayers; ++p) {
+        if (p > 0) {
+            ShowVisible(NameLabels[p], false, changed);
+            ShowVisible(ScoreLabels[p], false, changed);
+        }
+        ShowVisible(CheckoutLabels[p], false, changed);
+        ShowText(RowNames[p], QString(), changed);
         for (QLineEdit* field : Grid[p])
-            field->clear();
-
-    repaint();
-    if (!observers_.empty()) {
-        const TBoardView view = BoardView();
-        for (const TBoardObserver& observer : observers_)
-            observer(view);
+            ShowText(field, QString(), changed);
     }
+
+    PaintChanges();
+    for (const TBoardObserver& observer : observers_)
+        observer(view);
+}
+
+void TForm1::PaintChanges() {
+    // Only what changed is painted, and at once. A repaint paints everything that waits to be
+    // painted in the window, so a field changed elsewhere (the score field just emptied) goes
+    // with it; when nothing of the board changed, whatever else waits is painted all the same.
+    if (!changed_.isEmpty()) centralWidget()->repaint(changed_);
+    changed_ = QRegion();
+    QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
 }
 
 void TForm1::AddBoardObserver(TBoardObserver observer) {

@@ -13,6 +13,7 @@
 #include <QMainWindow>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegion>
 #include <QTimer>
 #include <array>
 #include <functional>
@@ -126,9 +127,12 @@ class TForm1 : public QMainWindow, public TEngineOps {
     enum class TFileDialogKind { Open, Save }; // OpenDialog1, SaveDialog1
     std::optional<std::string> RunFileDialog(TFileDialogKind kind, const std::string& fileName,
                                              const std::string& folder);
+    // Paints the changed part of the board at once.
+    void PaintChanges();
 
     std::vector<std::string> arguments_;
     std::vector<TBoardObserver> observers_;
+    QRegion changed_; // the part of the board changed since it was last painted
     bool activated_ = false;
 };
 

@@ -20,6 +20,8 @@ class EngineTest : public ::testing::Test {
         ActivePlayer = Thrower = StartScore = 0;
         LegStarter = NextLegStarter = NextSetStarter = VisitScore = 0;
         TieBreakSet = SetDecided = false;
+        SpecialText.clear();
+        MatchWinner.reset();
         HighGame = HighToday = 0;
         HighGameName.clear();
         HighTodayName.clear();

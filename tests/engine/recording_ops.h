@@ -2,6 +2,7 @@
 // asks for, answers the dialogs as a test tells it, and raises errors on demand.
 #pragma once
 
+#include "engine/board.h"
 #include "engine/errors.h"
 #include "engine/operations.h"
 #include "engine/state.h"
@@ -26,6 +27,7 @@ class TRecordingOps : public TEngineOps {
     int Progress = 0;
     std::string Hint = "AutoSaveTimer";
     bool TimerRunning = false;
+    std::vector<TBoardView> Drawn; // the board's view at every redraw, as an observer sees it
 
     // Answers and failures to give.
     std::deque<int32_t> WhoBegins;         // Start Leg answers; none left keeps the preselection
@@ -46,6 +48,7 @@ class TRecordingOps : public TEngineOps {
     }
     void RefreshBoard() override {
         Darts = "3";
+        Drawn.push_back(BoardView());
         Record("RefreshBoard");
     }
     std::string ScoreText() override { return Score; }

@@ -24,18 +24,14 @@ class TFuzzOps : public test::TSilentOps {
     void RefreshBoard() override { Redraw(); }
     void ShowResult() override { (void)Settings.PlayerNames.at(0); }
 
-    // Everything the scoreboard reads when it redraws.
+    // The board's view, as the scoreboard draws it on every redraw.
     static void Redraw() {
-        size_t sink = GameCaption().size();
-        const TPlayerStats& active = Players.at(ActivePlayer);
-        for (int i = 0; i < 3; ++i)
-            sink += static_cast<size_t>(active.History[i]);
-        sink += CheckoutText(active.Remaining).size();
-        for (int p = 0; p < PlayersInPlay(); ++p) {
-            const TPlayerStats& player = Players.at(p);
-            sink += Settings.PlayerNames.at(p).size() + CheckoutText(player.Remaining).size();
-            sink +=
-                FormatAverage(player.LegAverage).size() + FormatAverage(player.MatchAverage).size();
+        const TBoardView view = BoardView();
+        size_t sink = view.Caption.size() + view.Special.size() + view.Checkout.value_or("").size();
+        for (const TPlayerView& player : view.Players) {
+            sink += player.Name.size() + player.Checkout.value_or("").size();
+            for (const std::string& text : player.Row)
+                sink += text.size();
         }
         volatile size_t keep = sink;
         (void)keep;

@@ -202,6 +202,7 @@ TEST_F(GameFileTest, LoadingSetsTheStartScoreAndTheTieBreakFromTheFile) {
     EXPECT_TRUE(TieBreakSet);
     EXPECT_FALSE(SetDecided);
     EXPECT_EQ(ops.SpecialSet, "Tie Break");
+    EXPECT_EQ(SpecialText, "Tie Break") << "the board's view reads it from the state";
 
     // 3-2 in the tie-break goes on; 4-2 ends the match.
     PlayLeg(ActivePlayer);
@@ -222,10 +223,12 @@ TEST_F(GameFileTest, LoadingSetsTheStartScoreAndTheTieBreakFromTheFile) {
     LoadGameFile();
     EXPECT_TRUE(TieBreakSet);
     EXPECT_EQ(ops.SpecialSet, "Sudden Death");
+    EXPECT_EQ(SpecialText, "Sudden Death");
     ops.OpenAnswer = In("plain.bx3");
     LoadGameFile();
     EXPECT_FALSE(TieBreakSet);
     EXPECT_EQ(ops.SpecialSet, "");
+    EXPECT_EQ(SpecialText, "");
 }
 
 TEST_F(GameFileTest, SaveAsRefusesTheSlotNamesExactly) {

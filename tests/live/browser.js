@@ -364,11 +364,12 @@ async function main() {
     for (let number = 5; number <= 10; ++number) await leg(number);
     if (!(await waitFor(1000, async () => (await board()).special === "Sudden Death")))
       mismatch(`"Sudden Death" is not shown: "${(await board()).special}"`);
-    await browser.screenshot("live-board-sudden-death.png");
 
     log("leg 11, the sudden-death leg: player 1 wins the match");
     thrower = 0;
-    for (const score of [180, 60]) await book(score);
+    await book(180);
+    await book(60);
+    await browser.screenshot("live-board-sudden-death.png");
     await focus(MainTitle);
     visit(121);
     await waitWindow("Game, Shot and the Match", 15000);
@@ -377,6 +378,8 @@ async function main() {
       return now.winnerShown && now.winner.includes("<b>x</b>") && now;
     });
     if (!ended) mismatch(`the winner is not shown: ${JSON.stringify(await board())}`);
+    else if (ended.players.some((player) => player.toThrow))
+      mismatch("a player is still highlighted as the one to throw after the match");
     else log(`the page shows "${ended.winner}"`);
     await browser.screenshot("live-board-winner.png");
     log(`slowest visit to page: ${slowest} ms`);

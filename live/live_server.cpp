@@ -63,6 +63,14 @@ class TLiveServer::TRequestConnection : public QObject {
         timer_->start(owner_->limits_.RequestTimeoutMs);
     }
 
+    // The request was a page's WebSocket request: the connection is the WebSocket server's now.
+    void HandOver() {
+        handedOver_ = true;
+        timer_->stop();
+        if (owner_) owner_->Forget(this);
+        owner_ = nullptr;
+    }
+
     void Close() {
         timer_->stop();
         socket_->abort();
@@ -102,7 +110,7 @@ class TLiveServer::TRequestConnection : public QObject {
     }
 
     void AfterServerRead() {
-        if (guard_ || refused_) return; // still the server's request connection
+        if (guard_ || refused_ || handedOver_) return; // still the server's, or done with
         // The server let go of the socket: either the WebSocket server took it over (the
         // request was read back for it) or the request could not be read.
         if (!socket_->isTransactionStarted()) {
@@ -141,6 +149,7 @@ class TLiveServer::TRequestConnection : public QObject {
     qint64 received_ = 0;
     qint64 headerBytes_ = -1; // the size of the headers once their end has been seen
     bool refused_ = false;
+    bool handedOver_ = false;
     QByteArray tail_;
 };
 
@@ -219,12 +228,14 @@ TLiveServer::TRequestConnection* TLiveServer::Find(const QTcpSocket* socket) con
 }
 
 bool TLiveServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
-    if (TRequestConnection* connection = Find(socket)) connection->Restart();
     // A WebSocket request is answered by Qt's WebSocket server once this returns.
     if (request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0 &&
         request.method() == QHttpServerRequest::Method::Get &&
-        request.url().path() == QLatin1String(LivePushPath))
+        request.url().path() == QLatin1String(LivePushPath)) {
+        if (TRequestConnection* connection = Find(socket)) connection->HandOver();
         return true;
+    }
+    if (TRequestConnection* connection = Find(socket)) connection->Restart();
     QHttpServerResponder responder = makeResponder(request, socket);
     using TStatus = QHttpServerResponder::StatusCode;
     const QHttpServerRequest::Method method = request.method();
@@ -263,7 +274,7 @@ bool TLiveServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* s
                      {"X-Content-Type-Options", "nosniff"},
                      {"Content-Security-Policy",
                       "default-src 'none'; style-src 'unsafe-inline'; script-src 'unsafe-inline'; "
-                      "connect-src 'self'; img-src 'self' data:"}},
+                      "connect-src 'self' ws: wss:; img-src 'self' data:"}},
                     TStatus::Ok);
     return true;
 }

@@ -438,6 +438,27 @@ class LiveTest : public QObject {
         QCOMPARE(small.RequestConnectionCount(), 0);
     }
 
+    // At the cap, a page's own connection turns into the page: it takes no other's place.
+    void aPageTakesOnlyItsOwnPlace() {
+        TLiveLimits limits;
+        limits.MaxConnections = 3;
+        TLiveServer server(limits);
+        QCOMPARE(server.Listen(QHostAddress::LocalHost, 0), QString());
+        std::vector<std::unique_ptr<QTcpSocket>> idle;
+        for (int i = 0; i < 2; ++i) {
+            idle.push_back(std::make_unique<QTcpSocket>());
+            idle.back()->connectToHost(QHostAddress::LocalHost, server.Port());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(server.RequestConnectionCount(), 2, WaitMs);
+        TPage page(server.Port());
+        QTRY_COMPARE_WITH_TIMEOUT(page.messages.size(), 1, WaitMs);
+        QCOMPARE(server.PageCount(), 1);
+        QCOMPARE(server.RequestConnectionCount(), 2);
+        QTest::qWait(50);
+        for (const auto& socket : idle)
+            QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
+    }
+
     // A page that answers no ping is dropped after two; a page that answers stays, however long
     // ago its request was.
     void aSilentPageIsDropped() {

@@ -43,9 +43,9 @@ std::unique_ptr<TLiveServer> StartLiveBoard(const std::vector<std::string>& argu
                                             TForm1& window, std::ostream& out, TLiveLimits limits) {
     const std::optional<TLiveSwitch> live = FindLiveSwitch(arguments);
     if (!live) return nullptr;
-    const QString problem = live->Error.isEmpty() ? QString() : live->Error;
     auto server = std::make_unique<TLiveServer>(limits);
-    const QString reason = problem.isEmpty() ? server->Listen(live->Address, live->Port) : problem;
+    const QString reason =
+        live->Error.isEmpty() ? server->Listen(live->Address, live->Port) : live->Error;
     if (!reason.isEmpty()) {
         const QString text = QStringLiteral("The live board could not be started on %1: %2.")
                                  .arg(live->Text, reason);

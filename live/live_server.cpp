@@ -36,7 +36,6 @@ class TLiveServer::TListener : public QTcpServer {
 // A connection that is sending or may send requests; it lives as a child of its socket. Its
 // handler of incoming data runs before Qt HTTP Server's and stops a request that grows too big;
 // its timer closes the connection when no complete request arrives in time.
-
 class TLiveServer::TRequestConnection : public QObject {
   public:
     TRequestConnection(TLiveServer* owner, QTcpSocket* socket)

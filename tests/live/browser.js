@@ -133,12 +133,27 @@ function freePort() {
   });
 }
 
-function listening(port) {
-  return new Promise((resolve) => {
-    const socket = net.connect(port, "127.0.0.1");
-    socket.on("connect", () => (socket.destroy(), resolve(true)));
-    socket.on("error", () => resolve(false));
-  });
+// The TCP ports a process listens on, from its sockets and the kernel's tables.
+function listeningPorts(pid) {
+  const inodes = new Set();
+  for (const fd of fs.readdirSync(`/proc/${pid}/fd`)) {
+    try {
+      const match = /^socket:\[(\d+)\]$/.exec(fs.readlinkSync(`/proc/${pid}/fd/${fd}`));
+      if (match) inodes.add(match[1]);
+    } catch {
+      // closed meanwhile
+    }
+  }
+  const ports = [];
+  for (const table of ["/proc/net/tcp", "/proc/net/tcp6"]) {
+    if (!fs.existsSync(table)) continue;
+    for (const line of fs.readFileSync(table, "utf8").split("\n").slice(1)) {
+      const fields = line.trim().split(/\s+/);
+      if (fields.length > 9 && fields[3] === "0A" && inodes.has(fields[9]))
+        ports.push(parseInt(fields[1].split(":")[1], 16));
+    }
+  }
+  return ports;
 }
 
 // ---- The browser, over the remote debugging protocol ------------------------------------------
@@ -248,7 +263,8 @@ async function main() {
   log("first run, without the switch: nothing listens; leaving writes the settings file");
   let brennix = start(path.join(app, "brennix"), [], { env: programEnv() });
   await waitWindow("Start Leg", 30000);
-  if (await listening(8010)) mismatch("something listens on port 8010 without the switch");
+  const ports = listeningPorts(brennix.pid);
+  if (ports.length) mismatch(`without the switch the program listens on ${ports.join(", ")}`);
   if (brennix.output.includes("Live board")) mismatch("the program printed a live board address");
   await answerStartLeg();
   press("alt+f");
@@ -279,6 +295,8 @@ async function main() {
   const printed = `http://127.0.0.1:${port}/`;
   if (!(await waitFor(5000, () => brennix.output.includes(printed))))
     mismatch(`the program did not print ${printed}: ${brennix.output}`);
+  if (listeningPorts(brennix.pid).join() !== String(port))
+    mismatch(`with the switch the program listens on ${listeningPorts(brennix.pid)}`);
   await answerStartLeg();
 
   const browser = new Browser();

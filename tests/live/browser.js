@@ -365,6 +365,9 @@ async function main() {
         await browser.size(390, 844);
         await sleep(200);
         await browser.screenshot("live-board-phone.png");
+        await browser.size(3840, 2160);
+        await sleep(200);
+        await browser.screenshot("live-board-tv.png");
         await browser.size(1280, 720);
       }
       await book(121, number === 10);

@@ -458,6 +458,12 @@ async function finish(status) {
   process.exit(status);
 }
 
+for (const signal of ["SIGTERM", "SIGINT"])
+  process.on(signal, () => {
+    mismatch(`stopped by ${signal}`);
+    finish(1);
+  });
+
 main().then(() => finish(0), (error) => {
   failures += 1;
   console.log(`[live] ABORTED: ${error.message}`);

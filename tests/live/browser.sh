@@ -26,10 +26,12 @@ export HOME="$work/home"
 unset XAUTHORITY
 
 xvfb_pid=""
+node_pid=""
 # shellcheck source=../e2e/xserver.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/xserver.sh"
 cleanup() {
     local status=$?
+    stop_process "$node_pid" # it ends the program and the browser it started
     stop_process "$xvfb_pid"
     rm -rf "$work"
     exit "$status"
@@ -39,4 +41,9 @@ trap 'exit 130' INT TERM
 
 start_xvfb "$work" || { echo "[live] Xvfb did not start: $(cat "$work/xvfb.log")"; exit 1; }
 NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH} \
-    node "$(dirname "${BASH_SOURCE[0]}")/browser.js" "$work/app/brennix" "$work" "$artefacts"
+    node "$(dirname "${BASH_SOURCE[0]}")/browser.js" "$work/app/brennix" "$work" "$artefacts" &
+node_pid=$!
+wait "$node_pid"
+status=$?
+node_pid=""
+exit "$status"

@@ -255,8 +255,10 @@ bool TLiveServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* s
         body = state_;
         type = "application/json";
     } else {
-        responder.write(QByteArrayLiteral("Not found.\n"), "text/plain; charset=utf-8",
-                        TStatus::NotFound);
+        // A HEAD request gets the headers alone, here as below.
+        const bool head = method == QHttpServerRequest::Method::Head;
+        responder.write(head ? QByteArray() : QByteArrayLiteral("Not found.\n"),
+                        "text/plain; charset=utf-8", TStatus::NotFound);
         return true;
     }
     if (method == QHttpServerRequest::Method::Head) {

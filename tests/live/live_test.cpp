@@ -344,6 +344,9 @@ class LiveTest : public QObject {
         QVERIFY(answer.status.startsWith("HTTP/1.1 200"));
         QVERIFY(answer.Header("Content-Length").toLongLong() > 1000);
         QCOMPARE(answer.body, QByteArray());
+        const TAnswer missing = Exchange(port, "HEAD /x HTTP/1.1\r\nHost: x\r\n\r\n", true);
+        QVERIFY(missing.status.startsWith("HTTP/1.1 404"));
+        QCOMPARE(missing.body, QByteArray());
     }
 
     // ---- The state, served and pushed ---------------------------------------------------------

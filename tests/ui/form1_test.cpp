@@ -11,6 +11,7 @@
 #include "ui_test_support.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -18,12 +19,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 
 using namespace brennix;
 using namespace brennix::test;
@@ -531,6 +534,65 @@ class Form1Test : public QObject {
             for (int c = 0; c < 12; ++c)
                 QVERIFY2(Field(FieldName(r, c))->text() == expected[c],
                          qPrintable(FieldName(r, c) + ": " + Field(FieldName(r, c))->text()));
+        }
+    }
+
+    // When RefreshBoard returns, the window holds exactly what a full repaint shows: every
+    // change is painted, including the places a hidden or shrunk field left, and the observers
+    // have heard of the view just drawn.
+    void refreshBoardLeavesTheWindowFullyPainted() {
+        auto drawn = std::make_shared<std::optional<TBoardView>>();
+        form->AddBoardObserver([drawn](const TBoardView& view) { *drawn = view; });
+        // What the window holds of the board; the score field, whose caret blinks, left out.
+        auto shownBoard = [this] {
+            const auto* store = dynamic_cast<const QImage*>(form->backingStore()->paintDevice());
+            if (!store) return QImage();
+            QWidget* board = form->centralWidget();
+            QImage shown = store->copy(QRect(board->mapTo(form, QPoint(0, 0)), board->size()));
+            QPainter(&shown).fillRect(form->Edit33->geometry(), Qt::black);
+            return shown;
+        };
+        // Painting the whole window again changes nothing of what RefreshBoard left. Glyphs are
+        // smoothed a shade differently the first time they are drawn, so the same redraws run
+        // twice and only the second round is compared.
+        bool compare = false;
+        auto painted = [&] {
+            const QImage shown = shownBoard();
+            form->repaint();
+            return !compare || (!shown.isNull() && shown == shownBoard());
+        };
+        FocusScoreField();
+        for (int round = 0; round < 2; ++round) {
+            compare = round == 1;
+            PrepareGame(8);
+            FillStatistics();
+            form->RefreshBoard();
+            QVERIFY(painted());
+            QVERIFY(*drawn && (*drawn)->Players.size() == 8);
+            QCOMPARE((*drawn)->Players[7].Row[10], std::string("-3"));
+
+            Players[1].Remaining = 100; // a checkout below player 2's score
+            ActivePlayer = 1;           // markers, colours and the big checkout move
+            LegStarter = 2;
+            ShowActivePlayer();
+            form->RefreshBoard();
+            QVERIFY(painted());
+            QVERIFY(Label("Label42")->isVisible());
+
+            Settings.PlayerCount = 3; // panels and rows 4-8 go
+            form->RefreshBoard();
+            QVERIFY(painted());
+            QCOMPARE((*drawn)->Players.size(), size_t{3});
+
+            PrepareGame(2); // shorter texts everywhere, the big checkout gone
+            ShowActivePlayer();
+            QTest::keyClicks(form->Edit33, "60");
+            QTest::keyClick(form->Edit33, Qt::Key_Return);
+            QCOMPARE(Players[0].Remaining, 441);
+            QVERIFY(painted());
+            QVERIFY(!Label("Label42")->isVisible());
+            QCOMPARE((*drawn)->Players[0].Remaining, 441);
+            QCOMPARE((*drawn)->ActivePlayer, 1);
         }
     }
 

@@ -22,6 +22,8 @@ packages=(
     espeak-ng sox                             # the caller voice script and the packaged voice
     desktop-file-utils appstream file         # the install test
     dpkg-dev lintian                          # the Debian package and its test
+    qt6-httpserver-dev qt6-websockets-dev     # the live board's server
+    chromium nodejs node-ws                   # the live board's test in a headless browser
 )
 
 missing=()

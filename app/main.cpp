@@ -1,4 +1,5 @@
 // Brennix: creates the six windows and runs the event loop until the scoreboard closes.
+#include "live/live_board.h"
 #include "storage/paths.h"
 #include "ui/dialog.h"
 #include "ui/form1.h"
@@ -6,6 +7,7 @@
 #include "ui/messages.h"
 
 #include <QApplication>
+#include <iostream>
 
 int main(int argc, char* argv[]) {
     using namespace brennix;
@@ -13,8 +15,11 @@ int main(int argc, char* argv[]) {
     SetUpApplication();
     UseDataPlaceOf(PathFromQt(QCoreApplication::applicationDirPath()));
 
-    CreateForms(std::vector<std::string>(argv + 1, argv + argc));
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    CreateForms(arguments);
     CentreOnDesktop(Form1); // until start-up puts it in its place
+    // The live board for spectators, only when the command line asks for it ("/live").
+    const std::unique_ptr<TLiveServer> live = StartLiveBoard(arguments, *Form1, std::cout);
     Form1->show();
     const int result = QApplication::exec();
     DestroyForms();

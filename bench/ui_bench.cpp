@@ -13,11 +13,15 @@
 // platform is the one QT_QPA_PLATFORM names, "offscreen" when it is not set (painting then goes
 // into the backing store image only; under an X server the image is also sent to the server).
 //
-//   ui_bench [--rounds N] [--warmup N] [--players N]
+// In a second table, Enter with the live board on: no page open beside 50 pages (--pages).
+//
+//   ui_bench [--rounds N] [--warmup N] [--players N] [--pages N]
 //
 // Files go to a temporary folder; the build tree and the home folder are not touched.
+#include "engine/board.h"
 #include "engine/operations.h"
 #include "engine/state.h"
+#include "live/live_server.h"
 #include "storage/paths.h"
 #include "storage/settings_file.h"
 #include "ui/form1.h"
@@ -34,11 +38,13 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWebSocket>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -134,6 +140,81 @@ int NumberArgument(int argc, char* argv[], const char* option, int fallback) {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], option) == 0) return std::atoi(argv[i + 1]);
     return fallback;
+}
+
+// ---- The live board ---------------------------------------------------------------------------
+// Enter until RefreshBoard has returned with the live board on, side by side: one server with no
+// page open and one with `pages` pages (WebSocket clients in this process on 127.0.0.1) that
+// receive every push. The rounds alternate between the two; the pages read their messages
+// between the measurements, as a browser on another machine would.
+void MeasureLiveBoard(TForm1& form1, TTimedOps& ops, int rounds, int warmup, int pages) {
+    TLiveServer idle;
+    TLiveServer watched;
+    if (!idle.Listen(QHostAddress::LocalHost, 0).isEmpty() ||
+        !watched.Listen(QHostAddress::LocalHost, 0).isEmpty())
+        Fail("the live board could not listen on 127.0.0.1");
+    TLiveServer* publishing = nullptr;
+    form1.AddBoardObserver([&publishing](const TBoardView& view) {
+        if (publishing) publishing->Publish(view);
+    });
+    std::vector<std::unique_ptr<QWebSocket>> clients;
+    long received = 0;
+    for (int i = 0; i < pages; ++i) {
+        auto& client = clients.emplace_back(std::make_unique<QWebSocket>());
+        QObject::connect(client.get(), &QWebSocket::textMessageReceived,
+                         [&received](const QString&) { ++received; });
+        client->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/live").arg(watched.Port())));
+    }
+    QElapsedTimer wait;
+    wait.start();
+    while (watched.PageCount() < pages || received < pages) {
+        if (wait.elapsed() > 20000) Fail("the pages did not connect to the live board");
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+
+    char zeroName[80], pagesName[80];
+    std::snprintf(zeroName, sizeof zeroName, "Live board, 0 pages: Enter -> RefreshBoard return");
+    std::snprintf(pagesName, sizeof pagesName, "Live board, %d pages: Enter -> RefreshBoard return",
+                  pages);
+    TSeries zero{zeroName, {}};
+    TSeries many{pagesName, {}};
+    char pushName[80];
+    std::snprintf(pushName, sizeof pushName, "Live board, %d pages: BoardView() + Publish()",
+                  pages);
+    TSeries push{pushName, {}};
+    for (int round = 0; round < warmup + rounds; ++round) {
+        for (TLiveServer* server : {&idle, &watched}) {
+            publishing = server;
+            form1.Edit33->setText(QStringLiteral("60"));
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+            const int refreshes = ops.Refreshes;
+            const auto from = Clock::now();
+            QApplication::sendEvent(form1.Edit33, &press);
+            if (ops.Refreshes != refreshes + 1 || ActivePlayer != 1)
+                Fail("Enter did not book the visit");
+            if (round >= warmup) (server == &idle ? zero : many).Add(from, ops.Refreshed);
+            QApplication::processEvents();
+            form1.Button2->click();
+            if (Players[0].Remaining != 501 || ActivePlayer != 0)
+                Fail("Undo did not take the visit back");
+            QApplication::processEvents();
+        }
+        // What the live board adds to a redraw, alone: the view, its JSON, the sends.
+        const auto from = Clock::now();
+        watched.Publish(BoardView());
+        if (round >= warmup) push.Add(from, Clock::now());
+        QApplication::processEvents();
+    }
+    publishing = nullptr;
+    // Every push reached every page: none was dropped or left behind.
+    const long expected = static_cast<long>(pages) * (1 + 3L * (warmup + rounds));
+    wait.restart();
+    while (received < expected && wait.elapsed() < 20000)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    std::printf("live board: %d pages open, %ld of %ld pushes received\n", watched.PageCount(),
+                received, expected);
+    PrintTable({&zero, &many, &push});
+    std::printf("\n");
 }
 
 } // namespace
@@ -243,6 +324,9 @@ int main(int argc, char* argv[]) {
         if (keep) bareRepaint.Add(from, Clock::now());
         QApplication::processEvents();
     }
+
+    // The live board measures after the scoreboard's rounds and prints its table first.
+    MeasureLiveBoard(form1, ops, rounds, warmup, NumberArgument(argc, argv, "--pages", 50));
 
     std::printf("ui_bench: platform %s, %d player(s), %d rounds after %d warm-up rounds\n",
                 qPrintable(QApplication::platformName()), players, rounds, warmup);

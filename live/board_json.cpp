@@ -1,0 +1,55 @@
+#include "board_json.h"
+
+namespace brennix {
+
+std::string Latin1ToUtf8(const std::string& text) {
+    std::string utf8;
+    utf8.reserve(text.size() + text.size() / 4);
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += static_cast<char>(0xC0 | (byte >> 6));
+            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+double AverageNumber(int32_t value) {
+    return static_cast<double>(value / 10) / 1000.0;
+}
+
+nlohmann::json BoardJson(const TBoardView& view) {
+    using nlohmann::json;
+    json players = json::array();
+    for (const TPlayerView& player : view.Players) {
+        json visits = json::array();
+        for (const int32_t visit : player.LastVisits)
+            if (visit >= 0) visits.push_back(visit);
+        players.push_back({
+            {"number", player.Number},
+            {"name", Latin1ToUtf8(player.Name)},
+            {"remaining", player.Remaining},
+            {"checkout", player.Checkout ? json(Latin1ToUtf8(*player.Checkout)) : json(nullptr)},
+            {"sets", player.Sets},
+            {"legs", player.Legs},
+            {"leg_average", AverageNumber(player.LegAverage)},
+            {"match_average", AverageNumber(player.MatchAverage)},
+            {"darts_leg", player.DartsLeg},
+            {"darts_match", player.DartsMatch},
+            {"last_visits", std::move(visits)},
+        });
+    }
+    return {
+        {"caption", Latin1ToUtf8(view.Caption)},
+        {"special", Latin1ToUtf8(view.Special)},
+        {"player_to_throw", view.ActivePlayer + 1},
+        {"leg_starter", view.LegStarter + 1},
+        {"winner", view.Winner ? json(Latin1ToUtf8(*view.Winner)) : json(nullptr)},
+        {"players", std::move(players)},
+    };
+}
+
+} // namespace brennix

@@ -1,0 +1,25 @@
+// The command-line switch that starts the live board: "/live" (port 8010 on every interface),
+// "/live=PORT" or "/live=ADDRESS:PORT" ("/live=[::1]:PORT" for an IPv6 address).
+#pragma once
+
+#include <QHostAddress>
+#include <QString>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace brennix {
+
+inline constexpr quint16 LiveDefaultPort = 8010;
+
+struct TLiveSwitch {
+    QHostAddress Address = QHostAddress(QHostAddress::Any);
+    quint16 Port = LiveDefaultPort;
+    QString Text;  // the address as the operator wrote it, for messages ("0.0.0.0:8010")
+    QString Error; // why the switch could not be read; empty when it could
+};
+
+// The last live switch on the command line, or none; other arguments are left to the program.
+std::optional<TLiveSwitch> FindLiveSwitch(const std::vector<std::string>& arguments);
+
+} // namespace brennix

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QMediaDevices>
 #include <algorithm>
+#include <new>
 #include <sndfile.h>
 
 namespace brennix {
@@ -18,6 +19,8 @@ namespace {
 
 constexpr int32_t HighestScore = 180;
 constexpr sf_count_t MaxSeconds = 30;
+constexpr int HighestSampleRate = 384000; // more than any audio output plays
+constexpr sf_count_t FramesPerRead = 16384;
 
 // Decodes a wave file completely. Anything libsndfile cannot read raises EMediaError with
 // libsndfile's own text; a sound file of another kind (AIFF, FLAC, ...) is not a wave file even
@@ -32,22 +35,47 @@ TPcmSound DecodeWaveFile(const std::string& fileName) {
     if (kind != SF_FORMAT_WAV && kind != SF_FORMAT_WAVEX && kind != SF_FORMAT_RF64)
         throw EMediaError("Not a wave file: " + fileName);
 
-    if (info.samplerate <= 0 || info.channels <= 0)
+    if (info.samplerate <= 0 || info.samplerate > HighestSampleRate || info.channels <= 0)
         throw EMediaError("Not a playable wave file: " + fileName);
 
     TPcmSound sound;
     sound.FileName = fileName;
     sound.SampleRate = info.samplerate;
     sound.Channels = info.channels;
-    // A call lasts seconds; whatever a file holds beyond the first half minute is not read, so a
-    // huge or lying file cannot exhaust the memory.
+    // A call lasts seconds; whatever a file holds beyond the first half minute is not read. The
+    // samples are read piece by piece, so the memory taken follows what the file really holds,
+    // not the length its header claims.
     const sf_count_t longest = sf_count_t{info.samplerate} * MaxSeconds;
-    const sf_count_t frames = std::clamp<sf_count_t>(info.frames, 0, longest);
-    sound.Samples.resize(static_cast<size_t>(frames) * static_cast<size_t>(info.channels));
-    const sf_count_t read = sf_readf_short(file.get(), sound.Samples.data(), frames);
-    if (sf_error(file.get()) != SF_ERR_NO_ERROR) throw EMediaError(sf_strerror(file.get()));
-    sound.Samples.resize(static_cast<size_t>(read) * static_cast<size_t>(info.channels));
+    const auto channels = static_cast<size_t>(info.channels);
+    sf_count_t frames = 0;
+    while (frames < longest) {
+        const sf_count_t wanted = std::min(FramesPerRead, longest - frames);
+        sound.Samples.resize(static_cast<size_t>(frames + wanted) * channels);
+        const sf_count_t read = sf_readf_short(
+            file.get(), sound.Samples.data() + static_cast<size_t>(frames) * channels, wanted);
+        if (sf_error(file.get()) != SF_ERR_NO_ERROR) throw EMediaError(sf_strerror(file.get()));
+        if (read <= 0) break;
+        frames += read;
+        if (read < wanted) break;
+    }
+    sound.Samples.resize(static_cast<size_t>(frames) * channels);
+    sound.Samples.shrink_to_fit();
     return sound;
+}
+
+// Any failure while a sound is loaded or readied ends as the sound's error, with a text that says
+// which file it was.
+template <class Step>
+void AsMediaError(const std::string& fileName, Step step) {
+    try {
+        step();
+    } catch (const EMediaError&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw EMediaError("Not enough memory to play " + fileName);
+    } catch (const std::exception& error) {
+        throw EMediaError("Cannot play " + fileName + ": " + error.what());
+    }
 }
 
 // The program's one playback device: it holds at most one sound, and a sound stays open after it
@@ -57,9 +85,11 @@ class TMediaPlayer {
     void Close() { Output().Close(); }
 
     void Open(const std::string& fileName) {
-        TPcmSound sound = DecodeWaveFile(fileName);
-        CloseWhenTheApplicationEnds();
-        Output().Open(sound);
+        AsMediaError(fileName, [&] {
+            const TPcmSound sound = DecodeWaveFile(fileName);
+            CloseWhenTheApplicationEnds();
+            Output().Open(sound);
+        });
     }
 
     void Play() { Output().Play(); }

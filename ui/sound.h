@@ -72,7 +72,8 @@ class TQtSoundOutput final : public TSoundOutput {
 // Plays the wave file of a visit score without waiting for its end. A score outside 0-180, or one
 // whose file does not exist (also when the folder "sound" is missing), is silent. Otherwise the
 // sound still playing is stopped first; a file that is not a playable wave file, or a missing
-// audio device, raises EMediaError with the decoder's (or the device's) own error text.
+// audio device, raises EMediaError with the decoder's (or the device's) own error text. Any other
+// failure while the sound is loaded (out of memory included) raises EMediaError as well.
 void PlayScoreSound(int32_t score);
 
 // The file played for a score: BaseDir() + "sound/Score" + score + ".wav".

@@ -14,7 +14,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
+#include <exception>
 #include <memory>
+#include <new>
 #include <numbers>
 #include <sndfile.h>
 #include <string>
@@ -31,8 +33,10 @@ class TFakeOutput : public TSoundOutput {
     TPcmSound Sound;    // the sound opened last
     bool Opened = false;
     bool Playing = false;
+    std::exception_ptr OpenRaises; // Open fails with this
 
     void Open(const TPcmSound& sound) override {
+        if (OpenRaises) std::rethrow_exception(OpenRaises);
         if (Opened) Events.append("second sound opened on the one device");
         Events.append("open " + QString::fromStdString(sound.FileName));
         Sound = sound;
@@ -75,6 +79,34 @@ std::vector<int16_t> Tone(int sampleRate, double seconds, double frequency) {
         samples[i] = static_cast<int16_t>(std::lround(4000 * std::sin(phase)));
     }
     return samples;
+}
+
+// A 16-bit PCM wave file written byte by byte, whose header may claim any sample rate and data
+// length; the data chunk holds the given number of silent mono frames.
+QByteArray LyingWave(quint32 sampleRate, quint32 claimedDataBytes, int frames) {
+    QByteArray wave;
+    auto u32 = [&](quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            wave.append(char((v >> (8 * i)) & 0xff));
+    };
+    auto u16 = [&](quint16 v) {
+        wave.append(char(v & 0xff));
+        wave.append(char(v >> 8));
+    };
+    wave.append("RIFF");
+    u32(36 + claimedDataBytes);
+    wave.append("WAVEfmt ");
+    u32(16);
+    u16(1); // PCM
+    u16(1); // mono
+    u32(sampleRate);
+    u32(sampleRate * 2);
+    u16(2);
+    u16(16);
+    wave.append("data");
+    u32(claimedDataBytes);
+    wave.append(QByteArray(frames * 2, '\0'));
+    return wave;
 }
 
 bool WriteText(const QString& path, const QByteArray& bytes) {
@@ -272,6 +304,37 @@ class SoundTest : public QObject {
 
         // The same visit meets the same failure again.
         QCOMPARE(MediaErrorOf(60), expected);
+    }
+
+    // A header that lies about the sample rate or the length never makes the loader reach for
+    // the memory it claims: an absurd rate is refused with a clear text, an absurd length yields
+    // what the file really holds. Any failure while a sound is readied (out of memory included)
+    // ends as the sound's error, naming the file.
+    void liesAndFailuresEndAsTheSoundsError() {
+        QVERIFY(MakeSoundFolder());
+        const QString path = SoundFile(60);
+        for (const quint32 rate : {0x7fffffffu, 1000000u, 384001u}) {
+            QVERIFY(WriteText(path, LyingWave(rate, 0xfffffff0u, 100)));
+            QCOMPARE(MediaErrorOf(60), "Not a playable wave file: " + path);
+        }
+        QVERIFY(fake_.Events.isEmpty());
+
+        QVERIFY(WriteText(path, LyingWave(384000, 0xfffffff0u, 100)));
+        QCOMPARE(MediaErrorOf(60), QStringLiteral("(no error)"));
+        QVERIFY(fake_.Sound.Samples.size() <= 100);
+        QVERIFY(fake_.Sound.Samples.capacity() <= 100);
+        QVERIFY(fake_.Playing);
+
+        QVERIFY(WriteSound(path, 8000, 1, Tone(8000, 0.01, 440)));
+        fake_.Events.clear();
+        fake_.OpenRaises = std::make_exception_ptr(std::bad_alloc());
+        QCOMPARE(MediaErrorOf(60), "Not enough memory to play " + path);
+        fake_.OpenRaises = std::make_exception_ptr(std::runtime_error("stream refused"));
+        QCOMPARE(MediaErrorOf(60), "Cannot play " + path + ": stream refused");
+        QCOMPARE(fake_.Events, (QStringList{"close"}));
+        fake_.OpenRaises = nullptr;
+        PlayScoreSound(60);
+        QVERIFY(fake_.Playing);
     }
 
     // libsndfile reads other kinds of sound files too; only wave files are played.

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindow>
 
 namespace brennix {
 
@@ -83,13 +84,78 @@ void SetLabelText(QLabel* label, const QString& text) {
     label->adjustSize();
 }
 
-void CentreOnDesktop(QWidget* window) {
+namespace {
+
+// The frame as far as it is known: before a window manager has framed a window (and always
+// without one) it is the client area alone.
+bool FrameKnown(const QWidget* window) {
+    return window->frameGeometry().size() != window->size();
+}
+
+// Centres a window once more when a window manager has put its frame around it; the frame shows
+// up with the first move of the window after it was shown. Another placement of the window, or
+// hiding it, ends the wait.
+class TCentreWhenFramed : public QObject {
+  public:
+    TCentreWhenFramed(QWidget* window, std::optional<int> top) : QObject(window), top_(top) {
+        window->installEventFilter(this);
+    }
+    void Cancel() {
+        if (cancelled_) return;
+        cancelled_ = true;
+        parent()->removeEventFilter(this);
+        deleteLater();
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* window = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Hide) {
+            Cancel();
+        } else if (!cancelled_ &&
+                   (event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
+                   FrameKnown(window)) {
+            const std::optional<int> top = top_;
+            Cancel();
+            CentreOnDesktop(window, top);
+        }
+        return false;
+    }
+
+  private:
+    std::optional<int> top_;
+    bool cancelled_ = false;
+};
+
+void CancelCentring(QWidget* window) {
+    for (QObject* child : window->children())
+        if (auto* waiting = dynamic_cast<TCentreWhenFramed*>(child)) waiting->Cancel();
+}
+
+void PlaceFrame(QWidget* window, QPoint topLeft) {
+    window->move(topLeft); // right once the frame is known, and without a window manager
+    // Before a window manager has framed the window, the move above puts the client area at the
+    // point; asking for the frame's corner makes the manager put the frame there once it comes.
+    if (FrameKnown(window)) return;
+    if (QWindow* handle = window->windowHandle()) handle->setFramePosition(topLeft);
+}
+
+} // namespace
+
+void MoveFrame(QWidget* window, QPoint topLeft) {
+    CancelCentring(window);
+    PlaceFrame(window, topLeft);
+}
+
+void CentreOnDesktop(QWidget* window, std::optional<int> top) {
+    CancelCentring(window);
     const QScreen* screen = window->screen();
     if (!screen) return;
     const QRect desktop = screen->geometry();
-    const QRect frame = window->frameGeometry();
-    window->move(desktop.x() + (desktop.width() - frame.width()) / 2,
-                 desktop.y() + (desktop.height() - frame.height()) / 2);
+    const QSize frame = window->frameGeometry().size();
+    PlaceFrame(window, QPoint(desktop.x() + (desktop.width() - frame.width()) / 2,
+                              top ? *top : desktop.y() + (desktop.height() - frame.height()) / 2));
+    if (!FrameKnown(window)) new TCentreWhenFramed(window, top);
 }
 
 void FocusFirstButton(QDialog* dialog) {

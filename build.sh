@@ -18,6 +18,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
     clang libclang-rt-14-dev                  # the fuzz test with its sanitizers
     xvfb xdotool imagemagick                  # the end-to-end test in a real X server
+    openbox x11-utils                         # ... once more under a window manager
+    pulseaudio pulseaudio-utils               # a private sound server for the sound test
     espeak-ng                                 # the caller voice script and its test
 )
 

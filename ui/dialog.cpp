@@ -3,10 +3,13 @@
 #include "fonts.h"
 
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
+#include <functional>
 
 namespace brennix {
 
@@ -86,76 +89,85 @@ void SetLabelText(QLabel* label, const QString& text) {
 
 namespace {
 
+constexpr int FrameWaitMs = 5000; // how long a window manager may take to frame a window
+constexpr int FrameLookMs = 50;
+
+// Where a window's frame belongs, reckoned from the frame's size.
+using TFramePlace = std::function<QPoint(QSize frame)>;
+
 // The frame as far as it is known: before a window manager has framed a window (and always
 // without one) it is the client area alone.
 bool FrameKnown(const QWidget* window) {
     return window->frameGeometry().size() != window->size();
 }
 
-// Centres a window once more when a window manager has put its frame around it; the frame shows
-// up with the first move of the window after it was shown. Another placement of the window, or
-// hiding it, ends the wait.
-class TCentreWhenFramed : public QObject {
+// A window manager frames a window only once it is shown; until then its frame's size is unknown
+// and a placement may put the client area where the frame belongs. This looks again every 50 ms,
+// for at most 5 s, and as soon as the frame is known places the window once more by its frame.
+// Another placement of the window, or hiding it, ends the wait. Without a window manager it never
+// changes anything.
+class TPlaceWhenFramed : public QObject {
   public:
-    TCentreWhenFramed(QWidget* window, std::optional<int> top) : QObject(window), top_(top) {
-        window->installEventFilter(this);
+    TPlaceWhenFramed(QWidget* window, TFramePlace place)
+        : QObject(window), window_(window), place_(std::move(place)) {
+        connect(&timer_, &QTimer::timeout, this, [this] { Look(); });
+        timer_.start(FrameLookMs);
+        waited_.start();
     }
     void Cancel() {
-        if (cancelled_) return;
-        cancelled_ = true;
-        parent()->removeEventFilter(this);
+        timer_.stop();
         deleteLater();
     }
 
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* window = static_cast<QWidget*>(watched);
-        if (event->type() == QEvent::Hide) {
+  private:
+    void Look() {
+        shown_ = shown_ || window_->isVisible();
+        if ((shown_ && !window_->isVisible()) || waited_.elapsed() > FrameWaitMs) {
             Cancel();
-        } else if (!cancelled_ &&
-                   (event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
-                   FrameKnown(window)) {
-            const std::optional<int> top = top_;
-            Cancel();
-            CentreOnDesktop(window, top);
+            return;
         }
-        return false;
+        if (!FrameKnown(window_)) return;
+        Cancel();
+        const QRect frame = window_->frameGeometry();
+        const QPoint wanted = place_(frame.size());
+        if (frame.topLeft() != wanted) window_->move(wanted); // with the frame known, by the frame
     }
 
-  private:
-    std::optional<int> top_;
-    bool cancelled_ = false;
+    QWidget* window_;
+    TFramePlace place_;
+    QTimer timer_;
+    QElapsedTimer waited_;
+    bool shown_ = false;
 };
 
-void CancelCentring(QWidget* window) {
+void PlaceFrame(QWidget* window, const TFramePlace& place) {
     for (QObject* child : window->children())
-        if (auto* waiting = dynamic_cast<TCentreWhenFramed*>(child)) waiting->Cancel();
-}
+        if (auto* waiting = dynamic_cast<TPlaceWhenFramed*>(child)) waiting->Cancel();
 
-void PlaceFrame(QWidget* window, QPoint topLeft) {
+    const QPoint topLeft = place(window->frameGeometry().size());
     window->move(topLeft); // right once the frame is known, and without a window manager
-    // Before a window manager has framed the window, the move above puts the client area at the
-    // point; asking for the frame's corner makes the manager put the frame there once it comes.
     if (FrameKnown(window)) return;
+    // Not framed yet: the move above puts the client area at the point. Asking for the frame's
+    // corner makes a window manager put the frame there when it comes; should it not, the frame
+    // is put right once it is known.
     if (QWindow* handle = window->windowHandle()) handle->setFramePosition(topLeft);
+    new TPlaceWhenFramed(window, place);
 }
 
 } // namespace
 
 void MoveFrame(QWidget* window, QPoint topLeft) {
-    CancelCentring(window);
-    PlaceFrame(window, topLeft);
+    PlaceFrame(window, [topLeft](QSize) { return topLeft; });
 }
 
 void CentreOnDesktop(QWidget* window, std::optional<int> top) {
-    CancelCentring(window);
     const QScreen* screen = window->screen();
     if (!screen) return;
     const QRect desktop = screen->geometry();
-    const QSize frame = window->frameGeometry().size();
-    PlaceFrame(window, QPoint(desktop.x() + (desktop.width() - frame.width()) / 2,
-                              top ? *top : desktop.y() + (desktop.height() - frame.height()) / 2));
-    if (!FrameKnown(window)) new TCentreWhenFramed(window, top);
+    PlaceFrame(window, [desktop, top](QSize frame) {
+        return QPoint(desktop.x() + (desktop.width() - frame.width()) / 2,
+                      top ? *top : desktop.y() + (desktop.height() - frame.height()) / 2);
+    });
 }
 
 void FocusFirstButton(QDialog* dialog) {

@@ -14,12 +14,12 @@ fi
 # Debian packages the build, the program and the tests need.
 packages=(
     g++ cmake ninja-build pkg-config          # the build
-    qt6-base-dev qt6-multimedia-dev libsndfile1-dev fonts-liberation  # the windows and sounds
+    qt6-base-dev libsndfile1-dev libpulse-dev fonts-liberation  # the windows and sounds
     libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
     clang libclang-rt-14-dev                  # the fuzz test with its sanitizers
     xvfb xdotool imagemagick                  # the end-to-end test in a real X server
     openbox x11-utils                         # ... once more under a window manager
-    pulseaudio pulseaudio-utils               # a private sound server for the sound test
+    pulseaudio                                # a private sound server for the sound test
     espeak-ng                                 # the caller voice script and its test
 )
 

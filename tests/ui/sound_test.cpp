@@ -1,14 +1,15 @@
 // The score sounds: which file a visit looks for, silence when there is none, the errors of a
-// file that cannot be played or a missing audio device, the one-device rule, real playback when
-// the machine has an audio output, and the script that speaks the caller voice.
+// file that cannot be played or a missing audio device, the one-device rule, real playback on a
+// private PulseAudio server (or the machine's own), sound coming back after the server went away,
+// and the script that speaks the caller voice.
 #include "engine/errors.h"
 #include "storage/paths.h"
 #include "ui/sound.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMediaDevices>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -163,6 +164,66 @@ TRunResult RunCallerVoice(const QStringList& arguments) {
     return result;
 }
 
+// A private PulseAudio server: home, runtime and configuration folders of its own in a temporary
+// folder, no start-up script of the machine (-n), one null sink as its only output device, and
+// its socket in the temporary folder. It can be killed, as a crashing server would end, and
+// started again, with another device.
+class TPrivateSoundServer {
+  public:
+    static bool Installed() { return !QStandardPaths::findExecutable("pulseaudio").isEmpty(); }
+
+    ~TPrivateSoundServer() { Kill(); }
+
+    QString Address() const { return "unix:" + Socket(); }
+    QString Log() const { return log_; }
+
+    // Starts the server with a null sink of the given name; true once it listens, within 10 s.
+    bool Start(const QString& sinkName) {
+        Kill();
+        QFile::remove(Socket()); // a killed server leaves its socket behind
+        QProcessEnvironment environment;
+        environment.insert("PATH", "/usr/bin:/bin");
+        for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"}) {
+            const QString path = folder_.filePath(QString::fromLatin1(name).toLower());
+            if (!QDir().mkpath(path) ||
+                !QFile::setPermissions(path,
+                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+                return false;
+            environment.insert(name, path);
+        }
+        process_.setProcessEnvironment(environment);
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.start("pulseaudio",
+                       {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+                        "--disable-shm=yes", "--log-target=stderr", "--log-level=error", "-L",
+                        "module-null-sink sink_name=" + sinkName, "-L",
+                        "module-native-protocol-unix auth-anonymous=1 socket=" + Socket()});
+        if (!process_.waitForStarted(10000)) return false;
+        const QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
+            if (QFileInfo::exists(Socket())) return true;
+            QTest::qWait(20);
+        }
+        log_ += QString::fromLocal8Bit(process_.readAll());
+        return false;
+    }
+
+    // Ends the server at once, with no chance to say goodbye to its clients.
+    void Kill() {
+        if (process_.state() == QProcess::NotRunning) return;
+        process_.kill();
+        process_.waitForFinished(5000);
+        log_ += QString::fromLocal8Bit(process_.readAll());
+    }
+
+  private:
+    QString Socket() const { return folder_.filePath("native"); }
+
+    QTemporaryDir folder_;
+    QProcess process_;
+    QString log_;
+};
+
 } // namespace
 
 class SoundTest : public QObject {
@@ -171,6 +232,8 @@ class SoundTest : public QObject {
   private:
     std::unique_ptr<QTemporaryDir> base_;
     TFakeOutput fake_;
+    std::unique_ptr<TPrivateSoundServer> server_; // when pulseaudio is installed
+    bool serverStarted_ = false;
 
     QString SoundFolder() const { return base_->filePath(QStringLiteral("sound")); }
     QString SoundFile(int score) const {
@@ -179,6 +242,16 @@ class SoundTest : public QObject {
     bool MakeSoundFolder() const { return QDir().mkpath(SoundFolder()); }
 
   private slots:
+    // With pulseaudio installed, every real output of this test plays on a private server.
+    void initTestCase() {
+        if (!TPrivateSoundServer::Installed()) return;
+        server_ = std::make_unique<TPrivateSoundServer>();
+        serverStarted_ = server_->Start("brennix_speakers");
+        qputenv("PULSE_SERVER", server_->Address().toLocal8Bit());
+    }
+
+    void cleanupTestCase() { server_.reset(); }
+
     void init() {
         base_ = std::make_unique<QTemporaryDir>();
         QVERIFY(base_->isValid());
@@ -361,7 +434,7 @@ class SoundTest : public QObject {
     void noAudioDeviceRaisesAClearError() {
         QVERIFY(MakeSoundFolder());
         QVERIFY(WriteSound(SoundFile(60), 8000, 1, Tone(8000, 0.05, 440)));
-        TQtSoundOutput noDevice([] { return QAudioDevice(); });
+        TPulseSoundOutput noDevice("unix:" + base_->filePath("no-server").toStdString());
         SetSoundOutput(&noDevice);
 
         QCOMPARE(MediaErrorOf(60), QString::fromStdString(NoAudioDeviceText));
@@ -373,12 +446,14 @@ class SoundTest : public QObject {
     // On a machine with an audio output a generated tone really plays, in the background, and
     // the next visit's sound takes its place.
     void playsOnTheRealDevice() {
-        if (QMediaDevices::audioOutputs().isEmpty()) QSKIP("this machine has no audio output");
+        QVERIFY2(!server_ || serverStarted_, qPrintable(server_->Log()));
         QVERIFY(MakeSoundFolder());
         QVERIFY(WriteSound(SoundFile(180), 44100, 1, Tone(44100, 0.4, 440)));
         QVERIFY(WriteSound(SoundFile(26), 22050, 1, Tone(22050, 0.3, 660)));
-        TQtSoundOutput device;
+        TPulseSoundOutput device;
         SetSoundOutput(&device);
+        if (!server_ && MediaErrorOf(26) == QString::fromStdString(NoAudioDeviceText))
+            QSKIP("neither pulseaudio nor a sound server of the session");
 
         QElapsedTimer timer;
         timer.start();
@@ -391,15 +466,46 @@ class SoundTest : public QObject {
         PlayScoreSound(26);
         QVERIFY(device.IsOpen());
         QVERIFY(device.IsPlaying());
-        QTRY_VERIFY_WITH_TIMEOUT(!device.IsPlaying(), 5000); // the tone ends by itself ...
-        QVERIFY(timer.elapsed() >= 200);                     // ... once it has been heard
-        QVERIFY(device.IsOpen());                            // and stays open until the next visit
+        // A null sink, the device of the private server, reports the end about two seconds late.
+        QTRY_VERIFY_WITH_TIMEOUT(!device.IsPlaying(), 10000); // the tone ends by itself ...
+        QVERIFY(timer.elapsed() >= 200);                      // ... once it has been heard
+        QVERIFY(device.IsOpen());                             // and stays open until the next visit
         CloseScoreSound();
         QVERIFY(!device.IsOpen());
         SetSoundOutput(nullptr);
 
         PlayScoreSound(180); // the program's own default output
         CloseScoreSound();
+    }
+
+    // The sound server goes away in the middle of a sound and comes back with another device:
+    // while it is gone every visit's sound raises the clear error, once it is back the next visit
+    // plays again, to its end.
+    void soundComesBackWithTheServer() {
+        if (!server_) QSKIP("pulseaudio is not installed");
+        QVERIFY2(serverStarted_, qPrintable(server_->Log()));
+        QVERIFY(MakeSoundFolder());
+        QVERIFY(WriteSound(SoundFile(60), 8000, 1, Tone(8000, 2.0, 440)));
+        QVERIFY(WriteSound(SoundFile(26), 8000, 1, Tone(8000, 0.2, 660)));
+        TPulseSoundOutput device; // the session's server, as the program's own output finds it
+        SetSoundOutput(&device);
+
+        QCOMPARE(MediaErrorOf(60), QStringLiteral("(no error)"));
+        QVERIFY(device.IsPlaying());
+        server_->Kill();
+        QTRY_VERIFY_WITH_TIMEOUT(!device.IsPlaying(), 5000);
+        for (int visit = 0; visit < 2; ++visit) {
+            QCOMPARE(MediaErrorOf(26), QString::fromStdString(NoAudioDeviceText));
+            QVERIFY(!device.IsOpen());
+        }
+
+        serverStarted_ = server_->Start("brennix_headset");
+        QVERIFY2(serverStarted_, qPrintable(server_->Log()));
+        QCOMPARE(MediaErrorOf(26), QStringLiteral("(no error)"));
+        QVERIFY(device.IsPlaying());
+        QTRY_VERIFY_WITH_TIMEOUT(!device.IsPlaying(), 10000); // heard to its end
+        QVERIFY(device.IsOpen());
+        SetSoundOutput(nullptr);
     }
 
     void callerVoiceScriptHelp() {

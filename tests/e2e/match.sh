@@ -230,6 +230,11 @@ screenshot() { # file name
     fi
 }
 
+# The open menu is a window of its own, of the program's window class but without a title: a
+# second visible window of the program besides the scoreboard.
+program_windows() { xdotool search --onlyvisible --class '^Brennix 3\.2$' 2>/dev/null | wc -l; }
+menu_open() { (($(program_windows) >= 2)); }
+
 # No message box may be open: the error box (titled with the application's name), the
 # information and the warning box.
 no_error_box() {
@@ -511,15 +516,27 @@ if [[ -n $window_manager ]]; then
     wait_file_written "$slot101" "$before" 14516 10 "F5 after the visit of 45"
     expect_player "$slot101" 1 Remaining=456 History+0=45 DartsLeg=3
     expect_turns "$slot101" 1 0 1 1
+
+    step "the Info dialog, centred, closed with Enter, gives the focus back too: Player2 60"
+    press alt+h
+    wait_for 10 menu_open || abort "Alt+H did not open the Help menu"
+    press i
+    wait_window "Info" 10
+    focus_window "Info"
+    expect_frame_at "Info" centre centre
+    press Return
+    wait_for 10 window_gone "Info" || abort "the Info dialog did not close on Enter"
+    visit 60
+    before=$(file_identity "$slot101")
+    press F5
+    wait_file_written "$slot101" "$before" 14516 10 "F5 after the visit of 60"
+    expect_player "$slot101" 2 Remaining=441 History+0=60
+    expect_turns "$slot101" 0 0 1 1
 fi
 
 step "leave through the menu: Alt+F, then X"
 [[ -e $app/brnx3p.dat ]] && mismatch "the settings file was written before the exit"
 no_error_box
-# The open menu is a window of its own, of the program's window class but without a title: a
-# second visible window of the program besides the scoreboard.
-program_windows() { xdotool search --onlyvisible --class '^Brennix 3\.2$' 2>/dev/null | wc -l; }
-menu_open() { (($(program_windows) >= 2)); }
 found=$(program_windows)
 ((found == 1)) || mismatch "before Alt+F: expected 1 visible window of the program, found $found"
 focus_window "Brennix 3.2  [FINAL]"

@@ -14,11 +14,13 @@ fi
 # Debian packages the build, the program and the tests need.
 packages=(
     g++ cmake ninja-build pkg-config          # the build
-    qt6-base-dev qt6-multimedia-dev qt6-svg-dev libsndfile1-dev fonts-liberation  # the windows, sounds, icon
-    nlohmann-json3-dev                        # JSON of brennix-report
+    qt6-base-dev qt6-svg-dev libsndfile1-dev libpulse-dev fonts-liberation  # windows, sounds, icon
+    nlohmann-json3-dev                        # JSON of brennix-report and the live board
     libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
     clang libclang-rt-14-dev                  # the fuzz test with its sanitizers
     xvfb xdotool imagemagick                  # the end-to-end test in a real X server
+    openbox x11-utils                         # ... once more under a window manager
+    pulseaudio                                # a private sound server for the sound test
     espeak-ng sox                             # the caller voice script and the packaged voice
     desktop-file-utils appstream file         # the install test
     dpkg-dev lintian                          # the Debian package and its test

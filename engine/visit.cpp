@@ -88,13 +88,16 @@ void BookVisit(TKey key) {
     }
 
     // A sound that cannot be played must not keep the visit from being booked: the error is
-    // raised once the visit is booked and the board redrawn.
+    // raised once the visit is booked and the board redrawn. Whatever goes wrong with the sound
+    // (out of memory included) ends as the sound's error, never half-way through the booking.
     std::exception_ptr soundError;
     if (Settings.Sound) {
         try {
             Ops->PlayScoreSound(VisitScore);
         } catch (const EMediaError&) {
             soundError = std::current_exception();
+        } catch (const std::exception& error) {
+            soundError = std::make_exception_ptr(EMediaError(error.what()));
         }
     }
 

@@ -3,9 +3,13 @@
 #include "fonts.h"
 
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
+#include <functional>
 
 namespace brennix {
 
@@ -83,13 +87,87 @@ void SetLabelText(QLabel* label, const QString& text) {
     label->adjustSize();
 }
 
-void CentreOnDesktop(QWidget* window) {
+namespace {
+
+constexpr int FrameWaitMs = 5000; // how long a window manager may take to frame a window
+constexpr int FrameLookMs = 50;
+
+// Where a window's frame belongs, reckoned from the frame's size.
+using TFramePlace = std::function<QPoint(QSize frame)>;
+
+// The frame as far as it is known: before a window manager has framed a window (and always
+// without one) it is the client area alone.
+bool FrameKnown(const QWidget* window) {
+    return window->frameGeometry().size() != window->size();
+}
+
+// A window manager frames a window only once it is shown; until then its frame's size is unknown
+// and a placement may put the client area where the frame belongs. This looks again every 50 ms,
+// for at most 5 s, and as soon as the frame is known places the window once more by its frame.
+// Another placement of the window, or hiding it, ends the wait. Without a window manager it never
+// changes anything.
+class TPlaceWhenFramed : public QObject {
+  public:
+    TPlaceWhenFramed(QWidget* window, TFramePlace place)
+        : QObject(window), window_(window), place_(std::move(place)) {
+        connect(&timer_, &QTimer::timeout, this, [this] { Look(); });
+        timer_.start(FrameLookMs);
+        waited_.start();
+    }
+    void Cancel() {
+        timer_.stop();
+        deleteLater();
+    }
+
+  private:
+    void Look() {
+        shown_ = shown_ || window_->isVisible();
+        if ((shown_ && !window_->isVisible()) || waited_.elapsed() > FrameWaitMs) {
+            Cancel();
+            return;
+        }
+        if (!FrameKnown(window_)) return;
+        Cancel();
+        const QRect frame = window_->frameGeometry();
+        const QPoint wanted = place_(frame.size());
+        if (frame.topLeft() != wanted) window_->move(wanted); // with the frame known, by the frame
+    }
+
+    QWidget* window_;
+    TFramePlace place_;
+    QTimer timer_;
+    QElapsedTimer waited_;
+    bool shown_ = false;
+};
+
+void PlaceFrame(QWidget* window, const TFramePlace& place) {
+    for (QObject* child : window->children())
+        if (auto* waiting = dynamic_cast<TPlaceWhenFramed*>(child)) waiting->Cancel();
+
+    const QPoint topLeft = place(window->frameGeometry().size());
+    window->move(topLeft); // right once the frame is known, and without a window manager
+    if (FrameKnown(window)) return;
+    // Not framed yet: the move above puts the client area at the point. Asking for the frame's
+    // corner makes a window manager put the frame there when it comes; should it not, the frame
+    // is put right once it is known.
+    if (QWindow* handle = window->windowHandle()) handle->setFramePosition(topLeft);
+    new TPlaceWhenFramed(window, place);
+}
+
+} // namespace
+
+void MoveFrame(QWidget* window, QPoint topLeft) {
+    PlaceFrame(window, [topLeft](QSize) { return topLeft; });
+}
+
+void CentreOnDesktop(QWidget* window, std::optional<int> top) {
     const QScreen* screen = window->screen();
     if (!screen) return;
     const QRect desktop = screen->geometry();
-    const QRect frame = window->frameGeometry();
-    window->move(desktop.x() + (desktop.width() - frame.width()) / 2,
-                 desktop.y() + (desktop.height() - frame.height()) / 2);
+    PlaceFrame(window, [desktop, top](QSize frame) {
+        return QPoint(desktop.x() + (desktop.width() - frame.width()) / 2,
+                      top ? *top : desktop.y() + (desktop.height() - frame.height()) / 2);
+    });
 }
 
 void FocusFirstButton(QDialog* dialog) {

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFrame>
 #include <QLabel>
+#include <optional>
 
 namespace brennix {
 
@@ -49,8 +50,15 @@ QLabel* PlaceLabel(QWidget* parent, const char* name, int left, int top, const Q
 // Sets a label's text and lets the label take the size of it.
 void SetLabelText(QLabel* label, const QString& text);
 
-// Centres a window on the screen it is on.
-void CentreOnDesktop(QWidget* window);
+// Puts a window's frame, title bar included, with its top-left corner at the point, also under a
+// window manager that has not framed the window yet. Without a window manager the frame is the
+// client area itself.
+void MoveFrame(QWidget* window, QPoint topLeft);
+
+// Centres a window's frame on the screen it is on; with a top edge given, only across the screen,
+// with the frame's top at that height. A window manager frames a window only once it is shown, so
+// a window centred before its frame is known is centred again as soon as it is.
+void CentreOnDesktop(QWidget* window, std::optional<int> top = std::nullopt);
 
 // Moves the first focusable child in tab order into the focus, as when a dialog opens.
 void FocusFirstButton(QDialog* dialog);

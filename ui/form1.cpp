@@ -438,7 +438,7 @@ void TForm1::ShowActivePlayerDisplay() {
 }
 
 void TForm1::ResetGameWindow() {
-    move(10, 5);
+    MoveFrame(this, QPoint(10, 5)); // the frame's corner, title bar included
     StatusPanels[3]->setText(TForm4::VersionText);
 }
 

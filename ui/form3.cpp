@@ -59,14 +59,11 @@ TForm3::TForm3(QWidget* parent)
 void TForm3::showEvent(QShowEvent* event) {
     TModalDialog::showEvent(event);
     if (event->spontaneous()) return;
-    CentreOnDesktop(this);
+    CentreOnDesktop(this, TopEdge); // across the desktop, but always at the same height
     FormActivate();
 }
 
 void TForm3::FormActivate() {
-    // Centred across the desktop, but always at the same height.
-    move(x(), TopEdge);
-
     // Nothing of an earlier match may remain.
     for (int column = 1; column <= Columns; ++column)
         SetLabelText(Label(Rows + column), NotAvailable);

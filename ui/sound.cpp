@@ -3,14 +3,14 @@
 #include "engine/errors.h"
 #include "storage/paths.h"
 
-#include <QAudioFormat>
-#include <QAudioSink>
-#include <QBuffer>
-#include <QByteArray>
 #include <QCoreApplication>
-#include <QMediaDevices>
 #include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <new>
+#include <pulse/pulseaudio.h>
 #include <sndfile.h>
+#include <thread>
 
 namespace brennix {
 
@@ -18,6 +18,10 @@ namespace {
 
 constexpr int32_t HighestScore = 180;
 constexpr sf_count_t MaxSeconds = 30;
+constexpr int HighestSampleRate = 384000; // more than any audio output plays
+constexpr sf_count_t FramesPerRead = 16384;
+constexpr auto ServerWait = std::chrono::seconds(2); // the longest wait for the sound server
+constexpr pa_usec_t BufferUsec = 100000;             // sound handed to the server ahead of time
 
 // Decodes a wave file completely. Anything libsndfile cannot read raises EMediaError with
 // libsndfile's own text; a sound file of another kind (AIFF, FLAC, ...) is not a wave file even
@@ -32,22 +36,47 @@ TPcmSound DecodeWaveFile(const std::string& fileName) {
     if (kind != SF_FORMAT_WAV && kind != SF_FORMAT_WAVEX && kind != SF_FORMAT_RF64)
         throw EMediaError("Not a wave file: " + fileName);
 
-    if (info.samplerate <= 0 || info.channels <= 0)
+    if (info.samplerate <= 0 || info.samplerate > HighestSampleRate || info.channels <= 0)
         throw EMediaError("Not a playable wave file: " + fileName);
 
     TPcmSound sound;
     sound.FileName = fileName;
     sound.SampleRate = info.samplerate;
     sound.Channels = info.channels;
-    // A call lasts seconds; whatever a file holds beyond the first half minute is not read, so a
-    // huge or lying file cannot exhaust the memory.
+    // A call lasts seconds; whatever a file holds beyond the first half minute is not read. The
+    // samples are read piece by piece, so the memory taken follows what the file really holds,
+    // not the length its header claims.
     const sf_count_t longest = sf_count_t{info.samplerate} * MaxSeconds;
-    const sf_count_t frames = std::clamp<sf_count_t>(info.frames, 0, longest);
-    sound.Samples.resize(static_cast<size_t>(frames) * static_cast<size_t>(info.channels));
-    const sf_count_t read = sf_readf_short(file.get(), sound.Samples.data(), frames);
-    if (sf_error(file.get()) != SF_ERR_NO_ERROR) throw EMediaError(sf_strerror(file.get()));
-    sound.Samples.resize(static_cast<size_t>(read) * static_cast<size_t>(info.channels));
+    const auto channels = static_cast<size_t>(info.channels);
+    sf_count_t frames = 0;
+    while (frames < longest) {
+        const sf_count_t wanted = std::min(FramesPerRead, longest - frames);
+        sound.Samples.resize(static_cast<size_t>(frames + wanted) * channels);
+        const sf_count_t read = sf_readf_short(
+            file.get(), sound.Samples.data() + static_cast<size_t>(frames) * channels, wanted);
+        if (sf_error(file.get()) != SF_ERR_NO_ERROR) throw EMediaError(sf_strerror(file.get()));
+        if (read <= 0) break;
+        frames += read;
+        if (read < wanted) break;
+    }
+    sound.Samples.resize(static_cast<size_t>(frames) * channels);
+    sound.Samples.shrink_to_fit();
     return sound;
+}
+
+// Any failure while a sound is loaded or readied ends as the sound's error, with a text that says
+// which file it was.
+template <class Step>
+void AsMediaError(const std::string& fileName, Step step) {
+    try {
+        step();
+    } catch (const EMediaError&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw EMediaError("Not enough memory to play " + fileName);
+    } catch (const std::exception& error) {
+        throw EMediaError("Cannot play " + fileName + ": " + error.what());
+    }
 }
 
 // The program's one playback device: it holds at most one sound, and a sound stays open after it
@@ -57,9 +86,11 @@ class TMediaPlayer {
     void Close() { Output().Close(); }
 
     void Open(const std::string& fileName) {
-        TPcmSound sound = DecodeWaveFile(fileName);
-        CloseWhenTheApplicationEnds();
-        Output().Open(sound);
+        AsMediaError(fileName, [&] {
+            const TPcmSound sound = DecodeWaveFile(fileName);
+            CloseWhenTheApplicationEnds();
+            Output().Open(sound);
+        });
     }
 
     void Play() { Output().Play(); }
@@ -72,11 +103,11 @@ class TMediaPlayer {
   private:
     TSoundOutput& Output() {
         if (chosen_ != nullptr) return *chosen_;
-        if (!qtOutput_) qtOutput_ = std::make_unique<TQtSoundOutput>();
-        return *qtOutput_;
+        if (!defaultOutput_) defaultOutput_ = std::make_unique<TPulseSoundOutput>();
+        return *defaultOutput_;
     }
 
-    // Qt's audio objects must go before the application object does.
+    // The sound still playing ends with the application.
     void CloseWhenTheApplicationEnds() {
         if (closeRegistered_ || QCoreApplication::instance() == nullptr) return;
         qAddPostRoutine(CloseScoreSound);
@@ -84,7 +115,7 @@ class TMediaPlayer {
     }
 
     TSoundOutput* chosen_ = nullptr;
-    std::unique_ptr<TQtSoundOutput> qtOutput_; // made on first use
+    std::unique_ptr<TPulseSoundOutput> defaultOutput_; // made on first use
     bool closeRegistered_ = false;
 };
 
@@ -92,52 +123,185 @@ TMediaPlayer mp3player;
 
 } // namespace
 
-TQtSoundOutput::TQtSoundOutput()
-    : TQtSoundOutput([] { return QMediaDevices::defaultAudioOutput(); }) {}
+// ---- The sound server -------------------------------------------------------------------------
 
-TQtSoundOutput::TQtSoundOutput(TDeviceFinder findDevice) : findDevice_(std::move(findDevice)) {}
+namespace {
 
-TQtSoundOutput::~TQtSoundOutput() {
-    Close();
+// Holds the lock of the server connection's loop: its callbacks run only while nobody holds it.
+class TLoopLock {
+  public:
+    explicit TLoopLock(pa_threaded_mainloop* loop) : loop_(loop) {
+        pa_threaded_mainloop_lock(loop_);
+    }
+    ~TLoopLock() { pa_threaded_mainloop_unlock(loop_); }
+    TLoopLock(const TLoopLock&) = delete;
+    TLoopLock& operator=(const TLoopLock&) = delete;
+
+  private:
+    pa_threaded_mainloop* loop_;
+};
+
+// With the loop locked, waits until done() holds, at most ServerWait; false when it does not.
+template <class Done>
+bool WaitLocked(pa_threaded_mainloop* loop, Done done) {
+    const auto deadline = std::chrono::steady_clock::now() + ServerWait;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        pa_threaded_mainloop_unlock(loop);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        pa_threaded_mainloop_lock(loop);
+    }
+    return true;
 }
 
-void TQtSoundOutput::Open(const TPcmSound& sound) {
-    Close();
-    const QAudioDevice device = findDevice_();
-    if (device.isNull()) throw EMediaError(NoAudioDeviceText);
+std::string CannotPlayText(const TPcmSound& sound) {
+    return "The audio output device cannot play " + std::to_string(sound.Channels) +
+           " channel(s) at " + std::to_string(sound.SampleRate) + " Hz";
+}
 
-    QAudioFormat format;
-    format.setSampleRate(sound.SampleRate);
-    format.setChannelCount(sound.Channels);
-    format.setSampleFormat(QAudioFormat::Int16);
-    if (!device.isFormatSupported(format)) {
-        throw EMediaError("The audio output device cannot play " + std::to_string(sound.Channels) +
-                          " channel(s) at " + std::to_string(sound.SampleRate) + " Hz");
+} // namespace
+
+// One sound on its way to the server: the connection, its loop and the stream, and the samples
+// still to be handed over. Everything but the loop itself is touched only under the loop's lock.
+struct TPulseSoundOutput::TStream {
+    pa_threaded_mainloop* Loop = nullptr;
+    pa_context* Context = nullptr;
+    pa_stream* Stream = nullptr;
+    std::vector<char> Bytes; // the samples
+    size_t Written = 0;      // bytes handed to the server
+    bool Started = false;
+    bool Ended = false; // the server has played everything
+
+    TStream() = default;
+    TStream(const TStream&) = delete;
+    TStream& operator=(const TStream&) = delete;
+
+    ~TStream() {
+        if (Loop != nullptr) {
+            {
+                const TLoopLock lock(Loop);
+                if (Stream != nullptr) {
+                    pa_stream_set_write_callback(Stream, nullptr, nullptr);
+                    pa_stream_disconnect(Stream);
+                }
+                if (Context != nullptr) pa_context_disconnect(Context);
+            }
+            pa_threaded_mainloop_stop(Loop); // no callback runs after this
+        }
+        if (Stream != nullptr) pa_stream_unref(Stream);
+        if (Context != nullptr) pa_context_unref(Context);
+        if (Loop != nullptr) pa_threaded_mainloop_free(Loop);
     }
 
-    samples_ = std::make_unique<QByteArray>(
-        reinterpret_cast<const char*>(sound.Samples.data()),
-        static_cast<qsizetype>(sound.Samples.size() * sizeof(int16_t)));
-    buffer_ = std::make_unique<QBuffer>(samples_.get());
-    buffer_->open(QIODevice::ReadOnly);
-    sink_ = std::make_unique<QAudioSink>(device, format);
+    // Hands the server as much of the rest as it asks for; once all is handed over, the end of
+    // the sound is awaited on the server's side. Runs on the loop's thread, or under its lock.
+    static void WriteMore(pa_stream* stream, size_t wanted, void* data) {
+        auto* self = static_cast<TStream*>(data);
+        if (!self->Started || self->Written >= self->Bytes.size()) return;
+        const size_t count = std::min(wanted, self->Bytes.size() - self->Written);
+        if (pa_stream_write(stream, self->Bytes.data() + self->Written, count, nullptr, 0,
+                            PA_SEEK_RELATIVE) < 0)
+            return;
+        self->Written += count;
+        if (self->Written == self->Bytes.size()) {
+            if (pa_operation* drain = pa_stream_drain(stream, Drained, self))
+                pa_operation_unref(drain);
+        }
+    }
+
+    static void Drained(pa_stream*, int, void* data) { static_cast<TStream*>(data)->Ended = true; }
+};
+
+TPulseSoundOutput::TPulseSoundOutput(std::string server) : server_(std::move(server)) {}
+
+TPulseSoundOutput::~TPulseSoundOutput() {
+    Close();
 }
 
-void TQtSoundOutput::Play() {
-    if (!sink_) return;
-    buffer_->seek(0);
-    sink_->start(buffer_.get()); // the sink pulls the samples by itself; a failure is ignored
+void TPulseSoundOutput::Open(const TPcmSound& sound) {
+    Close();
+    if (sound.SampleRate <= 0 || sound.Channels <= 0 ||
+        sound.Channels > static_cast<int>(PA_CHANNELS_MAX))
+        throw EMediaError(CannotPlayText(sound));
+    pa_sample_spec spec{};
+    spec.format = PA_SAMPLE_S16NE;
+    spec.rate = static_cast<uint32_t>(sound.SampleRate);
+    spec.channels = static_cast<uint8_t>(sound.Channels);
+    pa_channel_map channels{};
+    if (pa_sample_spec_valid(&spec) == 0 ||
+        pa_channel_map_init_extend(&channels, spec.channels, PA_CHANNEL_MAP_DEFAULT) == nullptr)
+        throw EMediaError(CannotPlayText(sound));
+
+    auto opened = std::make_unique<TStream>();
+    TStream& s = *opened;
+    s.Loop = pa_threaded_mainloop_new();
+    if (s.Loop == nullptr) throw EMediaError(NoAudioDeviceText);
+    s.Context = pa_context_new(pa_threaded_mainloop_get_api(s.Loop), "Brennix");
+    if (s.Context == nullptr) throw EMediaError(NoAudioDeviceText);
+    // A fresh connection for every sound; no server is started when there is none.
+    if (pa_context_connect(s.Context, server_.empty() ? nullptr : server_.c_str(),
+                           PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
+        pa_threaded_mainloop_start(s.Loop) < 0)
+        throw EMediaError(NoAudioDeviceText);
+
+    const TLoopLock lock(s.Loop);
+    WaitLocked(s.Loop, [&] {
+        return pa_context_get_state(s.Context) != PA_CONTEXT_CONNECTING &&
+               pa_context_get_state(s.Context) != PA_CONTEXT_AUTHORIZING &&
+               pa_context_get_state(s.Context) != PA_CONTEXT_SETTING_NAME;
+    });
+    if (pa_context_get_state(s.Context) != PA_CONTEXT_READY) throw EMediaError(NoAudioDeviceText);
+
+    s.Stream = pa_stream_new(s.Context, "Score", &spec, &channels);
+    if (s.Stream == nullptr) throw EMediaError(CannotPlayText(sound));
+    pa_stream_set_write_callback(s.Stream, TStream::WriteMore, &s);
+    // To the server's default output, silent until Play. A short buffer makes the device start
+    // promptly and the end of the sound known when it is heard.
+    pa_buffer_attr buffer{};
+    buffer.maxlength = static_cast<uint32_t>(-1);
+    buffer.tlength = static_cast<uint32_t>(pa_usec_to_bytes(BufferUsec, &spec));
+    buffer.prebuf = static_cast<uint32_t>(-1);
+    buffer.minreq = static_cast<uint32_t>(-1);
+    buffer.fragsize = static_cast<uint32_t>(-1);
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
+    if (pa_stream_connect_playback(s.Stream, nullptr, &buffer, flags, nullptr, nullptr) < 0)
+        throw EMediaError(NoAudioDeviceText);
+    WaitLocked(s.Loop, [&] { return pa_stream_get_state(s.Stream) != PA_STREAM_CREATING; });
+    if (pa_stream_get_state(s.Stream) != PA_STREAM_READY) throw EMediaError(NoAudioDeviceText);
+
+    s.Bytes.resize(sound.Samples.size() * sizeof(int16_t));
+    if (!s.Bytes.empty()) std::memcpy(s.Bytes.data(), sound.Samples.data(), s.Bytes.size());
+    stream_ = std::move(opened);
 }
 
-void TQtSoundOutput::Close() {
-    if (sink_) sink_->stop();
-    sink_.reset();
-    buffer_.reset();
-    samples_.reset();
+void TPulseSoundOutput::Play() {
+    if (!stream_) return;
+    TStream& s = *stream_;
+    const TLoopLock lock(s.Loop);
+    if (pa_stream_get_state(s.Stream) != PA_STREAM_READY) return; // the server went away
+    if (s.Started) {
+        if (pa_operation* flush = pa_stream_flush(s.Stream, nullptr, nullptr))
+            pa_operation_unref(flush);
+    }
+    s.Started = true;
+    s.Written = 0;
+    s.Ended = s.Bytes.empty();
+    const size_t writable = pa_stream_writable_size(s.Stream);
+    if (writable != static_cast<size_t>(-1)) TStream::WriteMore(s.Stream, writable, &s);
+    if (pa_operation* uncork = pa_stream_cork(s.Stream, 0, nullptr, nullptr))
+        pa_operation_unref(uncork);
 }
 
-bool TQtSoundOutput::IsPlaying() const {
-    return sink_ != nullptr && sink_->state() == QAudio::ActiveState;
+void TPulseSoundOutput::Close() {
+    stream_.reset(); // a sound still playing is cut off
+}
+
+bool TPulseSoundOutput::IsPlaying() const {
+    if (!stream_) return false;
+    const TLoopLock lock(stream_->Loop);
+    return stream_->Started && !stream_->Ended &&
+           pa_stream_get_state(stream_->Stream) == PA_STREAM_READY;
 }
 
 std::string ScoreSoundPath(int32_t score) {

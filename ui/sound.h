@@ -8,16 +8,10 @@
 // waits for a sound to end.
 #pragma once
 
-#include <QAudioDevice>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-class QAudioSink;
-class QBuffer;
-class QByteArray;
 
 namespace brennix {
 
@@ -32,8 +26,8 @@ struct TPcmSound {
     std::vector<int16_t> Samples; // frame after frame, the channels of a frame side by side
 };
 
-// Where the score sounds go. The program plays them on the default audio output through Qt
-// Multimedia (TQtSoundOutput); tests put a stand-in of their own in its place.
+// Where the score sounds go. The program plays them on the sound server's default output
+// (TPulseSoundOutput); tests put a stand-in of their own in its place.
 class TSoundOutput {
   public:
     virtual ~TSoundOutput() = default;
@@ -46,34 +40,36 @@ class TSoundOutput {
     virtual void Close() = 0;
 };
 
-// The real output: Qt Multimedia's audio sink on the default output device, fed from a buffer.
-class TQtSoundOutput final : public TSoundOutput {
+// The real output: a playback stream on the default device of the desktop's sound server
+// (PulseAudio, or PipeWire through its PulseAudio service). Every sound connects afresh, so a
+// server that was restarted, or a device that was switched, serves the next sound; while there
+// is no server or no device, Open raises EMediaError(NoAudioDeviceText). The stream plays on the
+// server's own thread; nothing here waits for it.
+class TPulseSoundOutput final : public TSoundOutput {
   public:
-    // Finds the device to play on; a null device means there is none.
-    using TDeviceFinder = std::function<QAudioDevice()>;
-
-    TQtSoundOutput(); // plays on QMediaDevices::defaultAudioOutput()
-    explicit TQtSoundOutput(TDeviceFinder findDevice);
-    ~TQtSoundOutput() override;
+    // The server to connect to ("unix:/path/to/socket"); empty for the session's own (PULSE_SERVER,
+    // or the socket in the user's runtime folder). A server is never started for the program.
+    explicit TPulseSoundOutput(std::string server = {});
+    ~TPulseSoundOutput() override;
 
     void Open(const TPcmSound& sound) override;
     void Play() override;
     void Close() override;
 
-    bool IsOpen() const { return sink_ != nullptr; }
-    bool IsPlaying() const; // started and not yet at the end (nor stopped)
+    bool IsOpen() const { return stream_ != nullptr; }
+    bool IsPlaying() const; // started and not yet at the end (nor stopped, nor cut off)
 
   private:
-    TDeviceFinder findDevice_;
-    std::unique_ptr<QByteArray> samples_;
-    std::unique_ptr<QBuffer> buffer_;
-    std::unique_ptr<QAudioSink> sink_; // released before the buffer it reads from
+    struct TStream;
+    std::string server_;
+    std::unique_ptr<TStream> stream_;
 };
 
 // Plays the wave file of a visit score without waiting for its end. A score outside 0-180, or one
 // whose file does not exist (also when the folder "sound" is missing), is silent. Otherwise the
 // sound still playing is stopped first; a file that is not a playable wave file, or a missing
-// audio device, raises EMediaError with the decoder's (or the device's) own error text.
+// audio device, raises EMediaError with the decoder's (or the device's) own error text. Any other
+// failure while the sound is loaded (out of memory included) raises EMediaError as well.
 void PlayScoreSound(int32_t score);
 
 // The file played for a score: BaseDir() + "sound/Score" + score + ".wav", or the installation's
@@ -85,7 +81,7 @@ std::string ScoreSoundPath(int32_t score);
 void CloseScoreSound();
 
 // Makes the player use another output (it does not take ownership); nullptr brings back the
-// default TQtSoundOutput. Whatever the old output has open is closed first.
+// default TPulseSoundOutput. Whatever the old output has open is closed first.
 void SetSoundOutput(TSoundOutput* output);
 
 } // namespace brennix

@@ -3,23 +3,31 @@
 # between Player1 and Player2 is typed in with xdotool, and what the program leaves on disk (the
 # autosave slots and the settings file) is checked byte by byte.
 #
-#   match.sh PROGRAM ARTEFACT_FOLDER
+#   match.sh PROGRAM ARTEFACT_FOLDER [openbox]
+#
+# With "openbox" the same match runs under that window manager, started in the private X server.
+# The script then never gives a window the focus itself (the program must leave it where the
+# operator expects it after every dialog and message box) and also checks where the frames are
+# (the scoreboard's at (10, 5) after every reset, the dialogs' centred), that no window offers to
+# maximise, and that after an error box the score field has the focus again.
 #
 # PROGRAM is the built brennix executable. It is copied into a temporary folder of its own (with
 # empty "save" and "sound" folders) and started there with a clean environment, so neither the
 # build tree nor the home folder is touched. Screenshots of the board go to ARTEFACT_FOLDER; on a
 # failure the files the program wrote are copied there as well.
 #
-# Needs Xvfb, xdotool and coreutils; screenshots need ImageMagick's "import" and are skipped
-# without it. Every wait is bounded, every process started here is ended on exit.
+# Needs Xvfb, xdotool and coreutils, with "openbox" also openbox, xprop and xwininfo;
+# screenshots need ImageMagick's "import" and are skipped without it. Every wait is bounded, every
+# process started here is ended on exit.
 set -u
 
-if (($# != 2)); then
-    echo "usage: $0 PROGRAM ARTEFACT_FOLDER" >&2
+if (($# < 2 || $# > 3)) || [[ $# == 3 && $3 != openbox ]]; then
+    echo "usage: $0 PROGRAM ARTEFACT_FOLDER [openbox]" >&2
     exit 2
 fi
 program=$1
 artefacts=$2
+window_manager=${3:-}
 
 # ---- Reporting ----------------------------------------------------------------------------------
 
@@ -42,7 +50,9 @@ abort() {
     exit 1
 }
 
-for tool in Xvfb xdotool od cmp stat timeout; do
+tools=(Xvfb xdotool od cmp stat timeout)
+[[ -n $window_manager ]] && tools+=(openbox xprop xwininfo)
+for tool in "${tools[@]}"; do
     command -v "$tool" >/dev/null || abort "the tool '$tool' is missing"
 done
 [[ -x $program ]] || abort "no program at '$program'"
@@ -65,6 +75,7 @@ export HOME="$work/home"
 unset XAUTHORITY
 
 xvfb_pid=""
+wm_pid=""
 app_pid=""
 app_status=""
 
@@ -74,6 +85,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/xserver.sh"
 cleanup() {
     local status=$?
     stop_process "$app_pid"
+    stop_process "$wm_pid"
     stop_process "$xvfb_pid"
     if ((failures > 0 || status != 0)); then
         mkdir -p "$artefacts/files"
@@ -131,12 +143,69 @@ wait_window() { # title seconds
     note "window \"$1\" is shown"
 }
 
-# Gives a window the keyboard focus. There is no window manager, so the X focus is set directly.
+# Gives a window the keyboard focus. Without a window manager the X focus is set directly; under
+# one the window must have become the active one by itself.
 focus_window() { # title
     local id
     id=$(window_id "$1")
     [[ -n $id ]] || abort "no window \"$1\" to give the focus to"
+    if [[ -n $window_manager ]]; then
+        is_active() { [[ $(xdotool getactivewindow 2>/dev/null) == "$id" ]]; }
+        wait_for 10 is_active ||
+            abort "the window \"$1\" did not become the active window (active: $(xdotool getactivewindow getwindowname 2>/dev/null))"
+        return
+    fi
     timeout 10 xdotool windowfocus --sync "$id" || abort "the window \"$1\" did not take the focus"
+}
+
+# ---- Frames (under a window manager) ------------------------------------------------------------
+
+# "X Y WIDTH HEIGHT" of a window's client area on the screen.
+client_geometry() { # id
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+        /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { print x, y, w, h }'
+}
+
+# "X Y WIDTH HEIGHT" of a window's frame, title bar included: the client area grown by the
+# extents the window manager announces for it.
+frame_geometry() { # id
+    local x y w h left right top bottom
+    read -r x y w h <<<"$(client_geometry "$1")"
+    IFS=', ' read -r left right top bottom <<<"$(xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.*= *//p')"
+    [[ -n $bottom ]] || return 1
+    echo $((x - left)) $((y - top)) $((w + left + right)) $((h + top + bottom))
+}
+
+# The frame of the window with this title at LEFT, TOP; "centre" centres it across (and down)
+# the 1280x1024 screen, to the pixel the odd sizes allow. Waits for the window manager to frame
+# and place it.
+expect_frame_at() { # title left|centre top|centre
+    local id frame x y w h
+    id=$(window_id "$1")
+    placed() {
+        frame=$(frame_geometry "$id") || return 1
+        read -r x y w h <<<"$frame"
+        if [[ $2 == centre ]]; then ((x == (1280 - w) / 2)) || return 1; else ((x == $2)) || return 1; fi
+        if [[ $3 == centre ]]; then ((y == (1024 - h) / 2)) || return 1; else ((y == $3)) || return 1; fi
+    }
+    if wait_for 5 placed "$1" "$2" "$3"; then
+        note "the frame of \"$1\" is at $x, $y ($w x $h)"
+    else
+        mismatch "the frame of \"$1\" should be at $2, $3; found x y width height: ${frame:-no frame}"
+    fi
+}
+
+# The window manager offers no maximising for the window.
+expect_no_maximise() { # title
+    local actions
+    actions=$(xprop -id "$(window_id "$1")" _NET_WM_ALLOWED_ACTIONS)
+    if [[ $actions != *_NET_WM_ACTION_MOVE* ]]; then
+        mismatch "\"$1\": no allowed actions announced ($actions)"
+    elif [[ $actions == *MAXIMIZE* ]]; then
+        mismatch "\"$1\" can be maximised: $actions"
+    else
+        note "\"$1\" cannot be maximised"
+    fi
 }
 
 press() { timeout 10 xdotool key --delay 40 "$@" || abort "xdotool key $* failed"; }
@@ -160,6 +229,11 @@ screenshot() { # file name
         mismatch "the screenshot $1 could not be taken: $(cat "$work/import.log")"
     fi
 }
+
+# The open menu is a window of its own, of the program's window class but without a title: a
+# second visible window of the program besides the scoreboard.
+program_windows() { xdotool search --onlyvisible --class '^Brennix 3\.2$' 2>/dev/null | wc -l; }
+menu_open() { (($(program_windows) >= 2)); }
 
 # No message box may be open: the error box (titled with the application's name), the
 # information and the warning box.
@@ -278,6 +352,15 @@ step "start a private X server (1280x1024x24)"
 start_xvfb "$work" || abort "Xvfb did not start: $(cat "$work/xvfb.log")"
 note "Xvfb runs as display $DISPLAY"
 
+if [[ -n $window_manager ]]; then
+    step "start the window manager openbox"
+    openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    wm_pid=$!
+    wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    wait_for 15 wm_running || abort "openbox did not start: $(cat "$work/openbox.log")"
+    note "openbox runs"
+fi
+
 step "start the program from a temporary copy ($app)"
 env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" LANG=C.UTF-8 \
     DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb "$app/brennix" >"$work/program.log" 2>&1 &
@@ -286,10 +369,22 @@ app_pid=$!
 step "answer \"Who may begin the leg?\" with Ok: Player1 begins"
 wait_window "Start Leg" 30
 focus_window "Start Leg"
+if [[ -n $window_manager ]]; then
+    expect_frame_at "Start Leg" centre centre
+    expect_no_maximise "Start Leg"
+fi
 press Return
 wait_for 10 window_gone "Start Leg" || abort "the Start Leg dialog did not close on Enter"
 wait_window "Brennix 3.2  [FINAL]" 10
 focus_window "Brennix 3.2  [FINAL]"
+if [[ -n $window_manager ]]; then
+    step "the scoreboard's frame is at (10, 5), its client area 992 wide with the menu and board below"
+    expect_frame_at "Brennix 3.2  [FINAL]" 10 5
+    expect_no_maximise "Brennix 3.2  [FINAL]"
+    read -r _ _ width height <<<"$(client_geometry "$(window_id "Brennix 3.2  [FINAL]")")"
+    ((width == 992 && height > 675 && height < 675 + 40)) ||
+        mismatch "the scoreboard's client area is $width x $height, expected 992 x 675 and the menu"
+fi
 
 slot100="$app/save/SaveA100.bx3"
 slot101="$app/save/SaveA101.bx3"
@@ -362,6 +457,13 @@ expect_player "$slot100" 1 Remaining=501 Legs=2 WonLegDarts+0=9 WonLegDarts+1=9 
 expect_player "$slot100" 2 Remaining=501 Legs=0 DartsMatch=15 Points=300 Count60=5
 expect_turns "$slot100" 0 0 1 1
 
+if [[ -n $window_manager ]]; then
+    step "the operator drags the scoreboard aside; the reset at the match end puts it back"
+    timeout 10 xdotool windowmove --sync "$(window_id "Brennix 3.2  [FINAL]")" 200 150 ||
+        mismatch "the scoreboard could not be moved"
+    focus_window "Brennix 3.2  [FINAL]"
+fi
+
 step "third leg: Player1 180, Player2 60, Player1 180, Player2 60, Player1 141 wins the match"
 visit 180
 visit 60
@@ -371,6 +473,7 @@ before=$(file_identity "$slot100")
 visit 141
 wait_window "Game, Shot and the Match" 15
 screenshot result.png
+[[ -n $window_manager ]] && expect_frame_at "Game, Shot and the Match" centre 125
 wait_file_written "$slot100" "$before" 14516 5 "save before the match-winning checkout"
 expect_player "$slot100" 1 Remaining=141 Legs=2 Sets=0 WonLegDarts+2=0 History+0=180
 expect_player "$slot100" 2 Remaining=381 Legs=0
@@ -382,6 +485,7 @@ press Return
 wait_for 10 window_gone "Game, Shot and the Match" || abort "the result dialog did not close on Enter"
 window_shown "Start Leg" && mismatch "a Start Leg dialog opened after Restart"
 focus_window "Brennix 3.2  [FINAL]"
+[[ -n $window_manager ]] && expect_frame_at "Brennix 3.2  [FINAL]" 10 5
 press F5
 wait_file_written "$slot101" "" 14516 10 "F5 after Restart (the game file was forgotten)"
 screenshot board-after-restart.png
@@ -393,13 +497,46 @@ for player in 1 2; do
 done
 expect_turns "$f" 0 0 1 1
 
+if [[ -n $window_manager ]]; then
+    step "an error box gives the focus back to the score field: a bad darts entry, Enter, then 45"
+    # Tab leads from the score field to the darts field and back.
+    press Tab ctrl+a x Tab
+    type_text 60
+    press Return
+    wait_window "Brennix 3.2" 10
+    focus_window "Brennix 3.2"
+    press Return
+    wait_for 10 window_gone "Brennix 3.2" || abort "the error box did not close on Enter"
+    # Nothing puts the focus anywhere: the keys go where the program left it.
+    press BackSpace BackSpace
+    type_text 45
+    press Tab ctrl+a 3 Tab Return
+    before=$(file_identity "$slot101")
+    press F5
+    wait_file_written "$slot101" "$before" 14516 10 "F5 after the visit of 45"
+    expect_player "$slot101" 1 Remaining=456 History+0=45 DartsLeg=3
+    expect_turns "$slot101" 1 0 1 1
+
+    step "the Info dialog, centred, closed with Enter, gives the focus back too: Player2 60"
+    press alt+h
+    wait_for 10 menu_open || abort "Alt+H did not open the Help menu"
+    press i
+    wait_window "Info" 10
+    focus_window "Info"
+    expect_frame_at "Info" centre centre
+    press Return
+    wait_for 10 window_gone "Info" || abort "the Info dialog did not close on Enter"
+    visit 60
+    before=$(file_identity "$slot101")
+    press F5
+    wait_file_written "$slot101" "$before" 14516 10 "F5 after the visit of 60"
+    expect_player "$slot101" 2 Remaining=441 History+0=60
+    expect_turns "$slot101" 0 0 1 1
+fi
+
 step "leave through the menu: Alt+F, then X"
 [[ -e $app/brnx3p.dat ]] && mismatch "the settings file was written before the exit"
 no_error_box
-# The open menu is a window of its own, of the program's window class but without a title: a
-# second visible window of the program besides the scoreboard.
-program_windows() { xdotool search --onlyvisible --class '^Brennix 3\.2$' 2>/dev/null | wc -l; }
-menu_open() { (($(program_windows) >= 2)); }
 found=$(program_windows)
 ((found == 1)) || mismatch "before Alt+F: expected 1 visible window of the program, found $found"
 focus_window "Brennix 3.2  [FINAL]"

@@ -8,6 +8,7 @@
 #include "engine/state.h"
 
 #include <deque>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -35,6 +36,7 @@ class TRecordingOps : public TEngineOps {
     std::function<void()> OnResult;        // runs while the result dialog is "open"
     std::optional<int> SaveFails;          // SaveGameFile raises EInOutError with this code
     std::optional<std::string> SoundFails; // PlayScoreSound raises EMediaError with this text
+    std::exception_ptr SoundRaises;        // PlayScoreSound raises this (any other failure)
     std::optional<std::string> OpenAnswer, SaveAnswer;
     std::function<void()> WhileModal; // runs inside every modal dialog and message box
 
@@ -121,6 +123,7 @@ class TRecordingOps : public TEngineOps {
     void PlayScoreSound(int32_t score) override {
         Record("PlayScoreSound " + std::to_string(score));
         if (SoundFails) throw EMediaError(*SoundFails);
+        if (SoundRaises) std::rethrow_exception(SoundRaises);
     }
 
     // Calls recorded since the last Clear, filtered to those starting with one of the prefixes.

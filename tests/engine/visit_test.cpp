@@ -306,5 +306,46 @@ TEST_F(VisitTest, AnUnplayableSoundMidLegLeavesAConsistentBoard) {
     EXPECT_EQ(Players[0].Remaining, 401);
 }
 
+// Any other failure of the sound (a loader out of memory, a library's own error) is held back
+// the same way and ends as the sound's error once the visit, the leg rules and the redraw are done.
+TEST_F(VisitTest, AnyFailureOfTheSoundEndsAsItsErrorAfterACompleteBooking) {
+    struct Case {
+        std::exception_ptr raised;
+        const char* text;
+    };
+    const Case cases[] = {
+        {std::make_exception_ptr(std::bad_alloc()), std::bad_alloc().what()},
+        {std::make_exception_ptr(std::length_error("vector::_M_default_append")),
+         "vector::_M_default_append"},
+        {std::make_exception_ptr(std::runtime_error("sink went away")), "sink went away"},
+    };
+    for (const Case& c : cases) {
+        StartMatch(2, 2, 3);
+        Settings.Sound = true;
+        ops.SoundRaises = c.raised;
+        Players[0].Remaining = 100;
+        ops.Score = "100";
+        ops.Clear();
+        try {
+            BookVisit(TKey::Enter);
+            ADD_FAILURE() << c.text << ": no error";
+        } catch (const EMediaError& error) {
+            EXPECT_STREQ(error.what(), c.text);
+        } catch (...) {
+            ADD_FAILURE() << c.text << ": not raised as the sound's error";
+        }
+        // The checkout was saved, booked, the leg decided and the board redrawn before the error.
+        EXPECT_EQ(ops.Calls.front(), "SaveGameFile") << c.text;
+        EXPECT_EQ(ops.Calls.back(), "RefreshBoard") << c.text;
+        EXPECT_EQ(Players[0].Legs, 1) << c.text;
+        EXPECT_EQ(Players[0].Remaining, 501) << c.text;
+        EXPECT_EQ(Players[0].WonLegDarts[0], 3) << c.text;
+        EXPECT_EQ(HighGame, 100) << c.text;
+        EXPECT_EQ(ActivePlayer, 1) << c.text;
+        EXPECT_EQ(ops.Score, "") << c.text;
+        ops.SoundRaises = nullptr;
+    }
+}
+
 } // namespace
 } // namespace brennix::test

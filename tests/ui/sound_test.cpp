@@ -1,20 +1,23 @@
 // The score sounds: which file a visit looks for, silence when there is none, the errors of a
-// file that cannot be played or a missing audio device, the one-device rule, real playback when
-// the machine has an audio output, and the script that speaks the caller voice.
+// file that cannot be played or a missing audio device, the one-device rule, real playback on a
+// private PulseAudio server (or the machine's own), sound coming back after the server went away,
+// and the script that speaks the caller voice.
 #include "engine/errors.h"
 #include "storage/paths.h"
 #include "ui/sound.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMediaDevices>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
+#include <exception>
 #include <memory>
+#include <new>
 #include <numbers>
 #include <sndfile.h>
 #include <string>
@@ -31,8 +34,10 @@ class TFakeOutput : public TSoundOutput {
     TPcmSound Sound;    // the sound opened last
     bool Opened = false;
     bool Playing = false;
+    std::exception_ptr OpenRaises; // Open fails with this
 
     void Open(const TPcmSound& sound) override {
+        if (OpenRaises) std::rethrow_exception(OpenRaises);
         if (Opened) Events.append("second sound opened on the one device");
         Events.append("open " + QString::fromStdString(sound.FileName));
         Sound = sound;
@@ -75,6 +80,34 @@ std::vector<int16_t> Tone(int sampleRate, double seconds, double frequency) {
         samples[i] = static_cast<int16_t>(std::lround(4000 * std::sin(phase)));
     }
     return samples;
+}
+
+// A 16-bit PCM wave file written byte by byte, whose header may claim any sample rate and data
+// length; the data chunk holds the given number of silent mono frames.
+QByteArray LyingWave(quint32 sampleRate, quint32 claimedDataBytes, int frames) {
+    QByteArray wave;
+    auto u32 = [&](quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            wave.append(char((v >> (8 * i)) & 0xff));
+    };
+    auto u16 = [&](quint16 v) {
+        wave.append(char(v & 0xff));
+        wave.append(char(v >> 8));
+    };
+    wave.append("RIFF");
+    u32(36 + claimedDataBytes);
+    wave.append("WAVEfmt ");
+    u32(16);
+    u16(1); // PCM
+    u16(1); // mono
+    u32(sampleRate);
+    u32(sampleRate * 2);
+    u16(2);
+    u16(16);
+    wave.append("data");
+    u32(claimedDataBytes);
+    wave.append(QByteArray(frames * 2, '\0'));
+    return wave;
 }
 
 bool WriteText(const QString& path, const QByteArray& bytes) {
@@ -131,6 +164,66 @@ TRunResult RunCallerVoice(const QStringList& arguments) {
     return result;
 }
 
+// A private PulseAudio server: home, runtime and configuration folders of its own in a temporary
+// folder, no start-up script of the machine (-n), one null sink as its only output device, and
+// its socket in the temporary folder. It can be killed, as a crashing server would end, and
+// started again, with another device.
+class TPrivateSoundServer {
+  public:
+    static bool Installed() { return !QStandardPaths::findExecutable("pulseaudio").isEmpty(); }
+
+    ~TPrivateSoundServer() { Kill(); }
+
+    QString Address() const { return "unix:" + Socket(); }
+    QString Log() const { return log_; }
+
+    // Starts the server with a null sink of the given name; true once it listens, within 10 s.
+    bool Start(const QString& sinkName) {
+        Kill();
+        QFile::remove(Socket()); // a killed server leaves its socket behind
+        QProcessEnvironment environment;
+        environment.insert("PATH", "/usr/bin:/bin");
+        for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"}) {
+            const QString path = folder_.filePath(QString::fromLatin1(name).toLower());
+            if (!QDir().mkpath(path) ||
+                !QFile::setPermissions(path,
+                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+                return false;
+            environment.insert(name, path);
+        }
+        process_.setProcessEnvironment(environment);
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.start("pulseaudio",
+                       {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+                        "--disable-shm=yes", "--log-target=stderr", "--log-level=error", "-L",
+                        "module-null-sink sink_name=" + sinkName, "-L",
+                        "module-native-protocol-unix auth-anonymous=1 socket=" + Socket()});
+        if (!process_.waitForStarted(10000)) return false;
+        const QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
+            if (QFileInfo::exists(Socket())) return true;
+            QTest::qWait(20);
+        }
+        log_ += QString::fromLocal8Bit(process_.readAll());
+        return false;
+    }
+
+    // Ends the server at once, with no chance to say goodbye to its clients.
+    void Kill() {
+        if (process_.state() == QProcess::NotRunning) return;
+        process_.kill();
+        process_.waitForFinished(5000);
+        log_ += QString::fromLocal8Bit(process_.readAll());
+    }
+
+  private:
+    QString Socket() const { return folder_.filePath("native"); }
+
+    QTemporaryDir folder_;
+    QProcess process_;
+    QString log_;
+};
+
 } // namespace
 
 class SoundTest : public QObject {
@@ -139,6 +232,8 @@ class SoundTest : public QObject {
   private:
     std::unique_ptr<QTemporaryDir> base_;
     TFakeOutput fake_;
+    std::unique_ptr<TPrivateSoundServer> server_; // when pulseaudio is installed
+    bool serverStarted_ = false;
 
     QString SoundFolder() const { return base_->filePath(QStringLiteral("sound")); }
     QString SoundFile(int score) const {
@@ -147,6 +242,16 @@ class SoundTest : public QObject {
     bool MakeSoundFolder() const { return QDir().mkpath(SoundFolder()); }
 
   private slots:
+    // With pulseaudio installed, every real output of this test plays on a private server.
+    void initTestCase() {
+        if (!TPrivateSoundServer::Installed()) return;
+        server_ = std::make_unique<TPrivateSoundServer>();
+        serverStarted_ = server_->Start("brennix_speakers");
+        qputenv("PULSE_SERVER", server_->Address().toLocal8Bit());
+    }
+
+    void cleanupTestCase() { server_.reset(); }
+
     void init() {
         base_ = std::make_unique<QTemporaryDir>();
         QVERIFY(base_->isValid());
@@ -274,6 +379,37 @@ class SoundTest : public QObject {
         QCOMPARE(MediaErrorOf(60), expected);
     }
 
+    // A header that lies about the sample rate or the length never makes the loader reach for
+    // the memory it claims: an absurd rate is refused with a clear text, an absurd length yields
+    // what the file really holds. Any failure while a sound is readied (out of memory included)
+    // ends as the sound's error, naming the file.
+    void liesAndFailuresEndAsTheSoundsError() {
+        QVERIFY(MakeSoundFolder());
+        const QString path = SoundFile(60);
+        for (const quint32 rate : {0x7fffffffu, 1000000u, 384001u}) {
+            QVERIFY(WriteText(path, LyingWave(rate, 0xfffffff0u, 100)));
+            QCOMPARE(MediaErrorOf(60), "Not a playable wave file: " + path);
+        }
+        QVERIFY(fake_.Events.isEmpty());
+
+        QVERIFY(WriteText(path, LyingWave(384000, 0xfffffff0u, 100)));
+        QCOMPARE(MediaErrorOf(60), QStringLiteral("(no error)"));
+        QVERIFY(fake_.Sound.Samples.size() <= 100);
+        QVERIFY(fake_.Sound.Samples.capacity() <= 100);
+        QVERIFY(fake_.Playing);
+
+        QVERIFY(WriteSound(path, 8000, 1, Tone(8000, 0.01, 440)));
+        fake_.Events.clear();
+        fake_.OpenRaises = std::make_exception_ptr(std::bad_alloc());
+        QCOMPARE(MediaErrorOf(60), "Not enough memory to play " + path);
+        fake_.OpenRaises = std::make_exception_ptr(std::runtime_error("stream refused"));
+        QCOMPARE(MediaErrorOf(60), "Cannot play " + path + ": stream refused");
+        QCOMPARE(fake_.Events, (QStringList{"close"}));
+        fake_.OpenRaises = nullptr;
+        PlayScoreSound(60);
+        QVERIFY(fake_.Playing);
+    }
+
     // libsndfile reads other kinds of sound files too; only wave files are played.
     void aSoundFileOfAnotherKindIsNotPlayed() {
         QVERIFY(MakeSoundFolder());
@@ -298,7 +434,7 @@ class SoundTest : public QObject {
     void noAudioDeviceRaisesAClearError() {
         QVERIFY(MakeSoundFolder());
         QVERIFY(WriteSound(SoundFile(60), 8000, 1, Tone(8000, 0.05, 440)));
-        TQtSoundOutput noDevice([] { return QAudioDevice(); });
+        TPulseSoundOutput noDevice("unix:" + base_->filePath("no-server").toStdString());
         SetSoundOutput(&noDevice);
 
         QCOMPARE(MediaErrorOf(60), QString::fromStdString(NoAudioDeviceText));
@@ -310,12 +446,14 @@ class SoundTest : public QObject {
     // On a machine with an audio output a generated tone really plays, in the background, and
     // the next visit's sound takes its place.
     void playsOnTheRealDevice() {
-        if (QMediaDevices::audioOutputs().isEmpty()) QSKIP("this machine has no audio output");
+        QVERIFY2(!server_ || serverStarted_, qPrintable(server_ ? server_->Log() : QString()));
         QVERIFY(MakeSoundFolder());
         QVERIFY(WriteSound(SoundFile(180), 44100, 1, Tone(44100, 0.4, 440)));
         QVERIFY(WriteSound(SoundFile(26), 22050, 1, Tone(22050, 0.3, 660)));
-        TQtSoundOutput device;
+        TPulseSoundOutput device;
         SetSoundOutput(&device);
+        if (!server_ && MediaErrorOf(26) == QString::fromStdString(NoAudioDeviceText))
+            QSKIP("neither pulseaudio nor a sound server of the session");
 
         QElapsedTimer timer;
         timer.start();
@@ -328,15 +466,46 @@ class SoundTest : public QObject {
         PlayScoreSound(26);
         QVERIFY(device.IsOpen());
         QVERIFY(device.IsPlaying());
-        QTRY_VERIFY_WITH_TIMEOUT(!device.IsPlaying(), 5000); // the tone ends by itself ...
-        QVERIFY(timer.elapsed() >= 200);                     // ... once it has been heard
-        QVERIFY(device.IsOpen());                            // and stays open until the next visit
+        // A null sink, the device of the private server, reports the end about two seconds late.
+        QTRY_VERIFY_WITH_TIMEOUT(!device.IsPlaying(), 10000); // the tone ends by itself ...
+        QVERIFY(timer.elapsed() >= 200);                      // ... once it has been heard
+        QVERIFY(device.IsOpen());                             // and stays open until the next visit
         CloseScoreSound();
         QVERIFY(!device.IsOpen());
         SetSoundOutput(nullptr);
 
         PlayScoreSound(180); // the program's own default output
         CloseScoreSound();
+    }
+
+    // The sound server goes away in the middle of a sound and comes back with another device:
+    // while it is gone every visit's sound raises the clear error, once it is back the next visit
+    // plays again, to its end.
+    void soundComesBackWithTheServer() {
+        if (!server_) QSKIP("pulseaudio is not installed");
+        QVERIFY2(serverStarted_, qPrintable(server_->Log()));
+        QVERIFY(MakeSoundFolder());
+        QVERIFY(WriteSound(SoundFile(60), 8000, 1, Tone(8000, 2.0, 440)));
+        QVERIFY(WriteSound(SoundFile(26), 8000, 1, Tone(8000, 0.2, 660)));
+        TPulseSoundOutput device; // the session's server, as the program's own output finds it
+        SetSoundOutput(&device);
+
+        QCOMPARE(MediaErrorOf(60), QStringLiteral("(no error)"));
+        QVERIFY(device.IsPlaying());
+        server_->Kill();
+        QTRY_VERIFY_WITH_TIMEOUT(!device.IsPlaying(), 5000);
+        for (int visit = 0; visit < 2; ++visit) {
+            QCOMPARE(MediaErrorOf(26), QString::fromStdString(NoAudioDeviceText));
+            QVERIFY(!device.IsOpen());
+        }
+
+        serverStarted_ = server_->Start("brennix_headset");
+        QVERIFY2(serverStarted_, qPrintable(server_->Log()));
+        QCOMPARE(MediaErrorOf(26), QStringLiteral("(no error)"));
+        QVERIFY(device.IsPlaying());
+        QTRY_VERIFY_WITH_TIMEOUT(!device.IsPlaying(), 10000); // heard to its end
+        QVERIFY(device.IsOpen());
+        SetSoundOutput(nullptr);
     }
 
     void callerVoiceScriptHelp() {

@@ -81,7 +81,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Version) == "$version" ]] || mismatch "Version: $(field Version)"
 [[ $(field Section) == games ]] || mismatch "Section: $(field Section)"
 depends=$(field Depends)
-for library in libqt6widgets6 libqt6multimedia6 libsndfile1 libc6; do
+for library in libqt6widgets6 libpulse0 libsndfile1 libc6; do
     [[ $depends == *"$library"* ]] || mismatch "Depends lacks $library: $depends"
 done
 note "Depends: $depends"
@@ -89,6 +89,8 @@ note "Installed-Size: $(field Installed-Size) KiB"
 dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|; s|/$||' | sort >"$work/contents"
 expected=(
     /usr/bin/brennix
+    /usr/bin/brennix-report
+    /usr/share/man/man1/brennix-report.1.gz
     "/usr/share/applications/$app_id.desktop"
     "/usr/share/metainfo/$app_id.metainfo.xml"
     "/usr/share/icons/hicolor/scalable/apps/$app_id.svg"

@@ -16,22 +16,23 @@ namespace brennix {
 
 namespace {
 
-// A new server from the first place whose module loads; else none, and the reason.
+// A new server from the first place whose module loads; else none, and the reason: why the
+// first module there could not be loaded, or that there is none.
 std::unique_ptr<TLiveBoardModule> LoadModule(const std::vector<QString>& places,
                                              const TLiveLimits& limits, QString& reason) {
-    reason = QStringLiteral("no place to load the live board's module from");
-    bool existing = false; // the reason is about a file that is there
+    reason.clear();
     for (const QString& place : places) {
+        if (!QFileInfo::exists(place)) continue;
         QLibrary library(place); // never unloaded: the server lives until the program ends
         if (!library.load()) {
-            if (!existing) reason = library.errorString();
-            existing = existing || QFileInfo::exists(place);
+            if (reason.isEmpty()) reason = library.errorString();
             continue;
         }
         const auto factory =
             reinterpret_cast<TLiveModuleFactory>(library.resolve(LiveModuleFactoryName));
         if (!factory) {
-            reason = library.errorString();
+            reason = QStringLiteral("the module %1 lacks the function %2")
+                         .arg(place, QLatin1String(LiveModuleFactoryName));
             return nullptr;
         }
         std::unique_ptr<TLiveBoardModule> server(factory(LiveModuleInterface, limits));
@@ -40,6 +41,9 @@ std::unique_ptr<TLiveBoardModule> LoadModule(const std::vector<QString>& places,
                 QStringLiteral("the module %1 was built for another version of Brennix").arg(place);
         return server;
     }
+    if (reason.isEmpty())
+        reason = places.empty() ? QStringLiteral("its module is missing")
+                                : QStringLiteral("its module %1 is missing").arg(places.back());
     return nullptr;
 }
 

@@ -285,7 +285,7 @@ class LiveTest : public QObject {
                          "address."));
 
         // The module is not where it is looked for: the same box, with the loader's reason.
-        const QString missing = base.filePath(QStringLiteral("missing/brennix-live.so"));
+        const QString missing = base.filePath(QStringLiteral("missing/libbrennix-live.so"));
         QVERIFY(!StartLiveBoard({"/live=127.0.0.1:0"}, *form, out, {}, {missing}));
         QCOMPARE(seen.size(), 1);
         const QString text = seen.takeFirst().text;

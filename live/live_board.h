@@ -14,7 +14,8 @@ namespace brennix {
 class TForm1;
 
 // Where the live board's module is looked for, in this order: beside the program (a build
-// folder), then where an installation puts it (<libdir>/brennix, found from the program's bindir).
+// folder), then where an installation puts it (/usr/lib/x86_64-linux-gnu/brennix for
+// /usr/bin/brennix, found from the program's folder).
 std::vector<QString> LiveModulePlaces();
 
 // Without a live switch: nothing, nothing is loaded and nothing listens. With one: the module

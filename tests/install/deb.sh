@@ -7,7 +7,7 @@
 #   deb.sh BUILD_FOLDER VERSION APP_ID CALLER_VOICE(ON|OFF) LIVE_MODULE
 #
 # LIVE_MODULE is where the live board's module is installed, relative to the prefix
-# (lib/brennix/libbrennix-live.so).
+# (lib/x86_64-linux-gnu/brennix/libbrennix-live.so).
 # Needs cpack, dpkg-deb, dpkg-shlibdeps (dpkg-dev) and lintian, and for the installation apt-get.
 set -u
 

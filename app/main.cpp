@@ -19,7 +19,7 @@ int main(int argc, char* argv[]) {
     CreateForms(arguments);
     CentreOnDesktop(Form1); // until start-up puts it in its place
     // The live board for spectators, only when the command line asks for it ("/live").
-    const std::unique_ptr<TLiveServer> live = StartLiveBoard(arguments, *Form1, std::cout);
+    const std::shared_ptr<TLiveBoardModule> live = StartLiveBoard(arguments, *Form1, std::cout);
     Form1->show();
     const int result = QApplication::exec();
     DestroyForms();

@@ -4,48 +4,69 @@
 #include "ui/form1.h"
 #include "ui/messages.h"
 
-#include <QNetworkInterface>
-#include <QPointer>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLibrary>
 #include <ostream>
+
+// BRENNIX_LIVE_MODULE_FILE (the module's file name) and BRENNIX_LIVE_MODULE_DIR (where an
+// installation puts it, relative to the program's folder) come from the build.
 
 namespace brennix {
 
 namespace {
 
-std::string Url(const QHostAddress& address, quint16 port) {
-    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
-                             ? u'[' + address.toString() + u']'
-                             : address.toString();
-    return QStringLiteral("http://%1:%2/").arg(host).arg(port).toStdString();
-}
-
-// Where the board can be opened: every address of this machine when it listens on all of them.
-void PrintAddresses(std::ostream& out, const QHostAddress& listening, quint16 port) {
-    out << "Live board: open one of these in a browser on a TV or phone:\n";
-    if (listening != QHostAddress(QHostAddress::Any) &&
-        listening != QHostAddress(QHostAddress::AnyIPv4) &&
-        listening != QHostAddress(QHostAddress::AnyIPv6)) {
-        out << "  " << Url(listening, port) << '\n';
-    } else {
-        for (const QHostAddress& address : QNetworkInterface::allAddresses())
-            if (!address.isLoopback() && !address.isLinkLocal() &&
-                (address.protocol() == QAbstractSocket::IPv4Protocol ||
-                 listening != QHostAddress(QHostAddress::AnyIPv4)))
-                out << "  " << Url(address, port) << '\n';
-        out << "  " << Url(QHostAddress(QHostAddress::LocalHost), port) << " (this machine)\n";
+// A new server from the first place whose module loads; else none, and the reason: why the
+// first module there could not be loaded, or that there is none.
+std::unique_ptr<TLiveBoardModule> LoadModule(const std::vector<QString>& places,
+                                             const TLiveLimits& limits, QString& reason) {
+    reason.clear();
+    for (const QString& place : places) {
+        if (!QFileInfo::exists(place)) continue;
+        QLibrary library(place); // never unloaded: the server lives until the program ends
+        if (!library.load()) {
+            if (reason.isEmpty()) reason = library.errorString();
+            continue;
+        }
+        const auto factory =
+            reinterpret_cast<TLiveModuleFactory>(library.resolve(LiveModuleFactoryName));
+        if (!factory) {
+            reason = QStringLiteral("the module %1 lacks the function %2")
+                         .arg(place, QLatin1String(LiveModuleFactoryName));
+            return nullptr;
+        }
+        std::unique_ptr<TLiveBoardModule> server(factory(LiveModuleInterface, limits));
+        if (!server)
+            reason =
+                QStringLiteral("the module %1 was built for another version of Brennix").arg(place);
+        return server;
     }
-    out.flush();
+    if (reason.isEmpty())
+        reason = places.empty() ? QStringLiteral("its module is missing")
+                                : QStringLiteral("its module %1 is missing").arg(places.back());
+    return nullptr;
 }
 
 } // namespace
 
-std::unique_ptr<TLiveServer> StartLiveBoard(const std::vector<std::string>& arguments,
-                                            TForm1& window, std::ostream& out, TLiveLimits limits) {
+std::vector<QString> LiveModulePlaces() {
+    const QString folder = QCoreApplication::applicationDirPath();
+    return {
+        folder + QStringLiteral("/" BRENNIX_LIVE_MODULE_FILE),
+        QFileInfo(folder + QStringLiteral("/" BRENNIX_LIVE_MODULE_DIR "/" BRENNIX_LIVE_MODULE_FILE))
+            .absoluteFilePath()};
+}
+
+std::shared_ptr<TLiveBoardModule> StartLiveBoard(const std::vector<std::string>& arguments,
+                                                 TForm1& window, std::ostream& out,
+                                                 TLiveLimits limits,
+                                                 const std::vector<QString>& places) {
     const std::optional<TLiveSwitch> live = FindLiveSwitch(arguments);
     if (!live) return nullptr;
-    auto server = std::make_unique<TLiveServer>(limits);
-    const QString reason =
-        live->Error.isEmpty() ? server->Listen(live->Address, live->Port) : live->Error;
+    QString reason = live->Error;
+    std::shared_ptr<TLiveBoardModule> server;
+    if (reason.isEmpty()) server = LoadModule(places, limits, reason);
+    if (server) reason = server->Listen(live->Address, live->Port);
     if (!reason.isEmpty()) {
         const QString text = QStringLiteral("The live board could not be started on %1: %2.")
                                  .arg(live->Text, reason);
@@ -53,10 +74,14 @@ std::unique_ptr<TLiveServer> StartLiveBoard(const std::vector<std::string>& argu
         ShowMessageBox(&window, TMessageKind::Warning, text.toStdString());
         return nullptr;
     }
-    PrintAddresses(out, live->Address, server->Port());
-    QPointer<TLiveServer> watcher = server.get();
+    // Where the board can be opened: every address of this machine when it listens on all.
+    out << "Live board: open one of these in a browser on a TV or phone:\n";
+    for (const std::string& address : server->Addresses())
+        out << "  " << address << '\n';
+    out.flush();
+    const std::weak_ptr<TLiveBoardModule> watcher = server;
     window.AddBoardObserver([watcher](const TBoardView& view) {
-        if (watcher) watcher->Publish(view);
+        if (const std::shared_ptr<TLiveBoardModule> board = watcher.lock()) board->Publish(view);
     });
     return server;
 }

@@ -1,25 +1,30 @@
 // Starts the live board when the command line asks for it, and lets it watch the scoreboard.
 #pragma once
 
-#include "live_server.h"
+#include "live_module.h"
 
+#include <QString>
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
 
-class QWidget;
-
 namespace brennix {
 
 class TForm1;
 
-// Without a live switch: nothing, and nothing listens. With one: the server listening, the
-// addresses to open written to `out`, and every redraw of the board pushed to the pages. When
-// the port cannot be opened (or the switch is malformed) a "Warning" box over `window` names
-// the address and the reason, and the program goes on without the live board.
-std::unique_ptr<TLiveServer> StartLiveBoard(const std::vector<std::string>& arguments,
-                                            TForm1& window, std::ostream& out,
-                                            TLiveLimits limits = {});
+// Where the live board's module is looked for, in this order: beside the program (a build
+// folder), then where an installation puts it (/usr/lib/x86_64-linux-gnu/brennix for
+// /usr/bin/brennix, found from the program's folder).
+std::vector<QString> LiveModulePlaces();
+
+// Without a live switch: nothing, nothing is loaded and nothing listens. With one: the module
+// loaded from the first of `places` that loads, the server listening, the addresses to open
+// written to `out`, and every redraw of the board pushed to the pages. When the module cannot be
+// loaded or the port cannot be opened (or the switch is malformed) a "Warning" box over `window`
+// names the address and the reason, and the program goes on without the live board.
+std::shared_ptr<TLiveBoardModule>
+StartLiveBoard(const std::vector<std::string>& arguments, TForm1& window, std::ostream& out,
+               TLiveLimits limits = {}, const std::vector<QString>& places = LiveModulePlaces());
 
 } // namespace brennix

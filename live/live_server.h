@@ -10,6 +10,7 @@
 #pragma once
 
 #include "engine/board.h"
+#include "live_module.h"
 
 #include <QAbstractHttpServer>
 #include <QByteArray>
@@ -23,15 +24,6 @@ class QTimer;
 class QWebSocket;
 
 namespace brennix {
-
-struct TLiveLimits {
-    int MaxConnections = 256;               // requests and pages together
-    int RequestTimeoutMs = 5000;            // to send a complete request, from connect or reply
-    qint64 MaxRequestBytes = 16 * 1024;     // request line, headers and body together
-    qint64 MaxBufferedBytes = 256 * 1024;   // unsent bytes a page may have before it is dropped
-    quint64 MaxIncomingMessageBytes = 1024; // pages send nothing of interest
-    int PagePingMs = 20000; // a page that answers no ping for twice this long is dropped
-};
 
 // The path the page opens its WebSocket on.
 inline constexpr char LivePushPath[] = "/live";

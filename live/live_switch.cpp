@@ -1,8 +1,29 @@
 #include "live_switch.h"
 
+#include <arpa/inet.h>
+
 namespace brennix {
 
 namespace {
+
+// An IP address as text in its usual form, an IPv6 address perhaps with its scope
+// ("fe80::1%eth0"): the same address as inet_ntop writes it, or none. The C library reads it,
+// so the switch is read without loading the network libraries the live board's module brings.
+std::optional<QString> ReadAddress(const QString& text) {
+    const qsizetype percent = text.indexOf(u'%');
+    const QString scope = percent >= 0 ? text.mid(percent) : QString();
+    const QByteArray address = text.left(percent >= 0 ? percent : text.size()).toLatin1();
+    char written[INET6_ADDRSTRLEN] = {};
+    in_addr v4{};
+    if (scope.isEmpty() && inet_pton(AF_INET, address.constData(), &v4) == 1 &&
+        inet_ntop(AF_INET, &v4, written, sizeof written))
+        return QString::fromLatin1(written);
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, address.constData(), &v6) == 1 &&
+        inet_ntop(AF_INET6, &v6, written, sizeof written) && scope != u"%")
+        return QString::fromLatin1(written) + scope;
+    return std::nullopt;
+}
 
 std::optional<quint16> ParsePort(const QString& text) {
     bool ok = false;
@@ -27,9 +48,13 @@ TLiveSwitch ReadValue(const QString& value) {
         live.Error = QStringLiteral("\"%1\" is not a port number (0-65535)").arg(port);
         return live;
     }
-    if (colon >= 0 && !live.Address.setAddress(host)) {
-        live.Error = QStringLiteral("\"%1\" is not an IP address").arg(host);
-        return live;
+    if (colon >= 0) {
+        const std::optional<QString> address = ReadAddress(host);
+        if (!address) {
+            live.Error = QStringLiteral("\"%1\" is not an IP address").arg(host);
+            return live;
+        }
+        live.Address = *address;
     }
     return live;
 }
@@ -47,10 +72,8 @@ std::optional<TLiveSwitch> FindLiveSwitch(const std::vector<std::string>& argume
         } else {
             continue;
         }
-        const bool v6 = found->Address.protocol() == QAbstractSocket::IPv6Protocol;
-        const QString host = found->Address == QHostAddress(QHostAddress::Any)
-                                 ? QStringLiteral("0.0.0.0")
-                                 : found->Address.toString();
+        const bool v6 = found->Address.contains(u':');
+        const QString host = found->Address.isEmpty() ? QStringLiteral("0.0.0.0") : found->Address;
         found->Text = (v6 ? u'[' + host + u']' : host) + u':' + QString::number(found->Port);
         if (!found->Error.isEmpty()) found->Text = text.mid(6);
     }

@@ -2,7 +2,6 @@
 // "/live=PORT" or "/live=ADDRESS:PORT" ("/live=[::1]:PORT" for an IPv6 address).
 #pragma once
 
-#include <QHostAddress>
 #include <QString>
 #include <optional>
 #include <string>
@@ -13,7 +12,7 @@ namespace brennix {
 inline constexpr quint16 LiveDefaultPort = 8010;
 
 struct TLiveSwitch {
-    QHostAddress Address = QHostAddress(QHostAddress::Any);
+    QString Address; // an IP address ("127.0.0.1", "::1"); empty for every interface
     quint16 Port = LiveDefaultPort;
     QString Text;  // the address as the operator wrote it, for messages ("0.0.0.0:8010")
     QString Error; // why the switch could not be read; empty when it could

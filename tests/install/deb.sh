@@ -4,19 +4,22 @@
 # (as in CI), the package is also installed with apt-get, checked, and purged without leftovers;
 # a brennix package installed before is left alone and this part is skipped.
 #
-#   deb.sh BUILD_FOLDER VERSION APP_ID CALLER_VOICE(ON|OFF)
+#   deb.sh BUILD_FOLDER VERSION APP_ID CALLER_VOICE(ON|OFF) LIVE_MODULE
 #
+# LIVE_MODULE is where the live board's module is installed, relative to the prefix
+# (lib/x86_64-linux-gnu/brennix/libbrennix-live.so).
 # Needs cpack, dpkg-deb, dpkg-shlibdeps (dpkg-dev) and lintian, and for the installation apt-get.
 set -u
 
-if (($# != 4)); then
-    echo "usage: $0 BUILD_FOLDER VERSION APP_ID CALLER_VOICE" >&2
+if (($# != 5)); then
+    echo "usage: $0 BUILD_FOLDER VERSION APP_ID CALLER_VOICE LIVE_MODULE" >&2
     exit 2
 fi
 build=$1
 version=$2
 app_id=$3
 caller_voice=$4
+live_module=/usr/$5
 
 failures=0
 installed=0
@@ -81,7 +84,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Version) == "$version" ]] || mismatch "Version: $(field Version)"
 [[ $(field Section) == games ]] || mismatch "Section: $(field Section)"
 depends=$(field Depends)
-for library in libqt6widgets6 libpulse0 libsndfile1 libc6; do
+for library in libqt6widgets6 libpulse0 libsndfile1 libc6 libqt6httpserver6 libqt6websockets6; do
     [[ $depends == *"$library"* ]] || mismatch "Depends lacks $library: $depends"
 done
 note "Depends: $depends"
@@ -90,6 +93,7 @@ dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|; s|/$||' | sort >"$work/
 expected=(
     /usr/bin/brennix
     /usr/bin/brennix-report
+    "$live_module"
     /usr/share/man/man1/brennix-report.1.gz
     "/usr/share/applications/$app_id.desktop"
     "/usr/share/metainfo/$app_id.metainfo.xml"
@@ -156,7 +160,7 @@ while IFS= read -r path; do
     # Folders shared with other packages stay; everything of the package's own must go.
     [[ -e $path && ! -d $path ]] && left+=("$path")
 done <"$work/owned"
-for folder in /usr/share/brennix /usr/share/doc/brennix; do
+for folder in /usr/share/brennix /usr/share/doc/brennix "$(dirname "$live_module")"; do
     [[ -e $folder ]] && left+=("$folder")
 done
 ((${#left[@]} == 0)) && note "nothing left behind" || mismatch "left behind: ${left[*]:0:5}"

@@ -3,7 +3,8 @@
 # metadata are validated, and the installed program is run by an unprivileged user in a private X
 # server: Start Leg answered, a visit booked, F5, closed through the menu. The save and the
 # settings must land in that user's ~/.local/share/brennix, and nothing may be written under
-# the prefix.
+# the prefix. Started once more with /live=127.0.0.1:0, it must load the installed live board's
+# module and print the board's address.
 #
 #   install.sh BUILD_FOLDER APP_ID CALLER_VOICE(ON|OFF)
 #
@@ -195,6 +196,17 @@ wait "$app_pid"
 status=$?
 app_pid=""
 ((status == 0)) || mismatch "exit status: expected 0, found $status"
+
+step "start it again with /live=127.0.0.1:0: the live board's module loads, its address is printed"
+env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$runtime" LANG=C.UTF-8 \
+    DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb "${as_user[@]}" "$prefix/bin/brennix" \
+    /live=127.0.0.1:0 >"$work/live.log" 2>&1 &
+app_pid=$!
+live_address() { grep -Eqx '  http://127\.0\.0\.1:[1-9][0-9]*/' "$work/live.log"; }
+wait_for 30 live_address && note "the live board is at$(grep -m 1 http "$work/live.log")" ||
+    mismatch "no live board address in the program's output: $(cat "$work/live.log")"
+stop_process "$app_pid"
+app_pid=""
 
 step "check where the files went"
 [[ $(stat -c %s "$data/brnx3p.dat" 2>/dev/null) == 8956 ]] &&

@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
 # The live board in a headless chromium against the real program in a private X server:
 #
-#   browser.sh PROGRAM ARTEFACT_FOLDER
+#   browser.sh PROGRAM MODULE ARTEFACT_FOLDER
 #
-# PROGRAM is copied into a temporary folder (with empty "save" and "sound" folders) and run there
+# PROGRAM is copied into a temporary folder (with empty "save" and "sound" folders and the live
+# board's MODULE beside it, where a build folder has it) and run there
 # with a temporary home; browser.js drives the program with xdotool and the page over chromium's
 # remote debugging protocol. Screenshots of the page go to ARTEFACT_FOLDER. Needs Xvfb, xdotool,
 # chromium, node and Debian's node-ws; every process started here is ended on exit.
 set -u
-if (($# != 2)); then
-    echo "usage: $0 PROGRAM ARTEFACT_FOLDER" >&2
+if (($# != 3)); then
+    echo "usage: $0 PROGRAM MODULE ARTEFACT_FOLDER" >&2
     exit 2
 fi
 program=$1
-artefacts=$2
+module=$2
+artefacts=$3
 for tool in Xvfb xdotool chromium node; do
     command -v "$tool" >/dev/null || { echo "[live] the tool '$tool' is missing"; exit 1; }
 done
@@ -22,6 +24,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/brennix-live.XXXXXX") || exit 1
 mkdir -p "$work/app/save" "$work/app/sound" "$work/home" "$work/runtime" "$artefacts"
 chmod 700 "$work/runtime"
 cp "$program" "$work/app/brennix" || exit 1
+cp "$module" "$work/app/" || exit 1
 export HOME="$work/home"
 unset XAUTHORITY
 

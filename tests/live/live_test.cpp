@@ -32,6 +32,9 @@ namespace {
 
 constexpr int WaitMs = 5000;
 
+// The module as the build made it (BRENNIX_LIVE_MODULE comes from the build).
+const std::vector<QString> Module = {QStringLiteral(BRENNIX_LIVE_MODULE)};
+
 // One exchange over a fresh connection: the raw bytes in, the answer (status line, headers and
 // as much body as Content-Length names) out; empty when none came within the time.
 struct TAnswer {
@@ -97,7 +100,7 @@ class LiveTest : public QObject {
     TForm1* form = nullptr;
     QTimer* answerer = nullptr;
     QList<TSeenWindow> seen;
-    std::unique_ptr<TLiveServer> live; // the program's live board, as /live starts it
+    std::shared_ptr<TLiveBoardModule> live; // the program's live board, as /live starts it
     quint16 port = 0;
 
     // Answers every modal window: a message box with OK (noted), the Start Leg dialog with Ok,
@@ -186,7 +189,7 @@ class LiveTest : public QObject {
         answerer->start();
 
         std::ostringstream out;
-        live = StartLiveBoard(arguments, *form, out);
+        live = StartLiveBoard(arguments, *form, out, {}, Module);
         QVERIFY(live);
         port = live->Port();
         QVERIFY(port != 0);
@@ -254,7 +257,7 @@ class LiveTest : public QObject {
 
     void withoutTheSwitchNothingListens() {
         std::ostringstream out;
-        QVERIFY(!StartLiveBoard({"/safe"}, *form, out));
+        QVERIFY(!StartLiveBoard({"/safe"}, *form, out, {}, Module));
         QCOMPARE(QString::fromStdString(out.str()), QString());
     }
 
@@ -265,7 +268,8 @@ class LiveTest : public QObject {
         QVERIFY(squatter.listen(QHostAddress::LocalHost, 0));
         const QString address = QStringLiteral("127.0.0.1:%1").arg(squatter.serverPort());
         std::ostringstream out;
-        QVERIFY(!StartLiveBoard({"/live=" + address.toStdString(), "/safe"}, *form, out));
+        QVERIFY(
+            !StartLiveBoard({"/live=" + address.toStdString(), "/safe"}, *form, out, {}, Module));
         QCOMPARE(seen.size(), 1);
         const TSeenWindow warning = seen.takeFirst();
         QCOMPARE(warning.title, QString("Warning"));
@@ -274,11 +278,20 @@ class LiveTest : public QObject {
                 warning.text.contains("in use"),
             qPrintable(warning.text));
 
-        QVERIFY(!StartLiveBoard({"/live=pub:80"}, *form, out));
+        QVERIFY(!StartLiveBoard({"/live=pub:80"}, *form, out, {}, Module));
         QCOMPARE(seen.size(), 1);
         QCOMPARE(seen.takeFirst().text,
                  QString("The live board could not be started on pub:80: \"pub\" is not an IP "
                          "address."));
+
+        // The module is not where it is looked for: the same box, with the loader's reason.
+        const QString missing = base.filePath(QStringLiteral("missing/libbrennix-live.so"));
+        QVERIFY(!StartLiveBoard({"/live=127.0.0.1:0"}, *form, out, {}, {missing}));
+        QCOMPARE(seen.size(), 1);
+        const QString text = seen.takeFirst().text;
+        QVERIFY2(text.startsWith("The live board could not be started on 127.0.0.1:0: ") &&
+                     text.contains(missing),
+                 qPrintable(text));
 
         FreshGame("Anna", "Ben");
         Visit(100);

@@ -1,0 +1,54 @@
+// The live board's server as the program sees it. The server (Qt HTTP Server, Qt WebSockets, Qt
+// Network) is a module of its own that the program loads only when the command line asks for the
+// live board, so that a start without it loads none of those libraries. This header is all the
+// two sides share: the module exports one function by the name below, which makes a server
+// behind this interface, and needs nothing from the program but what it is handed.
+#pragma once
+
+#include "engine/board.h"
+
+#include <QByteArray>
+#include <QString>
+#include <string>
+#include <vector>
+
+namespace brennix {
+
+struct TLiveLimits {
+    int MaxConnections = 256;               // requests and pages together
+    int RequestTimeoutMs = 5000;            // to send a complete request, from connect or reply
+    qint64 MaxRequestBytes = 16 * 1024;     // request line, headers and body together
+    qint64 MaxBufferedBytes = 256 * 1024;   // unsent bytes a page may have before it is dropped
+    quint64 MaxIncomingMessageBytes = 1024; // pages send nothing of interest
+    int PagePingMs = 20000; // a page that answers no ping for twice this long is dropped
+};
+
+class TLiveBoardModule {
+  public:
+    virtual ~TLiveBoardModule() = default;
+
+    // Opens the port on an IP address given as text, or on every interface for an empty one: an
+    // empty text when it listens, else the reason it could not.
+    virtual QString Listen(const QString& address, quint16 port) = 0;
+    virtual quint16 Port() const = 0;
+    // Where a browser can open the board, one URL each, every address of this machine when it
+    // listens on all of them; a note may follow a URL ("http://127.0.0.1:8010/ (this machine)").
+    virtual std::vector<std::string> Addresses() const = 0;
+
+    // Serialises the board once and hands it to every open page without waiting for any.
+    virtual void Publish(const TBoardView& view) = 0;
+
+    // The last state published, as served at /state.json; the pages and the request connections
+    // open now.
+    virtual QByteArray StateJson() const = 0;
+    virtual int PageCount() const = 0;
+    virtual int RequestConnectionCount() const = 0;
+};
+
+// The module's one exported function, looked up by this name: a new server with the limits,
+// owned by the caller, or none when the module was built for another version of this interface.
+inline constexpr char LiveModuleFactoryName[] = "BrennixCreateLiveBoard";
+inline constexpr int LiveModuleInterface = 1; // raised whenever anything in this header changes
+using TLiveModuleFactory = TLiveBoardModule* (*)(int version, const TLiveLimits& limits);
+
+} // namespace brennix

@@ -31,23 +31,13 @@ window_manager=${3:-}
 
 # ---- Reporting ----------------------------------------------------------------------------------
 
+tag=e2e
+# shellcheck source=checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 step_number=0
-failures=0
 step() {
     step_number=$((step_number + 1))
     printf '\n[e2e] Step %d: %s\n' "$step_number" "$*"
-}
-note() { printf '[e2e]   %s\n' "$*"; }
-# A check that failed: the run goes on, the test fails at the end.
-mismatch() {
-    failures=$((failures + 1))
-    printf '[e2e]   MISMATCH: %s\n' "$*"
-}
-# Something without which the run cannot go on.
-abort() {
-    printf '[e2e] ABORTED: %s\n' "$*"
-    failures=$((failures + 1))
-    exit 1
 }
 
 tools=(Xvfb xdotool od cmp stat timeout)
@@ -110,16 +100,6 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # ---- Helpers ------------------------------------------------------------------------------------
-
-# Polls a command until it succeeds; false after the given number of seconds.
-wait_for() { # seconds command...
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS >= deadline)) && return 1
-        sleep 0.1
-    done
-}
 
 # Id of the one visible top-level window with exactly this title (xdotool matches a regular
 # expression without regard to case, so the title is anchored and escaped).

@@ -21,19 +21,11 @@ app_id=$3
 caller_voice=$4
 live_module=/usr/$5
 
-failures=0
 installed=0
+tag=deb
+# shellcheck source=../e2e/checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/checks.sh"
 step() { printf '\n[deb] %s (%d s)\n' "$1" "$SECONDS"; }
-note() { printf '[deb]   %s\n' "$*"; }
-mismatch() {
-    failures=$((failures + 1))
-    printf '[deb]   MISMATCH: %s\n' "$*"
-}
-abort() {
-    printf '[deb] ABORTED: %s\n' "$*"
-    failures=$((failures + 1))
-    exit 1
-}
 
 for tool in cpack dpkg dpkg-deb dpkg-shlibdeps lintian; do
     command -v "$tool" >/dev/null || abort "the tool '$tool' is missing"

@@ -22,18 +22,10 @@ build=$1
 app_id=$2
 caller_voice=$3
 
-failures=0
+tag=install
+# shellcheck source=../e2e/checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/checks.sh"
 step() { printf '\n[install] %s\n' "$*"; }
-note() { printf '[install]   %s\n' "$*"; }
-mismatch() {
-    failures=$((failures + 1))
-    printf '[install]   MISMATCH: %s\n' "$*"
-}
-abort() {
-    printf '[install] ABORTED: %s\n' "$*"
-    failures=$((failures + 1))
-    exit 1
-}
 
 for tool in cmake Xvfb xdotool desktop-file-validate appstreamcli setpriv file od stat timeout; do
     command -v "$tool" >/dev/null || abort "the tool '$tool' is missing"
@@ -66,15 +58,6 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-wait_for() { # seconds command...
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS >= deadline)) && return 1
-        sleep 0.1
-    done
-}
 
 # ---- Installation -------------------------------------------------------------------------------
 

@@ -13,10 +13,12 @@ int main(int argc, char* argv[]) {
     using namespace brennix;
     QApplication application(argc, argv);
     SetUpApplication();
-    UseDataPlaceOf(PathFromQt(QCoreApplication::applicationDirPath()));
+    const std::string dataProblem =
+        UseDataPlaceOf(PathFromQt(QCoreApplication::applicationDirPath()));
 
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     CreateForms(arguments);
+    if (!dataProblem.empty()) ShowMessageBox(Form1, TMessageKind::Warning, dataProblem);
     CentreOnDesktop(Form1); // until start-up puts it in its place
     // The live board for spectators, only when the command line asks for it ("/live").
     const std::shared_ptr<TLiveBoardModule> live = StartLiveBoard(arguments, *Form1, std::cout);

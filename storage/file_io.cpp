@@ -205,8 +205,12 @@ void RemoveStaleTemporaries(const std::string& folder,
         const std::string_view target =
             std::string_view(name).substr(0, name.size() - TemporarySuffix.size());
         // mkstemp makes regular files only; a link or a folder of such a name is somebody else's.
+        // A save lasts milliseconds: a file written within the last minute may belong to a save
+        // another Brennix is making right now, so it stays.
         if (IsTemporaryNameOf(name, target) && isTarget(target) &&
-            entries->symlink_status(error).type() == std::filesystem::file_type::regular)
+            entries->symlink_status(error).type() == std::filesystem::file_type::regular &&
+            entries->last_write_time(error) <
+                std::filesystem::file_time_type::clock::now() - TemporaryFileLifetime)
             stale.push_back(entries->path());
     }
     for (const std::filesystem::path& path : stale)

@@ -3,6 +3,7 @@
 
 #include "engine/errors.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -25,9 +26,12 @@ void WriteRecordFile(const std::string& path, std::span<const uint8_t> bytes);
 // replaces `target`: the target's name, a dot and six letters or digits.
 bool IsTemporaryNameOf(std::string_view name, std::string_view target);
 
+// How old a temporary file must be before it counts as left behind.
+inline constexpr std::chrono::minutes TemporaryFileLifetime{1};
+
 // Removes from `folder` the new files of writes cut short by a kill or a power loss: regular
-// files whose names are temporary names (see IsTemporaryNameOf) of a target that `isTarget`
-// accepts. Nothing else is touched, and nothing is reported.
+// files older than TemporaryFileLifetime whose names are temporary names (see IsTemporaryNameOf)
+// of a target that `isTarget` accepts. Nothing else is touched, and nothing is reported.
 void RemoveStaleTemporaries(const std::string& folder,
                             const std::function<bool(std::string_view)>& isTarget);
 

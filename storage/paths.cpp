@@ -1,6 +1,8 @@
 #include "paths.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -113,8 +115,9 @@ TDataPlace ChooseDataPlace(const std::string& executableDir,
     return TDataPlace{perUser, true, shared};
 }
 
-void UseDataPlaceOf(const std::string& executableDir) {
+std::string UseDataPlaceOf(const std::string& executableDir) {
     TDataPlace place = ChooseDataPlace(executableDir);
+    std::string problem;
     if (place.PerUser) {
         std::error_code ignored;
         // A data home made here is private, as the XDG rules ask; the program's folders are not.
@@ -122,8 +125,15 @@ void UseDataPlaceOf(const std::string& executableDir) {
         if (!fs::exists(dataHome, ignored) && fs::create_directories(dataHome, ignored))
             fs::permissions(dataHome, fs::perms::owner_all, fs::perm_options::replace, ignored);
         fs::create_directories(fs::path(place.Base) / "save", ignored);
+        for (const std::string& folder : {place.Base, place.Base + "save"}) {
+            if (::access(folder.c_str(), W_OK) == 0) continue;
+            problem = "Brennix cannot write its data folder " + folder + " (" +
+                      std::strerror(errno) + "): settings and saves will not be kept.";
+            break;
+        }
     }
     Place() = std::move(place);
+    return problem;
 }
 
 std::string SoundPath(const std::string& name) {

@@ -35,9 +35,10 @@ TDataPlace ChooseDataPlace(const std::string& executableDir,
                            const std::vector<std::string>& installBinDirs = InstallBinDirs());
 
 // Chooses the place for the running program (see ChooseDataPlace) and makes it the base folder.
-// The per-user folder and its "save" are created when missing; a failure shows later, when a
-// file cannot be written there.
-void UseDataPlaceOf(const std::string& executableDir);
+// The per-user folder and its "save" are created when missing. Returns what keeps the program
+// from writing there (for a warning at start-up, since a lost settings file says nothing), or ""
+// when all is well.
+std::string UseDataPlaceOf(const std::string& executableDir);
 
 // The path of a file of the "sound" folder: BaseDir() + "sound/" + name, unless no such file
 // exists and the installation's shared sound folder has one.

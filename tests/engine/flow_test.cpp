@@ -3,6 +3,7 @@
 
 #include "engine/flow.h"
 #include "storage/autosave.h"
+#include "storage/file_io.h"
 #include "storage/game_file.h"
 #include "storage/settings_file.h"
 
@@ -18,6 +19,9 @@ TEST_F(FlowTest, StartUpOnAFirstRun) {
     // A save of the previous session was killed half way; a stranger's file stays.
     MakeSaveFolder();
     Touch(In("save/SaveA100.bx3.Ab3xY9"));
+    std::filesystem::last_write_time(In("save/SaveA100.bx3.Ab3xY9"),
+                                     std::filesystem::file_time_type::clock::now() -
+                                         TemporaryFileLifetime * 2);
     Touch(In("save/SaveA100.bx3.bak"));
     StartUp({}, 1280, 1024);
     EXPECT_THAT(FilesIn(dir / "save"), ElementsAre("SaveA100.bx3.bak"));

@@ -4,6 +4,7 @@
 
 #include "engine/errors.h"
 #include "storage/autosave.h"
+#include "storage/file_io.h"
 #include "storage/game_file.h"
 #include "storage/settings_file.h"
 
@@ -148,8 +149,14 @@ TEST_F(AutosaveTest, OnlyTheProgramsOwnStaleTemporaryFilesAreRemoved) {
         {"games/brnx3p.dat.abcdef", false}, // other folders are never looked at
         {"games/SaveA100.bx3.abcdef", false},
     };
-    for (const TCase& c : cases)
+    // Written two minutes ago, as a save cut short by a kill would have left them.
+    const auto before = fs::file_time_type::clock::now() - TemporaryFileLifetime * 2;
+    for (const TCase& c : cases) {
         Touch(In(c.name));
+        fs::last_write_time(In(c.name), before);
+    }
+    // One written just now may be another Brennix's save in progress.
+    Touch(In("save/SaveA103.bx3.Recent"));
     // Something other than a regular file under such a name is not one of ours either.
     fs::create_directory(dir / "save/SaveA101.bx3.dir123");
     fs::create_symlink(dir / "save/SaveA100.bx3", dir / "save/SaveA102.bx3.lnk123");
@@ -161,6 +168,7 @@ TEST_F(AutosaveTest, OnlyTheProgramsOwnStaleTemporaryFilesAreRemoved) {
     EXPECT_TRUE(fs::is_directory(dir / "save/SaveA101.bx3.dir123"));
     EXPECT_TRUE(fs::is_symlink(dir / "save/SaveA102.bx3.lnk123"));
     EXPECT_TRUE(fs::is_symlink(dir / "brnx3p.dat.lnk123"));
+    EXPECT_TRUE(fs::exists(In("save/SaveA103.bx3.Recent")));
     EXPECT_EQ(ReadBytes(In("save/SaveA100.bx3")), std::vector<uint8_t>{'x'});
 
     fs::remove_all(dir / "save"); // no slot folder at all: nothing to do, nothing reported

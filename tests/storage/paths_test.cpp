@@ -155,9 +155,16 @@ TEST_F(PathsTest, AnInstallationIsRecognisedByItsMetadataAndGetsItsFoldersMade) 
     EXPECT_EQ(FilesIn(dir / "prefix" / "bin"), std::vector<std::string>{})
         << "nothing is written into the bin folder";
 
-    // Once more with everything there already: nothing changes.
-    UseDataPlaceOf(bin);
+    // Once more with everything there already: nothing changes, and nothing is reported.
+    EXPECT_EQ(UseDataPlaceOf(bin), "");
     EXPECT_EQ(BaseDir(), In("data") + "/brennix/");
+
+    // A data folder that cannot be made is reported, not silently left to lose the settings.
+    Touch(In("blocked"));
+    dataHome_.Set(In("blocked").c_str());
+    const std::string problem = UseDataPlaceOf(bin);
+    EXPECT_NE(problem.find(In("blocked") + "/brennix/"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("settings and saves will not be kept"), std::string::npos) << problem;
 }
 
 TEST_F(PathsTest, AScoreSoundMissingInTheDataFolderComesFromTheSharedFolder) {

@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include "text.h"
+
 #include "engine/errors.h"
 #include "storage/bytes.h"
 #include "storage/file_io.h"
@@ -58,12 +60,19 @@ std::optional<TFormat> FormatNamed(std::string_view name) {
 }
 
 void Complain(std::ostream& err, const std::string& path, const std::string& reason) {
-    err << Program << ": " << PathToUtf8(path) << ": " << reason << "\n";
+    err << Program << ": " << Printable(PathToUtf8(path)) << ": " << reason << "\n";
 }
 
 bool IsDirectory(const std::string& path) {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Whether two paths name the same existing file.
+bool SameFile(const std::string& one, const std::string& other) {
+    struct stat a, b;
+    return ::stat(one.c_str(), &a) == 0 && ::stat(other.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
 }
 
 } // namespace
@@ -171,9 +180,21 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     if (inputs.empty()) return wrong("no game file or folder given");
 
+    // The report only reads: it never writes over a folder or over a file it reads.
+    if (output && IsDirectory(*output)) {
+        Complain(err, *output, "is a folder");
+        return 2;
+    }
+
     int status = 0;
+    bool readsOutput = false;
     std::vector<TReportGame> games;
     auto report = [&](const std::string& path) {
+        if (output && SameFile(path, *output)) {
+            Complain(err, *output, "is one of the game files read; nothing was written");
+            readsOutput = true;
+            return;
+        }
         try {
             games.push_back(ReportGame(ReadGameFile(path), path));
         } catch (const EBrennixError& error) {
@@ -195,6 +216,9 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
     }
 
+    if (readsOutput) return 2;
+    // A run that reported nothing leaves an earlier report in place.
+    if (output && games.empty()) return status;
     const std::string text = FormatReport(format, games);
     if (!output) {
         out << text << std::flush;

@@ -248,6 +248,19 @@ TEST_F(ReportTest, BadFilesAreNamedAndTheOthersStillReported) {
     const TRun nowhere = Run({"-o", In("no-folder/out.csv"), good});
     EXPECT_EQ(nowhere.Status, 1);
     EXPECT_NE(nowhere.Err.find("no-folder/out.csv"), std::string::npos) << nowhere.Err;
+
+    // -o never destroys anything: not a game file read, nor an earlier report when nothing
+    // could be reported, nor a folder.
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"-o", good, good},
+                                               {"-o", good, dir.string()},
+                                               {"-o", In("out.csv"), In("gone.bx3")}}) {
+        const TRun kept = Run(args);
+        EXPECT_NE(kept.Status, 0) << args[1];
+        EXPECT_EQ(ReadBytes(good), bytes) << args[1];
+        EXPECT_EQ(ReadBytes(In("out.csv")), written) << args[1];
+    }
+    EXPECT_EQ(Run({"-o", dir.string(), good}).Status, 2);
 }
 
 } // namespace

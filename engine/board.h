@@ -15,6 +15,29 @@ namespace brennix {
 // comma and no leading zero ("45,678" for 456789, ",100" for 1000); empty below 1000.
 std::string FormatAverage(int32_t value);
 
+// The same average as the number the board shows: three decimals, cut, so 456789 gives 45.678.
+// Inline, so that code built apart from the engine (the live board's module) has it too.
+inline double AverageNumber(int32_t value) {
+    return static_cast<double>(int64_t{value} / 10) / 1000.0;
+}
+
+// Texts of the game (names, checkout texts, captions) are kept one byte per character
+// (ISO 8859-1), as the files store them; this is the same text in UTF-8.
+inline std::string Latin1ToUtf8(std::string_view text) {
+    std::string utf8;
+    utf8.reserve(text.size() + text.size() / 4);
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += static_cast<char>(0xC0 | (byte >> 6));
+            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return utf8;
+}
+
 // The game-type caption: game type text + " - Best of " + format text, the list texts taken as
 // they are ("  501 Double Out - Best of Best of 3 Sets"); a code outside its list adds nothing.
 std::string GameCaption();

@@ -2,25 +2,6 @@
 
 namespace brennix {
 
-std::string Latin1ToUtf8(const std::string& text) {
-    std::string utf8;
-    utf8.reserve(text.size() + text.size() / 4);
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            utf8 += c;
-        } else {
-            utf8 += static_cast<char>(0xC0 | (byte >> 6));
-            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return utf8;
-}
-
-double AverageNumber(int32_t value) {
-    return static_cast<double>(value / 10) / 1000.0;
-}
-
 nlohmann::json BoardJson(const TBoardView& view) {
     using nlohmann::json;
     json players = json::array();

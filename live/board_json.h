@@ -9,13 +9,6 @@
 
 namespace brennix {
 
-// Game text is kept one byte per character (Latin-1); this is the same text in UTF-8.
-std::string Latin1ToUtf8(const std::string& text);
-
-// A three-dart average x 10000 as the number the board shows: three decimals, cut, so 456789
-// gives 45.678.
-double AverageNumber(int32_t value);
-
 // The board's state: caption, special, player_to_throw and leg_starter (1-based), winner
 // (a name or null) and players, one object per player in play.
 nlohmann::json BoardJson(const TBoardView& view);

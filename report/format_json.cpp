@@ -1,6 +1,8 @@
 // JSON: one array of file objects, the fields in a fixed order (documented in the README).
 #include "report.h"
 
+#include "engine/board.h"
+
 #include <nlohmann/json.hpp>
 
 namespace brennix::report {

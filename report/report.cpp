@@ -77,21 +77,6 @@ std::string FormatReport(TFormat format, const std::vector<TReportGame>& games) 
     return FormatText(games);
 }
 
-std::string Latin1ToUtf8(std::string_view text) {
-    std::string utf8;
-    utf8.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            utf8 += c;
-        } else {
-            utf8 += static_cast<char>(0xC0 | byte >> 6);
-            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return utf8;
-}
-
 std::string PathToUtf8(std::string_view path) {
     return IsUtf8(path) ? std::string(path) : Latin1ToUtf8(path);
 }
@@ -102,10 +87,6 @@ std::string AverageDecimal(int32_t value) {
     std::string fraction = std::to_string(magnitude % 1000);
     fraction.insert(0, 3 - fraction.size(), '0');
     return (cut < 0 ? "-" : "") + std::to_string(magnitude / 1000) + "." + fraction;
-}
-
-double AverageNumber(int32_t value) {
-    return static_cast<double>(int64_t{value} / 10) / 1000.0;
 }
 
 } // namespace brennix::report

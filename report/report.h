@@ -54,12 +54,9 @@ std::string FormatJson(const std::vector<TReportGame>& games);
 std::string FormatCsv(const std::vector<TReportGame>& games);
 std::string FormatHtml(const std::vector<TReportGame>& games);
 
-// Game text is stored one byte per character (ISO 8859-1); the report writes UTF-8.
-std::string Latin1ToUtf8(std::string_view text);
 // A path is the file system's bytes: kept when they are UTF-8 already, else read as ISO 8859-1.
 std::string PathToUtf8(std::string_view path);
 // A three-dart average x 10000 with three decimals, cut as the board cuts it: "45.678".
 std::string AverageDecimal(int32_t value);
-double AverageNumber(int32_t value);
 
 } // namespace brennix::report

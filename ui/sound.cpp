@@ -10,7 +10,6 @@
 #include <new>
 #include <pulse/pulseaudio.h>
 #include <sndfile.h>
-#include <thread>
 
 namespace brennix {
 
@@ -20,7 +19,8 @@ constexpr int32_t HighestScore = 180;
 constexpr sf_count_t MaxSeconds = 30;
 constexpr int HighestSampleRate = 384000; // more than any audio output plays
 constexpr sf_count_t FramesPerRead = 16384;
-constexpr auto ServerWait = std::chrono::seconds(2); // the longest wait for the sound server
+constexpr pa_usec_t ServerWaitUsec = 500000; // the longest a sound waits for the sound server
+constexpr auto RetryPause = std::chrono::seconds(5); // after that wait ran out, before trying again
 constexpr pa_usec_t BufferUsec = 100000;             // sound handed to the server ahead of time
 
 // Decodes a wave file completely. Anything libsndfile cannot read raises EMediaError with
@@ -95,6 +95,12 @@ class TMediaPlayer {
 
     void Play() { Output().Play(); }
 
+    // Closes the sound and lets go of the sound server.
+    void Shutdown() {
+        Close();
+        defaultOutput_.reset();
+    }
+
     void SetOutput(TSoundOutput* output) {
         Close();
         chosen_ = output;
@@ -141,18 +147,56 @@ class TLoopLock {
     pa_threaded_mainloop* loop_;
 };
 
-// With the loop locked, waits until done() holds, at most ServerWait; false when it does not.
-template <class Done>
-bool WaitLocked(pa_threaded_mainloop* loop, Done done) {
-    const auto deadline = std::chrono::steady_clock::now() + ServerWait;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        pa_threaded_mainloop_unlock(loop);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        pa_threaded_mainloop_lock(loop);
-    }
-    return true;
+// Wakes whoever waits on the loop (pa_threaded_mainloop_wait); the state callback of the
+// connection and of every stream.
+void SignalLoop(pa_threaded_mainloop* loop) {
+    pa_threaded_mainloop_signal(loop, 0);
 }
+void ContextChanged(pa_context*, void* loop) {
+    SignalLoop(static_cast<pa_threaded_mainloop*>(loop));
+}
+void StreamChanged(pa_stream*, void* loop) {
+    SignalLoop(static_cast<pa_threaded_mainloop*>(loop));
+}
+
+// The time a sound may wait for the server: a timer on the loop that wakes the waiter when it runs
+// out. Made, waited on and freed under the loop's lock, so it never fires after it is gone.
+class TServerDeadline {
+  public:
+    TServerDeadline(pa_threaded_mainloop* loop, pa_context* context) : loop_(loop) {
+        event_ = pa_context_rttime_new(context, pa_rtclock_now() + ServerWaitUsec, Expire, this);
+    }
+    ~TServerDeadline() {
+        if (event_ != nullptr) pa_threaded_mainloop_get_api(loop_)->time_free(event_);
+    }
+    TServerDeadline(const TServerDeadline&) = delete;
+    TServerDeadline& operator=(const TServerDeadline&) = delete;
+
+    bool Expired() const { return expired_; }
+
+    // Waits, with the lock held, until done() holds or the time has run out; false for the latter.
+    // Without a timer (out of memory) nothing is waited for.
+    template <class Done>
+    bool Wait(Done done) {
+        if (event_ == nullptr) expired_ = true;
+        while (!done()) {
+            if (expired_) return false;
+            pa_threaded_mainloop_wait(loop_); // lets go of the lock while it waits
+        }
+        return true;
+    }
+
+  private:
+    static void Expire(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* data) {
+        auto* self = static_cast<TServerDeadline*>(data);
+        self->expired_ = true;
+        SignalLoop(self->loop_);
+    }
+
+    pa_threaded_mainloop* loop_;
+    pa_time_event* event_ = nullptr;
+    bool expired_ = false;
+};
 
 std::string CannotPlayText(const TPcmSound& sound) {
     return "The audio output device cannot play " + std::to_string(sound.Channels) +
@@ -161,36 +205,89 @@ std::string CannotPlayText(const TPcmSound& sound) {
 
 } // namespace
 
-// One sound on its way to the server: the connection, its loop and the stream, and the samples
-// still to be handed over. Everything but the loop itself is touched only under the loop's lock.
-struct TPulseSoundOutput::TStream {
+// The connection to the server and the thread of its loop, kept from sound to sound. The context
+// is touched only under the loop's lock.
+struct TPulseSoundOutput::TConnection {
     pa_threaded_mainloop* Loop = nullptr;
     pa_context* Context = nullptr;
+    std::chrono::steady_clock::time_point QuietUntil{}; // no new attempt before this
+
+    TConnection() = default;
+    TConnection(const TConnection&) = delete;
+    TConnection& operator=(const TConnection&) = delete;
+
+    ~TConnection() {
+        if (Loop == nullptr) return;
+        {
+            const TLoopLock lock(Loop);
+            DropContext();
+        }
+        pa_threaded_mainloop_stop(Loop); // no callback runs after this
+        pa_threaded_mainloop_free(Loop);
+    }
+
+    // Lets go of the context; its streams end with it. Under the loop's lock.
+    void DropContext() {
+        if (Context == nullptr) return;
+        pa_context_set_state_callback(Context, nullptr, nullptr);
+        pa_context_disconnect(Context);
+        pa_context_unref(Context);
+        Context = nullptr;
+    }
+
+    // A context that is connected, or on its way, to the server: the one there is unless the
+    // server dropped it. Under the loop's lock; false when a connection cannot even be begun.
+    bool Connect(const std::string& address) {
+        if (Context != nullptr) {
+            const pa_context_state_t state = pa_context_get_state(Context);
+            if (state != PA_CONTEXT_FAILED && state != PA_CONTEXT_TERMINATED) return true;
+            DropContext();
+        }
+        Context = pa_context_new(pa_threaded_mainloop_get_api(Loop), "Brennix");
+        if (Context == nullptr) return false;
+        pa_context_set_state_callback(Context, ContextChanged, Loop);
+        // No server is started when there is none.
+        if (pa_context_connect(Context, address.empty() ? nullptr : address.c_str(),
+                               PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+            DropContext();
+            return false;
+        }
+        return true;
+    }
+};
+
+// One sound on its way to the server: the stream and the samples still to be handed over.
+// Everything is touched only under the loop's lock.
+struct TPulseSoundOutput::TStream {
+    pa_threaded_mainloop* Loop = nullptr;
     pa_stream* Stream = nullptr;
-    std::vector<char> Bytes; // the samples
-    size_t Written = 0;      // bytes handed to the server
+    pa_operation* Drain = nullptr; // awaits the end of the sound on the server's side
+    std::vector<char> Bytes;       // the samples
+    size_t Written = 0;            // bytes handed to the server
     bool Started = false;
     bool Ended = false; // the server has played everything
 
-    TStream() = default;
+    explicit TStream(pa_threaded_mainloop* loop) : Loop(loop) {}
     TStream(const TStream&) = delete;
     TStream& operator=(const TStream&) = delete;
 
+    // The stream ends here (a sound still playing is cut off); none of its callbacks runs after.
     ~TStream() {
-        if (Loop != nullptr) {
-            {
-                const TLoopLock lock(Loop);
-                if (Stream != nullptr) {
-                    pa_stream_set_write_callback(Stream, nullptr, nullptr);
-                    pa_stream_disconnect(Stream);
-                }
-                if (Context != nullptr) pa_context_disconnect(Context);
-            }
-            pa_threaded_mainloop_stop(Loop); // no callback runs after this
-        }
-        if (Stream != nullptr) pa_stream_unref(Stream);
-        if (Context != nullptr) pa_context_unref(Context);
-        if (Loop != nullptr) pa_threaded_mainloop_free(Loop);
+        const TLoopLock lock(Loop);
+        ForgetDrain();
+        if (Stream == nullptr) return;
+        pa_stream_set_write_callback(Stream, nullptr, nullptr);
+        pa_stream_set_state_callback(Stream, nullptr, nullptr);
+        // A stream whose connection has gone is already detached from it.
+        if (pa_stream_get_state(Stream) == PA_STREAM_READY) pa_stream_disconnect(Stream);
+        pa_stream_unref(Stream);
+    }
+
+    void ForgetDrain() {
+        if (Drain == nullptr) return;
+        if (pa_operation_get_state(Drain) == PA_OPERATION_RUNNING) pa_operation_cancel(Drain);
+        pa_operation_unref(Drain);
+        Drain = nullptr;
     }
 
     // Hands the server as much of the rest as it asks for; once all is handed over, the end of
@@ -204,18 +301,18 @@ struct TPulseSoundOutput::TStream {
             return;
         self->Written += count;
         if (self->Written == self->Bytes.size()) {
-            if (pa_operation* drain = pa_stream_drain(stream, Drained, self))
-                pa_operation_unref(drain);
+            self->ForgetDrain();
+            self->Drain = pa_stream_drain(stream, Drained, self);
         }
     }
 
     static void Drained(pa_stream*, int, void* data) { static_cast<TStream*>(data)->Ended = true; }
 };
 
-TPulseSoundOutput::TPulseSoundOutput(std::string server) : server_(std::move(server)) {}
+TPulseSoundOutput::TPulseSoundOutput(std::string server) : address_(std::move(server)) {}
 
 TPulseSoundOutput::~TPulseSoundOutput() {
-    Close();
+    Disconnect();
 }
 
 void TPulseSoundOutput::Open(const TPcmSound& sound) {
@@ -232,28 +329,41 @@ void TPulseSoundOutput::Open(const TPcmSound& sound) {
         pa_channel_map_init_extend(&channels, spec.channels, PA_CHANNEL_MAP_DEFAULT) == nullptr)
         throw EMediaError(CannotPlayText(sound));
 
-    auto opened = std::make_unique<TStream>();
+    if (!connection_) {
+        auto made = std::make_unique<TConnection>();
+        made->Loop = pa_threaded_mainloop_new();
+        if (made->Loop == nullptr) throw EMediaError(NoAudioDeviceText);
+        if (pa_threaded_mainloop_start(made->Loop) < 0) throw EMediaError(NoAudioDeviceText);
+        connection_ = std::move(made);
+    }
+    TConnection& c = *connection_;
+    // A server that did not answer a moment ago is not waited for again straight away.
+    if (std::chrono::steady_clock::now() < c.QuietUntil) throw EMediaError(NoAudioDeviceText);
+
+    auto opened = std::make_unique<TStream>(c.Loop); // let go of after the lock, on failure
     TStream& s = *opened;
-    s.Loop = pa_threaded_mainloop_new();
-    if (s.Loop == nullptr) throw EMediaError(NoAudioDeviceText);
-    s.Context = pa_context_new(pa_threaded_mainloop_get_api(s.Loop), "Brennix");
-    if (s.Context == nullptr) throw EMediaError(NoAudioDeviceText);
-    // A fresh connection for every sound; no server is started when there is none.
-    if (pa_context_connect(s.Context, server_.empty() ? nullptr : server_.c_str(),
-                           PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
-        pa_threaded_mainloop_start(s.Loop) < 0)
-        throw EMediaError(NoAudioDeviceText);
+    const TLoopLock lock(c.Loop);
+    if (!c.Connect(address_)) throw EMediaError(NoAudioDeviceText);
+    TServerDeadline deadline(c.Loop, c.Context);
+    // A server that does not answer in time is left alone for a while, and the half-made
+    // connection is dropped: the next attempt starts afresh.
+    const auto givenUp = [&] {
+        if (deadline.Expired()) {
+            c.QuietUntil = std::chrono::steady_clock::now() + RetryPause;
+            c.DropContext();
+        }
+        return EMediaError(NoAudioDeviceText);
+    };
 
-    const TLoopLock lock(s.Loop);
-    WaitLocked(s.Loop, [&] {
-        return pa_context_get_state(s.Context) != PA_CONTEXT_CONNECTING &&
-               pa_context_get_state(s.Context) != PA_CONTEXT_AUTHORIZING &&
-               pa_context_get_state(s.Context) != PA_CONTEXT_SETTING_NAME;
+    deadline.Wait([&] {
+        const pa_context_state_t state = pa_context_get_state(c.Context);
+        return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
     });
-    if (pa_context_get_state(s.Context) != PA_CONTEXT_READY) throw EMediaError(NoAudioDeviceText);
+    if (pa_context_get_state(c.Context) != PA_CONTEXT_READY) throw givenUp();
 
-    s.Stream = pa_stream_new(s.Context, "Score", &spec, &channels);
+    s.Stream = pa_stream_new(c.Context, "Score", &spec, &channels);
     if (s.Stream == nullptr) throw EMediaError(CannotPlayText(sound));
+    pa_stream_set_state_callback(s.Stream, StreamChanged, c.Loop);
     pa_stream_set_write_callback(s.Stream, TStream::WriteMore, &s);
     // To the server's default output, silent until Play. A short buffer makes the device start
     // promptly and the end of the sound known when it is heard.
@@ -267,8 +377,8 @@ void TPulseSoundOutput::Open(const TPcmSound& sound) {
         static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
     if (pa_stream_connect_playback(s.Stream, nullptr, &buffer, flags, nullptr, nullptr) < 0)
         throw EMediaError(NoAudioDeviceText);
-    WaitLocked(s.Loop, [&] { return pa_stream_get_state(s.Stream) != PA_STREAM_CREATING; });
-    if (pa_stream_get_state(s.Stream) != PA_STREAM_READY) throw EMediaError(NoAudioDeviceText);
+    deadline.Wait([&] { return pa_stream_get_state(s.Stream) != PA_STREAM_CREATING; });
+    if (pa_stream_get_state(s.Stream) != PA_STREAM_READY) throw givenUp();
 
     s.Bytes.resize(sound.Samples.size() * sizeof(int16_t));
     if (!s.Bytes.empty()) std::memcpy(s.Bytes.data(), sound.Samples.data(), s.Bytes.size());
@@ -281,6 +391,7 @@ void TPulseSoundOutput::Play() {
     const TLoopLock lock(s.Loop);
     if (pa_stream_get_state(s.Stream) != PA_STREAM_READY) return; // the server went away
     if (s.Started) {
+        s.ForgetDrain();
         if (pa_operation* flush = pa_stream_flush(s.Stream, nullptr, nullptr))
             pa_operation_unref(flush);
     }
@@ -295,6 +406,11 @@ void TPulseSoundOutput::Play() {
 
 void TPulseSoundOutput::Close() {
     stream_.reset(); // a sound still playing is cut off
+}
+
+void TPulseSoundOutput::Disconnect() {
+    Close();
+    connection_.reset();
 }
 
 bool TPulseSoundOutput::IsPlaying() const {
@@ -318,7 +434,7 @@ void PlayScoreSound(int32_t score) {
 }
 
 void CloseScoreSound() {
-    mp3player.Close();
+    mp3player.Shutdown();
 }
 
 void SetSoundOutput(TSoundOutput* output) {

@@ -41,10 +41,13 @@ class TSoundOutput {
 };
 
 // The real output: a playback stream on the default device of the desktop's sound server
-// (PulseAudio, or PipeWire through its PulseAudio service). Every sound connects afresh, so a
-// server that was restarted, or a device that was switched, serves the next sound; while there
-// is no server or no device, Open raises EMediaError(NoAudioDeviceText). The stream plays on the
-// server's own thread; nothing here waits for it.
+// (PulseAudio, or PipeWire through its PulseAudio service). One connection to the server, made
+// for the first sound, serves the sounds after it; each sound only opens a stream of its own on
+// it. A connection the server has dropped (it ended, or was restarted with another device) is
+// made afresh for the next sound. While there is no server or no device, Open raises
+// EMediaError(NoAudioDeviceText). A server that does not answer is waited for at most half a
+// second; after that, sounds raise the same error at once for a few seconds before the server is
+// tried again. The stream plays on the connection's own thread; nothing here waits for it.
 class TPulseSoundOutput final : public TSoundOutput {
   public:
     // The server to connect to ("unix:/path/to/socket"); empty for the session's own (PULSE_SERVER,
@@ -55,14 +58,19 @@ class TPulseSoundOutput final : public TSoundOutput {
     void Open(const TPcmSound& sound) override;
     void Play() override;
     void Close() override;
+    // Closes the sound and the connection to the server with its thread; the next sound connects
+    // afresh.
+    void Disconnect();
 
     bool IsOpen() const { return stream_ != nullptr; }
     bool IsPlaying() const; // started and not yet at the end (nor stopped, nor cut off)
 
   private:
+    struct TConnection;
     struct TStream;
-    std::string server_;
-    std::unique_ptr<TStream> stream_;
+    std::string address_;
+    std::unique_ptr<TConnection> connection_; // made for the first sound
+    std::unique_ptr<TStream> stream_;         // the sound open on it
 };
 
 // Plays the wave file of a visit score without waiting for its end. A score outside 0-180, or one
@@ -76,8 +84,8 @@ void PlayScoreSound(int32_t score);
 // shared copy of it when the base folder has none (see SoundPath).
 std::string ScoreSoundPath(int32_t score);
 
-// Stops the sound still playing, if any, and closes the player. Runs by itself when the
-// application object is destroyed.
+// Stops the sound still playing, if any, and closes the player together with its connection to
+// the sound server. Runs by itself when the application object is destroyed.
 void CloseScoreSound();
 
 // Makes the player use another output (it does not take ownership); nullptr brings back the

@@ -1,7 +1,7 @@
 // The score sounds: which file a visit looks for, silence when there is none, the errors of a
 // file that cannot be played or a missing audio device, the one-device rule, real playback on a
 // private PulseAudio server (or the machine's own), sound coming back after the server went away,
-// and the script that speaks the caller voice.
+// a server that never answers, and the script that speaks the caller voice.
 #include "engine/errors.h"
 #include "storage/paths.h"
 #include "ui/sound.h"
@@ -21,6 +21,9 @@
 #include <numbers>
 #include <sndfile.h>
 #include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace brennix;
@@ -440,6 +443,38 @@ class SoundTest : public QObject {
         QCOMPARE(MediaErrorOf(60), QString::fromStdString(NoAudioDeviceText));
         QVERIFY(!noDevice.IsOpen());
         QCOMPARE(MediaErrorOf(60), QString::fromStdString(NoAudioDeviceText));
+        SetSoundOutput(nullptr);
+    }
+
+    // A server that takes the connection but never answers costs one short wait: the sound raises
+    // the clear error after about half a second, and the visits right after it raise it at once.
+    void aServerThatNeverAnswersIsWaitedForOnce() {
+        QVERIFY(MakeSoundFolder());
+        QVERIFY(WriteSound(SoundFile(60), 8000, 1, Tone(8000, 0.05, 440)));
+        const QByteArray path = QFile::encodeName(base_->filePath("silent"));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        QVERIFY(size_t(path.size()) < sizeof(address.sun_path));
+        std::copy(path.begin(), path.end(), address.sun_path);
+        const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(listener >= 0);
+        const auto closeListener = qScopeGuard([&] { close(listener); });
+        QVERIFY(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0);
+        QVERIFY(listen(listener, 8) == 0); // connections wait in the queue, unanswered
+        TPulseSoundOutput silent("unix:" + path.toStdString());
+        SetSoundOutput(&silent);
+
+        const QString noDevice = QString::fromStdString(NoAudioDeviceText);
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(MediaErrorOf(60), noDevice);
+        QVERIFY(timer.elapsed() >= 400); // it was waited for ...
+        QVERIFY(timer.elapsed() < 1500); // ... but not long
+        timer.restart();
+        QCOMPARE(MediaErrorOf(60), noDevice);
+        QCOMPARE(MediaErrorOf(60), noDevice);
+        QVERIFY(timer.elapsed() < 250);
+        QVERIFY(!silent.IsOpen());
         SetSoundOutput(nullptr);
     }
 

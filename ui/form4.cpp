@@ -24,7 +24,8 @@ void SetTextColour(QLabel* label, const QColor& colour) {
 
 } // namespace
 
-const QString TForm4::VersionText = QStringLiteral(" v3.2.6  18.MAY.2002");
+// BRENNIX_VERSION_TEXT comes from the build, made from the program's one version and release day.
+const QString TForm4::VersionText = QStringLiteral(BRENNIX_VERSION_TEXT);
 
 TForm4::TForm4(QWidget* parent) : TModalDialog(parent, "Form4", QStringLiteral("Info"), 442, 253) {
     setWindowIcon(ProgramIcon());
@@ -87,44 +88,50 @@ void TForm4::Button1Click() {
 }
 
 QString TForm4::ReleaseNotes() {
-    return QStringLiteral(
-        " v3.2.6  18.MAY.2002\n"
-        "- Match result: the table of darts per leg lists the five shortest legs of the match "
-        "and how many legs each player won with them.\n"
-        "- Outshot Settings: checkout texts longer than 50 characters are cut instead of being "
-        "refused.\n"
-        "- Fixed: the highest visit of the day was lost when a new game was started.\n"
-        "\n"
-        " v3.2.5  21.APR.2002\n"
-        "- Autosave: at exit only the newest save files are kept; the number is set in Game "
-        "Settings (\"Keep Savefiles\").\n"
-        "- New command line switch /safe: starts without sound and without saving.\n"
-        "- Fixed: undoing the last visit of a leg gave the next leg to the wrong starter.\n"
-        "\n"
-        " v3.2.0  03.MAR.2002\n"
-        "- Score sounds: a wave file for every visit score (sound\\Score0.wav ... Score180.wav) "
-        "is played when present.\n"
-        "- Autosave about every five minutes into numbered files in the folder \"save\".\n"
-        "- The game is saved before every entry that could finish a leg.\n"
-        "\n"
-        " v3.1.0  12.JAN.2002\n"
-        "- Tie break and sudden death when two players meet in the deciding set.\n"
-        "- New game types 1001, 1101, 1301 and 1501.\n"
-        "- Highest visit of the game and of the day.\n"
-        "\n"
-        " v3.0.0  24.NOV.2001\n"
-        "- Up to eight players, each with his own name.\n"
-        "- Matches of best of 1 to 11 sets.\n"
-        "- Averages and darts for the leg and the match; counts of 40+, 60+, 100+, 140+ and 180.\n"
-        "- Checkout suggestions for 170 and less, editable in Outshot Settings.\n"
-        "- Games are saved to and loaded from .bx3 files.\n"
-        "\n"
-        " v2.1  30.JUN.2001\n"
-        "- Single out games.\n"
-        "- Undo of the last visit.\n"
-        "\n"
-        " v2.0  02.MAR.2001\n"
-        "- First release with a graphical scoreboard: two players, 301 and 501 double out.\n");
+    return VersionText +
+           QStringLiteral(
+               "\n"
+               "- Match result: the table of darts per leg lists the five shortest legs of the "
+               "match "
+               "and how many legs each player won with them.\n"
+               "- Outshot Settings: checkout texts longer than 50 characters are cut instead of "
+               "being "
+               "refused.\n"
+               "- Fixed: the highest visit of the day was lost when a new game was started.\n"
+               "\n"
+               " v3.2.5  21.APR.2002\n"
+               "- Autosave: at exit only the newest save files are kept; the number is set in Game "
+               "Settings (\"Keep Savefiles\").\n"
+               "- New command line switch /safe: starts without sound and without saving.\n"
+               "- Fixed: undoing the last visit of a leg gave the next leg to the wrong starter.\n"
+               "\n"
+               " v3.2.0  03.MAR.2002\n"
+               "- Score sounds: a wave file for every visit score (sound\\Score0.wav ... "
+               "Score180.wav) "
+               "is played when present.\n"
+               "- Autosave about every five minutes into numbered files in the folder \"save\".\n"
+               "- The game is saved before every entry that could finish a leg.\n"
+               "\n"
+               " v3.1.0  12.JAN.2002\n"
+               "- Tie break and sudden death when two players meet in the deciding set.\n"
+               "- New game types 1001, 1101, 1301 and 1501.\n"
+               "- Highest visit of the game and of the day.\n"
+               "\n"
+               " v3.0.0  24.NOV.2001\n"
+               "- Up to eight players, each with his own name.\n"
+               "- Matches of best of 1 to 11 sets.\n"
+               "- Averages and darts for the leg and the match; counts of 40+, 60+, 100+, 140+ and "
+               "180.\n"
+               "- Checkout suggestions for 170 and less, editable in Outshot Settings.\n"
+               "- Games are saved to and loaded from .bx3 files.\n"
+               "\n"
+               " v2.1  30.JUN.2001\n"
+               "- Single out games.\n"
+               "- Undo of the last visit.\n"
+               "\n"
+               " v2.0  02.MAR.2001\n"
+               "- First release with a graphical scoreboard: two players, 301 and 501 double "
+               "out.\n");
 }
 
 } // namespace brennix

@@ -4,14 +4,6 @@
 
 namespace brennix {
 
-std::string FormatAverage(int32_t value) {
-    if (value < 1000) return {};
-    std::string digits = std::to_string(value);
-    digits.pop_back();                        // the fourth decimal is cut
-    digits.insert(digits.size() - 3, 1, ','); // three decimals after the comma
-    return digits;
-}
-
 std::string_view GameTypeText(int32_t gameType) {
     if (gameType < 1 || gameType > GameTypeCount) return {};
     return GameTypeTexts[gameType - 1];
@@ -56,34 +48,23 @@ TBoardView BoardView() {
         TPlayerView& shown = view.Players.emplace_back();
         shown.Number = p + 1;
         shown.Name = Settings.PlayerNames[p];
-        shown.Remaining = player.Remaining;
-        shown.ToThrow = p == ActivePlayer;
-        shown.LegStarter = p == LegStarter;
-        if (player.Remaining <= MaxCheckout)
-            shown.Checkout = std::string(CheckoutText(player.Remaining));
-        shown.Sets = player.Sets;
-        shown.Legs = player.Legs;
-        shown.Counts = {player.Count40, player.Count60, player.Count100, player.Count140,
-                        player.Count180};
-        shown.LegAverage = player.LegAverage;
-        shown.MatchAverage = player.MatchAverage;
-        shown.DartsLeg = player.DartsLeg;
-        shown.DartsMatch = player.DartsMatch;
+        shown.Figures = FiguresOf(player, Settings);
         for (int i = 0; i < 3; ++i)
             shown.LastVisits[i] = player.History[i];
+        const TPlayerFigures& figures = shown.Figures;
         auto number = [](int32_t value) { return std::to_string(value); };
-        shown.Row = {number(player.Remaining),
-                     number(player.Sets),
-                     number(player.Legs),
-                     number(player.Count40),
-                     number(player.Count60),
-                     number(player.Count100),
-                     number(player.Count140),
-                     number(player.Count180),
-                     FormatAverage(player.LegAverage),
-                     FormatAverage(player.MatchAverage),
-                     number(player.DartsLeg),
-                     number(player.DartsMatch)};
+        shown.Row = {number(figures.Remaining),
+                     number(figures.Sets),
+                     number(figures.Legs),
+                     number(figures.Counts[0]),
+                     number(figures.Counts[1]),
+                     number(figures.Counts[2]),
+                     number(figures.Counts[3]),
+                     number(figures.Counts[4]),
+                     FormatAverage(figures.LegAverage),
+                     FormatAverage(figures.MatchAverage),
+                     number(figures.DartsLeg),
+                     number(figures.DartsMatch)};
     }
     return view;
 }

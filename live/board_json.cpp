@@ -12,14 +12,15 @@ nlohmann::json BoardJson(const TBoardView& view) {
         players.push_back({
             {"number", player.Number},
             {"name", Latin1ToUtf8(player.Name)},
-            {"remaining", player.Remaining},
-            {"checkout", player.Checkout ? json(Latin1ToUtf8(*player.Checkout)) : json(nullptr)},
-            {"sets", player.Sets},
-            {"legs", player.Legs},
-            {"leg_average", AverageNumber(player.LegAverage)},
-            {"match_average", AverageNumber(player.MatchAverage)},
-            {"darts_leg", player.DartsLeg},
-            {"darts_match", player.DartsMatch},
+            {"remaining", player.Figures.Remaining},
+            {"checkout", player.Figures.Checkout ? json(Latin1ToUtf8(*player.Figures.Checkout))
+                                                 : json(nullptr)},
+            {"sets", player.Figures.Sets},
+            {"legs", player.Figures.Legs},
+            {"leg_average", AverageNumber(player.Figures.LegAverage)},
+            {"match_average", AverageNumber(player.Figures.MatchAverage)},
+            {"darts_leg", player.Figures.DartsLeg},
+            {"darts_match", player.Figures.DartsMatch},
             {"last_visits", std::move(visits)},
         });
     }

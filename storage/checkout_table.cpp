@@ -3,7 +3,9 @@
 // "T" treble, "D" double, a plain number a single). Scores without a route of three darts
 // are empty. The routes are those of the checkout chart darts players learn and callers use:
 // the first dart at the big trebles (T20, T19, T18, T17), leaving a double players favour;
-// two-dart finishes treble then double; below 61 a single leaving D20, D16 or D8. The operator
+// two-dart finishes treble then double; below 61 a single leaving D20, D16 or D8. The bull is
+// the last dart only where no route of as few darts ends on a double (170, 167, 164, 161, and
+// 50 with one dart); everywhere else a route to a common double is taken instead. The operator
 // may change every text in the Outshot Settings dialog; a settings file keeps its own.
 #include "checkout_table.h"
 
@@ -91,7 +93,7 @@ const std::array<std::string_view, MaxCheckout> StandardCheckouts = {
     "T13 D20",      // 79
     "T20 D10",      // 80
     "T19 D12",      // 81
-    "Bull D16",     // 82
+    "T14 D20",      // 82
     "T17 D16",      // 83
     "T20 D12",      // 84
     "T15 D20",      // 85
@@ -110,16 +112,16 @@ const std::array<std::string_view, MaxCheckout> StandardCheckouts = {
     "T20 D19",      // 98
     "T19 10 D16",   // 99
     "T20 D20",      // 100
-    "T17 Bull",     // 101
+    "T20 1 D20",    // 101
     "T20 10 D16",   // 102
-    "T19 10 D18",   // 103
-    "T18 Bull",     // 104
-    "T20 13 D16",   // 105
-    "T20 10 D18",   // 106
-    "T19 Bull",     // 107
+    "T20 3 D20",    // 103
+    "T18 10 D20",   // 104
+    "T20 5 D20",    // 105
+    "T20 6 D20",    // 106
+    "T19 10 D20",   // 107
     "T20 16 D16",   // 108
     "T20 9 D20",    // 109
-    "T20 Bull",     // 110
+    "T20 10 D20",   // 110
     "T20 19 D16",   // 111
     "T20 12 D20",   // 112
     "T20 13 D20",   // 113
@@ -148,7 +150,7 @@ const std::array<std::string_view, MaxCheckout> StandardCheckouts = {
     "T20 T20 D8",   // 136
     "T20 T19 D10",  // 137
     "T20 T18 D12",  // 138
-    "T20 T13 D20",  // 139
+    "T19 T14 D20",  // 139
     "T20 T20 D10",  // 140
     "T20 T19 D12",  // 141
     "T20 T14 D20",  // 142

@@ -478,11 +478,12 @@ void TForm1::RefreshBoard() {
         ShowText(NameLabels[p], name, changed);
         ShowVisible(NameLabels[p], true, changed);
         ShowVisible(ScoreLabels[p], true, changed);
-        ShowText(ScoreLabels[p], Number(player.Remaining), changed);
+        ShowText(ScoreLabels[p], Number(player.Figures.Remaining), changed);
         for (int c = 0; c < GridColumns; ++c)
             ShowText(Grid[p][c], ToQt(player.Row[c]), changed);
-        ShowVisible(CheckoutLabels[p], player.Checkout.has_value(), changed);
-        if (player.Checkout) ShowText(CheckoutLabels[p], ToQt(*player.Checkout), changed);
+        ShowVisible(CheckoutLabels[p], player.Figures.Checkout.has_value(), changed);
+        if (player.Figures.Checkout)
+            ShowText(CheckoutLabels[p], ToQt(*player.Figures.Checkout), changed);
     }
     // Panels and rows beyond the players in play show nothing from an earlier, larger game;
     // the first player's panel stays even when no player is in play.

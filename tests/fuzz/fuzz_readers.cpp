@@ -31,7 +31,7 @@ class TFuzzOps : public test::TSilentOps {
         const TBoardView view = BoardView();
         size_t sink = view.Caption.size() + view.Special.size() + view.Checkout.value_or("").size();
         for (const TPlayerView& player : view.Players) {
-            sink += player.Name.size() + player.Checkout.value_or("").size();
+            sink += player.Name.size() + player.Figures.Checkout.value_or("").size();
             for (const std::string& text : player.Row)
                 sink += text.size();
         }

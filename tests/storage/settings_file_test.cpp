@@ -187,6 +187,7 @@ TEST_F(SettingsFileTest, SavingNeverReportsAndNeverLeavesHalfFiles) {
     EXPECT_NO_THROW(SaveSettings());
 }
 
+// Fewest darts first; the bull only where no route of as many darts ends on a double.
 TEST_F(SettingsFileTest, TheStandardCheckoutsAddUpAndEndOnADoubleOrTheBull) {
     auto value = [](const std::string& dart) {
         if (dart == "Bull") return 50;
@@ -197,7 +198,7 @@ TEST_F(SettingsFileTest, TheStandardCheckoutsAddUpAndEndOnADoubleOrTheBull) {
     };
     const std::set<int> impossible = {1, 159, 162, 163, 165, 166, 168, 169};
     // Fewest darts: the scores one dart, and two darts, can finish, counted from the board.
-    std::set<int> anyDart = {25, 50}, lastDart = {50}, oneDart, twoDarts;
+    std::set<int> anyDart = {25, 50}, lastDart = {50}, oneDart, twoDarts, onDouble[4];
     for (int n = 1; n <= 20; ++n) {
         anyDart.insert({n, 2 * n, 3 * n});
         lastDart.insert(2 * n);
@@ -207,6 +208,13 @@ TEST_F(SettingsFileTest, TheStandardCheckoutsAddUpAndEndOnADoubleOrTheBull) {
         for (int first : anyDart)
             twoDarts.insert(first + last);
     }
+    // onDouble[k]: the scores k darts finish on D1-D20.
+    for (int n = 1; n <= 20; ++n)
+        onDouble[1].insert(2 * n);
+    for (int k = 2; k <= 3; ++k)
+        for (int rest : onDouble[k - 1])
+            for (int first : anyDart)
+                onDouble[k].insert(first + rest);
     for (int r = 1; r <= 170; ++r) {
         const std::string route(StandardCheckouts[r - 1]);
         if (impossible.count(r)) {
@@ -231,6 +239,7 @@ TEST_F(SettingsFileTest, TheStandardCheckoutsAddUpAndEndOnADoubleOrTheBull) {
         }
         EXPECT_EQ(sum, r) << route;
         EXPECT_TRUE(list.back() == "Bull" || list.back()[0] == 'D') << route;
+        if (list.back() == "Bull") EXPECT_FALSE(onDouble[list.size()].count(r)) << route;
         EXPECT_LE(route.size(), OutshotCapacity);
     }
     EXPECT_EQ(StandardCheckouts[169], "T20 T20 Bull");
@@ -238,7 +247,8 @@ TEST_F(SettingsFileTest, TheStandardCheckoutsAddUpAndEndOnADoubleOrTheBull) {
     // The routes of the chart players know.
     const std::vector<std::pair<int, std::string>> chart = {
         {170, "T20 T20 Bull"}, {167, "T20 T19 Bull"}, {160, "T20 T20 D20"}, {141, "T20 T19 D12"},
-        {110, "T20 Bull"},     {100, "T20 D20"},      {99, "T19 10 D16"},   {81, "T19 D12"},
+        {139, "T19 T14 D20"},  {110, "T20 10 D20"},   {104, "T18 10 D20"},  {101, "T20 1 D20"},
+        {100, "T20 D20"},      {99, "T19 10 D16"},    {82, "T14 D20"},      {81, "T19 D12"},
         {76, "T20 D8"},        {68, "T20 D4"},        {61, "T15 D8"},       {50, "Bull"},
         {40, "D20"},           {32, "D16"},
     };

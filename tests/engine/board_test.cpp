@@ -133,31 +133,33 @@ TEST_F(BoardTest, CheckoutsAreShownFrom170Down) {
     EXPECT_EQ(BoardView().Checkout, "");
 }
 
-TEST_F(BoardTest, ThePlayerToThrowTheStarterAndTheLastVisits) {
-    StartMatch(3, 2, 4, 1);
+// The second leg of a match, so that the leg's figures and the match's differ.
+TEST_F(BoardTest, TheGridRowsTheLastVisitsAndThePlayerToThrow) {
+    StartMatch(2, 1, 3); // 301, Best of 1 Set
     EXPECT_EQ(BoardView().LastVisits, (std::array<std::string, 3>{"-", "-", "-"}));
-    Enter(60);  // player 2
-    Enter(100); // player 3
-    Enter(45);  // player 1
-    Enter(26);  // player 2
+    PlayLeg(0); // 180, 0, 121: the first leg for player 1 in six darts
+    Enter(60);  // player 2 begins the second leg
+    Enter(0);
+    Enter(26);
     const TBoardView view = BoardView();
-    EXPECT_EQ(view.ActivePlayer, 2);
+    EXPECT_EQ(view.ActivePlayer, 0);
     EXPECT_EQ(view.LegStarter, 1);
-    ASSERT_EQ(view.Players.size(), 3u);
-    for (int p = 0; p < 3; ++p)
-        EXPECT_EQ(view.Players[p].Number, p + 1);
+    ASSERT_EQ(view.Players.size(), 2u);
+    EXPECT_EQ(view.Players[1].Number, 2);
     // The boxes show the player to throw's newest visits; every player carries his own.
-    EXPECT_EQ(view.LastVisits, (std::array<std::string, 3>{"100", "-", "-"}));
-    EXPECT_EQ(view.Players[1].LastVisits, (std::array<int32_t, 3>{26, 60, -1}));
-    // The grid row, column by column: score, sets, legs, 40+ 60+ 100+ 140+ 180, the averages
-    // (86 points in six darts: 43,000), darts of the leg and of the match.
+    EXPECT_EQ(view.LastVisits, (std::array<std::string, 3>{"0", "121", "180"}));
+    EXPECT_EQ(view.Players[1].LastVisits, (std::array<int32_t, 3>{26, 60, 0}));
+    // Score, sets, legs, 40+ 60+ 100+ 140+ 180, leg and match average, darts of leg and match:
+    // 301 in nine darts is 100,333; 86 in six darts 43,000, in nine 28,666.
+    using TRow = std::array<std::string, BoardGridColumns>;
+    EXPECT_EQ(view.Players[0].Row,
+              (TRow{"301", "0", "1", "0", "0", "1", "0", "1", "", "100,333", "3", "9"}));
     EXPECT_EQ(view.Players[1].Row,
-              (std::array<std::string, BoardGridColumns>{"415", "0", "0", "0", "1", "0", "0", "0",
-                                                         "43,000", "43,000", "6", "6"}));
-    EXPECT_EQ(view.Players[1].Figures.Remaining, 415);
+              (TRow{"215", "0", "0", "0", "1", "0", "0", "0", "43,000", "28,666", "6", "9"}));
+    EXPECT_EQ(view.Players[1].Figures.Remaining, 215);
     // The redraw after each visit saw the same view.
     ASSERT_FALSE(ops.Drawn.empty());
-    EXPECT_EQ(ops.Drawn.back().ActivePlayer, 2);
+    EXPECT_EQ(ops.Drawn.back().ActivePlayer, 0);
     EXPECT_EQ(ops.Drawn.back().LastVisits, view.LastVisits);
 }
 

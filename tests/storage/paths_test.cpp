@@ -176,6 +176,8 @@ TEST_F(PathsTest, AnInstallationIsRecognisedByItsMetadataAndGetsItsFoldersMade) 
     EXPECT_FALSE(fs::exists(dir / "data"));
 
     MarkAsInstallation();
+    fs::create_directories(dir / "prefix" / "games");
+    EXPECT_FALSE(ChooseDataPlace(In("prefix/games"), {}).PerUser) << "only its bin folder";
     UseDataPlaceOf(bin);
     EXPECT_EQ(BaseDir(), In("data") + "/brennix/");
     EXPECT_TRUE(fs::is_directory(dir / "data" / "brennix" / "save"));

@@ -248,6 +248,8 @@ void TForm1::BuildEntryPanel(QWidget* board) {
 
     Button1 = Place<QPushButton>(board, "Button1", 88, 578, 49, 25, QStringLiteral("Refresh"));
     Button2 = Place<QPushButton>(board, "Button2", 144, 578, 49, 25, QStringLiteral("Undo"));
+    Button2->setToolTip(
+        QStringLiteral("Takes back the last visit (Ctrl+Z in the score field does the same)"));
     for (QPushButton* button : {Button1, Button2}) {
         button->setFocusPolicy(Qt::ClickFocus);
         button->setAutoDefault(false);
@@ -358,7 +360,14 @@ void TForm1::FormActivate() {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Edit33) {
         if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent*>(event)->key();
+            const auto* press = static_cast<QKeyEvent*>(event);
+            // Ctrl+Z with no typing of the field's own to take back takes back a visit, as the
+            // Undo button does.
+            if (press->matches(QKeySequence::Undo) && !Edit33->isUndoAvailable()) {
+                Button2Click();
+                return true;
+            }
+            const int key = press->key();
             Edit33KeyDown(key);
             // Enter and F5 are the program's; every other key still types into the field.
             return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F5;
@@ -525,7 +534,9 @@ std::string TForm1::DartsText() {
     return FromQt(Edit49->text());
 }
 void TForm1::ClearScore() {
-    Edit33->clear();
+    // Unlike clear(), a new text leaves nothing for the field's own undo: Ctrl+Z after a booked
+    // visit is the Undo button's.
+    Edit33->setText(QString());
 }
 void TForm1::FocusScore() {
     Edit33->setFocus();

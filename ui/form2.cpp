@@ -1,6 +1,7 @@
 #include "form2.h"
 
 #include "engine/convert.h"
+#include "engine/errors.h"
 #include "engine/state.h"
 #include "fonts.h"
 #include "messages.h"
@@ -14,6 +15,21 @@
 namespace brennix {
 
 namespace {
+
+// Names are stored one byte per character (ISO 8859-1): a name with any other character is
+// refused with the character named, rather than stored with a "?" in its place.
+void CheckNameCharacters(const QString& name) {
+    for (qsizetype at = 0; at < name.size(); ++at) {
+        if (name[at].unicode() <= 0xFF) continue;
+        // A character beyond the first plane is a pair of halves; name it whole.
+        const QString character = name.mid(at, name[at].isHighSurrogate() ? 2 : 1);
+        throw EBrennixError(
+            QStringLiteral("The name \"%1\" holds \"%2\", which game files cannot store: use "
+                           "letters of Western European languages only")
+                .arg(name, character)
+                .toStdString());
+    }
+}
 
 constexpr int EditHeight = 21;
 constexpr int NameWidth = 121;
@@ -233,9 +249,11 @@ void TForm2::FormActivate() {
 
 void TForm2::Button1Click() {
     RunHandler(this, [this] {
-        // "Keep Savefiles" is the only field that can be wrong; it is read before anything is
-        // stored, so a wrong entry leaves the settings as they were and the dialog open.
+        // "Keep Savefiles" and the names are read before anything is stored, so a wrong entry
+        // leaves the settings as they were and the dialog open.
         const int32_t keepSaveFiles = StrToInt(FromQt(Edit12->text()));
+        for (const QLineEdit* edit : nameEdits_)
+            CheckNameCharacters(edit->text());
 
         CheckBox3->setChecked(true);
         Settings.PlayerCount = SpinEdit1->value();

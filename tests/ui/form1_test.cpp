@@ -953,6 +953,23 @@ class Form1Test : public QObject {
         QTRY_VERIFY(form->Edit33->hasFocus());
     }
 
+    // Ctrl+Z in the score field: the field's own typing first, then the last visit, as Undo.
+    void ctrlZTakesBackTypingThenTheVisit() {
+        FocusScoreField();
+        QTest::keyClicks(form->Edit33, "100");
+        QTest::keyClick(form->Edit33, Qt::Key_Return);
+        QTest::keyClicks(form->Edit33, "45");
+        QTest::keyClick(form->Edit33, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(form->Edit33->text(), QString());
+        QCOMPARE(Players[0].Remaining, 401);
+        QCOMPARE(ActivePlayer, 1);
+        QTest::keyClick(form->Edit33, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Players[0].Remaining, 501);
+        QCOMPARE(ActivePlayer, 0);
+        QCOMPARE(form->Button2->toolTip(),
+                 QString("Takes back the last visit (Ctrl+Z in the score field does the same)"));
+    }
+
     // ---- Game files ----------------------------------------------------------------------------
 
     // The save dialog starts afresh every time: after a new game it offers no name, whatever was

@@ -449,6 +449,34 @@ class Form2Test : public QObject {
         form->Button2Click();
     }
 
+    // A name with a character the files cannot hold is refused, the character named; "ÿ", the
+    // last of one byte, is a name like any other.
+    void aNameBeyondOneBytePerCharacterIsRefused() {
+        FillSettings();
+        const TSettings before = Settings;
+        QVERIFY(OpenModeless(form.get()));
+        const QString names[] = {QString::fromUtf8("\xC5\x81ukasz"),
+                                 QString::fromUtf8("Bo \xF0\x9F\x8E\xAF")};
+        const QString characters[] = {QString::fromUtf8("\xC5\x81"),
+                                      QString::fromUtf8("\xF0\x9F\x8E\xAF")};
+        for (int i = 0; i < 2; ++i) {
+            form->NameEdit(5)->setText(names[i]);
+            std::optional<TSeenWindow> seen;
+            AnswerMessageBox(&seen);
+            form->Button1Click();
+            QVERIFY(seen.has_value());
+            QCOMPARE(seen->text,
+                     QString("The name \"%1\" holds \"%2\", which game files cannot store: "
+                             "use letters of Western European languages only.")
+                         .arg(names[i], characters[i]));
+            QVERIFY(form->isVisible());
+            QVERIFY(SameSettings(Settings, before));
+        }
+        form->NameEdit(5)->setText(QString::fromUtf8("J\xC3\xBCrgen \xC3\xBF"));
+        form->Button1Click();
+        QCOMPARE(Settings.PlayerNames[4], std::string("J\xFCrgen \xFF"));
+    }
+
     void okHoldsTheFocusWhenTheDialogOpens() {
         QVERIFY(OpenModeless(form.get()));
         QCOMPARE(form->focusWidget(), form->Button1);

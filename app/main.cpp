@@ -1,4 +1,5 @@
 // Brennix: creates the six windows and runs the event loop until the scoreboard closes.
+#include "instance/single_instance.h"
 #include "live/live_board.h"
 #include "storage/paths.h"
 #include "ui/dialog.h"
@@ -15,6 +16,18 @@ int main(int argc, char* argv[]) {
     SetUpApplication();
     const std::string dataProblem =
         UseDataPlaceOf(PathFromQt(QCoreApplication::applicationDirPath()));
+
+    // One program per data folder: a second start brings the first one's window to the front.
+    TSingleInstance::TClaim claim{};
+    const std::unique_ptr<TSingleInstance> instance = TSingleInstance::Claim(
+        BaseDir(), [] { BringToFront(Form1); }, claim);
+    if (claim == TSingleInstance::TClaim::HandedOver) return 0;
+    if (claim == TSingleInstance::TClaim::Unreachable) {
+        ShowMessageBox(nullptr, TMessageKind::Warning,
+                       "Brennix is already running with the data folder " + BaseDir() +
+                           ", but it does not answer. Close it before you start Brennix again.");
+        return 1;
+    }
 
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     CreateForms(arguments);

@@ -2,6 +2,7 @@
 
 #include "fonts.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -158,6 +159,17 @@ void PlaceFrame(QWidget* window, const TFramePlace& place) {
 
 void MoveFrame(QWidget* window, QPoint topLeft) {
     PlaceFrame(window, [topLeft](QSize) { return topLeft; });
+}
+
+void BringToFront(QWidget* window) {
+    if (window == nullptr) return;
+    for (QWidget* shown : {window, QApplication::activeModalWidget()}) {
+        if (shown == nullptr) continue;
+        shown->setWindowState(shown->windowState() & ~Qt::WindowMinimized);
+        shown->show();
+        shown->raise();
+        shown->activateWindow();
+    }
 }
 
 void CentreOnDesktop(QWidget* window, std::optional<int> top) {

@@ -60,6 +60,10 @@ void MoveFrame(QWidget* window, QPoint topLeft);
 // a window centred before its frame is known is centred again as soon as it is.
 void CentreOnDesktop(QWidget* window, std::optional<int> top = std::nullopt);
 
+// Brings a window back from the task bar to the front with the keyboard, as a click on it would;
+// a modal dialog open over it comes along on top.
+void BringToFront(QWidget* window);
+
 // Moves the first focusable child in tab order into the focus, as when a dialog opens.
 void FocusFirstButton(QDialog* dialog);
 

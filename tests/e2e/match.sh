@@ -514,6 +514,17 @@ if [[ -n $window_manager ]]; then
     expect_turns "$slot101" 0 0 1 1
 fi
 
+step "a second start on the same folder brings the first window to the front and ends"
+board=$(window_id "Brennix 3.2  [FINAL]")
+[[ -n $window_manager ]] && xdotool windowminimize "$board"
+env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" LANG=C.UTF-8 \
+    DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb timeout 20 "$app/brennix" >"$work/second.log" 2>&1
+second_status=$?
+((second_status == 0)) || mismatch "the second start ended with $second_status: $(cat "$work/second.log")"
+[[ -n $window_manager ]] && focus_window "Brennix 3.2  [FINAL]"
+found=$(program_windows)
+((found == 1)) || mismatch "after the second start: expected 1 visible window, found $found"
+
 step "leave through the menu: Alt+F, then X"
 [[ -e $app/brnx3p.dat ]] && mismatch "the settings file was written before the exit"
 no_error_box
@@ -545,5 +556,6 @@ left=$(cd "$app/save" && echo *)
 [[ $left == "SaveA100.bx3 SaveA101.bx3" ]] ||
     mismatch "save/ should hold exactly the two slots (KeepSaveFiles 10 keeps them), found: $left"
 beside=$(cd "$app" && echo *)
+[[ -e $app/brennix.lock ]] && mismatch "the lock file is left behind"
 [[ $beside == "brennix brnx3p.dat save sound" ]] ||
     mismatch "the program's folder should hold brennix, brnx3p.dat, save and sound, found: $beside"

@@ -1,0 +1,114 @@
+#include "single_instance.h"
+
+#include <QCryptographicHash>
+#include <QLockFile>
+#include <QSocketNotifier>
+#include <QThread>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace brennix {
+
+namespace {
+
+constexpr char Request[] = "raise\n";
+constexpr int ConnectAttempts = 40; // 50 ms apart: two seconds for a program still starting
+constexpr int ConnectPauseMs = 50;
+
+// An address in Linux's abstract namespace: no file to clean up after a kill, no length limit
+// from the folder's path.
+sockaddr_un AddressOf(const std::string& name, socklen_t& length) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path + 1, name.data(), name.size()); // sun_path[0] stays 0
+    length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    return address;
+}
+
+// Sends the request to the program listening on `name`; false when nobody took it.
+bool SendRequest(const std::string& name) {
+    for (int attempt = 0; attempt < ConnectAttempts; ++attempt) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) return false;
+        socklen_t length = 0;
+        const sockaddr_un address = AddressOf(name, length);
+        const bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
+                          ::send(fd, Request, sizeof Request - 1, MSG_NOSIGNAL) ==
+                              static_cast<ssize_t>(sizeof Request - 1);
+        ::close(fd);
+        if (sent) return true;
+        QThread::msleep(ConnectPauseMs); // the first program may not listen yet
+    }
+    return false;
+}
+
+} // namespace
+
+TSingleInstance::~TSingleInstance() {
+    delete notifier_;
+    if (listener_ >= 0) ::close(listener_);
+}
+
+std::string TSingleInstance::SocketName(const std::string& dataFolder) {
+    const QByteArray hash =
+        QCryptographicHash::hash(QByteArray::fromStdString(dataFolder), QCryptographicHash::Sha256)
+            .toHex()
+            .left(32);
+    return "brennix-" + std::to_string(::getuid()) + "-" + hash.toStdString();
+}
+
+std::unique_ptr<TSingleInstance>
+TSingleInstance::Claim(const std::string& dataFolder, std::function<void()> raise, TClaim& claim) {
+    std::unique_ptr<TSingleInstance> guard(new TSingleInstance);
+    guard->lock_ =
+        std::make_unique<QLockFile>(QString::fromStdString(dataFolder + InstanceLockName));
+    // Only a lock whose program has ended is stale, however old it is.
+    guard->lock_->setStaleLockTime(0);
+    const std::string name = SocketName(dataFolder);
+    if (!guard->lock_->tryLock(0)) {
+        if (guard->lock_->error() != QLockFile::LockFailedError) {
+            claim = TClaim::Unguarded;
+            return nullptr;
+        }
+        claim = SendRequest(name) ? TClaim::HandedOver : TClaim::Unreachable;
+        return nullptr;
+    }
+
+    guard->raise_ = std::move(raise);
+    guard->listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    socklen_t length = 0;
+    const sockaddr_un address = AddressOf(name, length);
+    if (guard->listener_ >= 0 &&
+        ::bind(guard->listener_, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
+        ::listen(guard->listener_, 8) == 0) {
+        guard->notifier_ = new QSocketNotifier(guard->listener_, QSocketNotifier::Read);
+        connect(guard->notifier_, &QSocketNotifier::activated, guard.get(),
+                [raw = guard.get()] { raw->Accept(); });
+    }
+    claim = TClaim::Ours;
+    return guard;
+}
+
+// A request: from this user only, and only the one line a later start sends.
+void TSingleInstance::Accept() {
+    const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) return;
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    char buffer[sizeof Request - 1] = {};
+    timeval wait{0, 200000}; // a sender writes its line at once; nobody holds the window up
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    const bool ours =
+        ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::getuid();
+    const bool request =
+        ours &&
+        ::recv(fd, buffer, sizeof buffer, MSG_WAITALL) == static_cast<ssize_t>(sizeof buffer) &&
+        std::memcmp(buffer, Request, sizeof buffer) == 0;
+    ::close(fd);
+    if (request && raise_) raise_();
+}
+
+} // namespace brennix

@@ -1,0 +1,54 @@
+// One Brennix per data folder. Two programs on the same folder would write the same autosave
+// slots and settings file, so a second start hands over to the first: it asks the first to bring
+// its window to the front and ends. Copies with data folders of their own run side by side.
+//
+// The first program holds a lock file in its data folder (a lock left by a program that was
+// killed is taken over) and listens on a local socket named after the folder; the second finds
+// the lock held and sends its request there. Only Qt Core and the C library are used, so that a
+// start loads no network library.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QLockFile;
+class QSocketNotifier;
+
+namespace brennix {
+
+// The lock file in the data folder while a program uses it.
+inline constexpr char InstanceLockName[] = "brennix.lock";
+
+class TSingleInstance : public QObject {
+  public:
+    enum class TClaim {
+        Ours,        // this program has the folder to itself; the guard is returned
+        HandedOver,  // another program has it and was asked to come to the front
+        Unreachable, // another program has it but did not take the request
+        Unguarded    // no lock could be made (a read-only folder): this program goes on alone
+    };
+
+    ~TSingleInstance() override;
+
+    // Claims `dataFolder` (with a trailing "/") for this program. With the claim `Ours` or
+    // `Unguarded` the program starts; while the returned guard lives, a later start on the same
+    // folder calls `raise` (through the event loop) and ends.
+    static std::unique_ptr<TSingleInstance> Claim(const std::string& dataFolder,
+                                                  std::function<void()> raise, TClaim& claim);
+
+    // The local socket's name for a data folder: one per user and folder.
+    static std::string SocketName(const std::string& dataFolder);
+
+  private:
+    TSingleInstance() = default;
+    void Accept();
+
+    std::unique_ptr<QLockFile> lock_;
+    int listener_ = -1;
+    QSocketNotifier* notifier_ = nullptr;
+    std::function<void()> raise_;
+};
+
+} // namespace brennix

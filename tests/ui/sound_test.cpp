@@ -1,9 +1,11 @@
 // The score sounds: which file a visit looks for, silence when there is none, the errors of a
-// file that cannot be played or a missing audio device, the one-device rule, real playback on a
-// private PulseAudio server (or the machine's own), sound coming back after the server went away,
-// a server that never answers, and the script that speaks the caller voice.
+// sound that cannot be played, the one-device rule, real playback on a private PulseAudio server
+// (or the machine's own), a missing audio device, sound coming back after the server went away, a
+// server that never answers, and the script that speaks the caller voice. The decoding of the
+// files is wave_file_test's.
 #include "engine/errors.h"
 #include "storage/paths.h"
+#include "ui/pulse_output.h"
 #include "ui/sound.h"
 
 #include <QDeadlineTimer>
@@ -57,19 +59,12 @@ class TFakeOutput : public TSoundOutput {
     }
 };
 
-// Writes a sound file with libsndfile; a plain 16-bit wave file unless told otherwise.
+// Writes a 16-bit wave file with libsndfile.
 bool WriteSound(const QString& path, int sampleRate, int channels,
-                const std::vector<int16_t>& samples,
-                int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16) {
-    SF_INFO info{};
-    info.samplerate = sampleRate;
-    info.channels = channels;
-    info.format = format;
+                const std::vector<int16_t>& samples) {
+    SF_INFO info{0, sampleRate, channels, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
     SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (file == nullptr) {
-        qWarning("cannot write %s: %s", qPrintable(path), sf_strerror(nullptr));
-        return false;
-    }
+    if (file == nullptr) return false;
     const sf_count_t frames = static_cast<sf_count_t>(samples.size()) / channels;
     const bool written = sf_writef_short(file, samples.data(), frames) == frames;
     return sf_close(file) == 0 && written;
@@ -83,34 +78,6 @@ std::vector<int16_t> Tone(int sampleRate, double seconds, double frequency) {
         samples[i] = static_cast<int16_t>(std::lround(4000 * std::sin(phase)));
     }
     return samples;
-}
-
-// A 16-bit PCM wave file written byte by byte, whose header may claim any sample rate and data
-// length; the data chunk holds the given number of silent mono frames.
-QByteArray LyingWave(quint32 sampleRate, quint32 claimedDataBytes, int frames) {
-    QByteArray wave;
-    auto u32 = [&](quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            wave.append(char((v >> (8 * i)) & 0xff));
-    };
-    auto u16 = [&](quint16 v) {
-        wave.append(char(v & 0xff));
-        wave.append(char(v >> 8));
-    };
-    wave.append("RIFF");
-    u32(36 + claimedDataBytes);
-    wave.append("WAVEfmt ");
-    u32(16);
-    u16(1); // PCM
-    u16(1); // mono
-    u32(sampleRate);
-    u32(sampleRate * 2);
-    u16(2);
-    u16(16);
-    wave.append("data");
-    u32(claimedDataBytes);
-    wave.append(QByteArray(frames * 2, '\0'));
-    return wave;
 }
 
 bool WriteText(const QString& path, const QByteArray& bytes) {
@@ -128,43 +95,25 @@ QString MediaErrorOf(int32_t score) {
     return QStringLiteral("(no error)");
 }
 
-// The text libsndfile gives for a file it cannot open.
-QString DecoderErrorFor(const QString& path) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-    if (file != nullptr) {
-        sf_close(file);
-        return QStringLiteral("(libsndfile opened the file)");
-    }
-    return QString::fromUtf8(sf_strerror(nullptr));
-}
-
 QString CallerVoiceScript() {
     return QDir(QStringLiteral(BRENNIX_SOURCE_DIR))
         .filePath(QStringLiteral("tools/make-caller-voice"));
 }
 
 struct TRunResult {
-    bool Finished = false;
-    int ExitCode = -1;
+    int ExitCode = -1; // -1 when the script did not end by itself within a minute
     QString Output;
 };
 
-// Runs the voice script; never waits longer than a minute.
 TRunResult RunCallerVoice(const QStringList& arguments) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(CallerVoiceScript(), arguments);
-    TRunResult result;
-    result.Finished = process.waitForStarted(10000) && process.waitForFinished(60000) &&
-                      process.exitStatus() == QProcess::NormalExit;
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-    result.ExitCode = process.exitCode();
-    result.Output = QString::fromLocal8Bit(process.readAll());
-    return result;
+    const bool ended =
+        process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+    if (!ended) process.kill();
+    process.waitForFinished(5000);
+    return {ended ? process.exitCode() : -1, QString::fromLocal8Bit(process.readAll())};
 }
 
 // A private PulseAudio server: home, runtime and configuration folders of its own in a temporary
@@ -268,47 +217,27 @@ class SoundTest : public QObject {
         base_.reset();
     }
 
-    // Score 0 and the maximum 180 play exactly their own files, decoded sample for sample.
+    // Score 0 and the maximum 180 play exactly their own files, the decoded sound handed over.
     void playsTheFileNamedAfterTheScore() {
         QVERIFY(MakeSoundFolder());
         const std::vector<int16_t> zero = {0, 100, -100, 32767, -32768};
         const std::vector<int16_t> maximum = {1, 2, 3, 4, 5, 6, 7, 8}; // 4 stereo frames
         QVERIFY(WriteSound(SoundFile(0), 8000, 1, zero));
         QVERIFY(WriteSound(SoundFile(180), 22050, 2, maximum));
-
         const QString base = base_->path() + "/";
-        QCOMPARE(QString::fromStdString(ScoreSoundPath(0)), base + "sound/Score0.wav");
         QCOMPARE(QString::fromStdString(ScoreSoundPath(180)), base + "sound/Score180.wav");
-
         PlayScoreSound(0);
-        QCOMPARE(fake_.Events, (QStringList{"open " + base + "sound/Score0.wav", "play"}));
-        QCOMPARE(fake_.Sound.SampleRate, 8000);
-        QCOMPARE(fake_.Sound.Channels, 1);
         QCOMPARE(fake_.Sound.Samples, zero);
-        QVERIFY(fake_.Playing);
-
-        fake_.Events.clear();
         PlayScoreSound(180);
-        QCOMPARE(fake_.Events,
-                 (QStringList{"close", "open " + base + "sound/Score180.wav", "play"}));
-        QCOMPARE(fake_.Sound.SampleRate, 22050);
-        QCOMPARE(fake_.Sound.Channels, 2);
         QCOMPARE(fake_.Sound.Samples, maximum);
+        QCOMPARE(fake_.Events, (QStringList{"open " + base + "sound/Score0.wav", "play", "close",
+                                            "open " + base + "sound/Score180.wav", "play"}));
+        QVERIFY(fake_.Playing);
     }
 
     // No file, no sound, no message: a missing folder "sound", a missing file in it, and scores
-    // no visit can have (their files are never looked for, even when present).
-    // A sound is cut at half a minute, however long the file says it is.
-    void longFilesAreCutToHalfAMinute() {
-        QVERIFY(MakeSoundFolder());
-        const int rate = 1000;
-        QVERIFY(WriteSound(SoundFile(60), rate, 1, std::vector<int16_t>(rate * 31, 7)));
-        PlayScoreSound(60);
-        QCOMPARE(fake_.Sound.Samples.size(), size_t(rate * 30));
-        QVERIFY(std::all_of(fake_.Sound.Samples.begin(), fake_.Sound.Samples.end(),
-                            [](int16_t sample) { return sample == 7; }));
-    }
-
+    // no visit can have (their files are never looked for, even when present). Such a visit
+    // leaves a sound that is still playing alone.
     void missingFilesAreSilent() {
         QVERIFY(!QFileInfo::exists(SoundFolder()));
         PlayScoreSound(60);
@@ -317,120 +246,58 @@ class SoundTest : public QObject {
         QVERIFY(fake_.Events.isEmpty());
 
         QVERIFY(MakeSoundFolder());
-        QVERIFY(WriteSound(SoundFile(181), 8000, 1, Tone(8000, 0.01, 440)));
-        QVERIFY(WriteSound(SoundFolder() + "/Score-1.wav", 8000, 1, Tone(8000, 0.01, 440)));
-        QVERIFY(WriteSound(SoundFolder() + "/Score060.wav", 8000, 1, Tone(8000, 0.01, 440)));
+        for (const QString name : {"Score180.wav", "Score181.wav", "Score-1.wav", "Score060.wav"})
+            QVERIFY(WriteSound(SoundFolder() + "/" + name, 8000, 1, Tone(8000, 0.01, 440)));
+        PlayScoreSound(180);
         PlayScoreSound(60);
         PlayScoreSound(181);
         PlayScoreSound(-1);
-        QVERIFY(fake_.Events.isEmpty());
-    }
-
-    // A visit without a file leaves a sound that is still playing alone.
-    void aVisitWithoutAFileDoesNotStopTheSoundPlaying() {
-        QVERIFY(MakeSoundFolder());
-        QVERIFY(WriteSound(SoundFile(180), 8000, 1, Tone(8000, 0.05, 440)));
-        PlayScoreSound(180);
-        PlayScoreSound(26);
-        QCOMPARE(fake_.Events.size(), 2);
+        QCOMPARE(fake_.Events, (QStringList{"open " + SoundFile(180), "play"}));
         QVERIFY(fake_.Playing);
     }
 
-    // One device: the sound of the previous visit is stopped and closed before the next opens.
+    // One device: the sound of the previous visit is stopped and closed before the next opens;
+    // closing the player, or giving it another output, closes the sound.
     void aNewVisitStopsThePreviousSound() {
         QVERIFY(MakeSoundFolder());
         QVERIFY(WriteSound(SoundFile(180), 8000, 1, Tone(8000, 0.5, 440)));
         QVERIFY(WriteSound(SoundFile(26), 8000, 1, Tone(8000, 0.5, 660)));
-        const QString folder = SoundFolder();
-
         PlayScoreSound(180);
         PlayScoreSound(26);
         PlayScoreSound(26);
-        QCOMPARE(fake_.Events, (QStringList{"open " + folder + "/Score180.wav", "play", "close",
-                                            "open " + folder + "/Score26.wav", "play", "close",
-                                            "open " + folder + "/Score26.wav", "play"}));
+        QCOMPARE(fake_.Events,
+                 (QStringList{"open " + SoundFile(180), "play", "close", "open " + SoundFile(26),
+                              "play", "close", "open " + SoundFile(26), "play"}));
 
         CloseScoreSound();
         QVERIFY(!fake_.Opened);
-        QCOMPARE(fake_.Events.last(), QStringLiteral("close"));
-    }
-
-    void unplayableFilesRaiseTheDecoderText_data() {
-        QTest::addColumn<QByteArray>("content");
-        QTest::newRow("garbage") << QByteArray("this is not a wave file at all, just text\n");
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("cut-off header") << QByteArray("RIFF\x24\x00\x00\x00WAVEfmt ", 16);
-    }
-
-    // A "Score60.wav" libsndfile cannot read raises EMediaError with libsndfile's own text; the
-    // sound of the previous visit has been stopped by then and nothing is left open.
-    void unplayableFilesRaiseTheDecoderText() {
-        QFETCH(QByteArray, content);
-        QVERIFY(MakeSoundFolder());
-        QVERIFY(WriteSound(SoundFile(180), 8000, 1, Tone(8000, 0.05, 440)));
-        QVERIFY(WriteText(SoundFile(60), content));
-        const QString expected = DecoderErrorFor(SoundFile(60));
-        QVERIFY(!expected.isEmpty());
-        QVERIFY(expected != "(libsndfile opened the file)");
-
-        PlayScoreSound(180);
-        QCOMPARE(MediaErrorOf(60), expected);
-        QCOMPARE(fake_.Events.last(), QStringLiteral("close"));
+        PlayScoreSound(26);
+        SetSoundOutput(nullptr);
         QVERIFY(!fake_.Opened);
-
-        // The same visit meets the same failure again.
-        QCOMPARE(MediaErrorOf(60), expected);
     }
 
-    // A header that lies about the sample rate or the length never makes the loader reach for
-    // the memory it claims: an absurd rate is refused with a clear text, an absurd length yields
-    // what the file really holds. Any failure while a sound is readied (out of memory included)
-    // ends as the sound's error, naming the file.
-    void liesAndFailuresEndAsTheSoundsError() {
+    // A sound that cannot be played raises EMediaError: the decoder's or the device's own text,
+    // or, for any other failure, one naming the file. The previous visit's sound has been stopped
+    // by then, nothing is left open, and the next playable sound plays.
+    void failuresEndAsTheSoundsError() {
         QVERIFY(MakeSoundFolder());
-        const QString path = SoundFile(60);
-        for (const quint32 rate : {0x7fffffffu, 1000000u, 384001u}) {
-            QVERIFY(WriteText(path, LyingWave(rate, 0xfffffff0u, 100)));
-            QCOMPARE(MediaErrorOf(60), "Not a playable wave file: " + path);
-        }
-        QVERIFY(fake_.Events.isEmpty());
+        const QString path = SoundFile(180);
+        QVERIFY(WriteSound(path, 8000, 1, Tone(8000, 0.05, 440)));
+        QVERIFY(WriteText(SoundFile(60), "this is not a wave file at all, just text\n"));
+        PlayScoreSound(180);
+        QCOMPARE(MediaErrorOf(60), QStringLiteral("Format not recognised."));
+        QCOMPARE(fake_.Events, (QStringList{"open " + path, "play", "close"}));
 
-        QVERIFY(WriteText(path, LyingWave(384000, 0xfffffff0u, 100)));
-        QCOMPARE(MediaErrorOf(60), QStringLiteral("(no error)"));
-        QVERIFY(fake_.Sound.Samples.size() <= 100);
-        QVERIFY(fake_.Sound.Samples.capacity() <= 100);
-        QVERIFY(fake_.Playing);
-
-        QVERIFY(WriteSound(path, 8000, 1, Tone(8000, 0.01, 440)));
-        fake_.Events.clear();
+        fake_.OpenRaises = std::make_exception_ptr(EMediaError("device refused"));
+        QCOMPARE(MediaErrorOf(180), QStringLiteral("device refused"));
         fake_.OpenRaises = std::make_exception_ptr(std::bad_alloc());
-        QCOMPARE(MediaErrorOf(60), "Not enough memory to play " + path);
+        QCOMPARE(MediaErrorOf(180), "Not enough memory to play " + path);
         fake_.OpenRaises = std::make_exception_ptr(std::runtime_error("stream refused"));
-        QCOMPARE(MediaErrorOf(60), "Cannot play " + path + ": stream refused");
-        QCOMPARE(fake_.Events, (QStringList{"close"}));
+        QCOMPARE(MediaErrorOf(180), "Cannot play " + path + ": stream refused");
         fake_.OpenRaises = nullptr;
-        PlayScoreSound(60);
-        QVERIFY(fake_.Playing);
-    }
-
-    // libsndfile reads other kinds of sound files too; only wave files are played.
-    void aSoundFileOfAnotherKindIsNotPlayed() {
-        QVERIFY(MakeSoundFolder());
-        QVERIFY(WriteSound(SoundFile(60), 8000, 1, Tone(8000, 0.05, 440),
-                           SF_FORMAT_AIFF | SF_FORMAT_PCM_16));
-        QCOMPARE(MediaErrorOf(60), "Not a wave file: " + SoundFile(60));
-        QVERIFY(fake_.Events.isEmpty());
-
-        // Wave files in their other dress (WAVE_FORMAT_EXTENSIBLE, floating point) do play.
-        QVERIFY(WriteSound(SoundFile(60), 8000, 1, Tone(8000, 0.05, 440),
-                           SF_FORMAT_WAVEX | SF_FORMAT_PCM_16));
-        QVERIFY(WriteSound(SoundFile(61), 8000, 1, Tone(8000, 0.05, 440),
-                           SF_FORMAT_WAV | SF_FORMAT_FLOAT));
-        PlayScoreSound(60);
-        QVERIFY(fake_.Playing);
-        PlayScoreSound(61);
-        QVERIFY(fake_.Playing);
-        QCOMPARE(fake_.Sound.Samples.size(), size_t(400));
+        PlayScoreSound(180);
+        QCOMPARE(fake_.Events,
+                 (QStringList{"open " + path, "play", "close", "open " + path, "play"}));
     }
 
     // The real output, with no device to play on, refuses with a clear text and keeps nothing.
@@ -489,14 +356,12 @@ class SoundTest : public QObject {
         if (!server_ && MediaErrorOf(26) == QString::fromStdString(NoAudioDeviceText))
             QSKIP("neither pulseaudio nor a sound server of the session");
 
+        PlayScoreSound(180);
+        QVERIFY(device.IsOpen());
+        QVERIFY(device.IsPlaying()); // not waiting for the end of the 0.4 s sound
+
         QElapsedTimer timer;
         timer.start();
-        PlayScoreSound(180);
-        QVERIFY(timer.elapsed() < 300); // not waiting for the end of a 0.4 s sound
-        QVERIFY(device.IsOpen());
-        QVERIFY(device.IsPlaying());
-
-        timer.restart();
         PlayScoreSound(26);
         QVERIFY(device.IsOpen());
         QVERIFY(device.IsPlaying());
@@ -545,44 +410,34 @@ class SoundTest : public QObject {
     void callerVoiceScriptHelp() {
         QVERIFY(QFileInfo(CallerVoiceScript()).isExecutable());
         const TRunResult help = RunCallerVoice({QStringLiteral("--help")});
-        QVERIFY(help.Finished);
         QCOMPARE(help.ExitCode, 0);
         QVERIFY2(help.Output.contains("Usage:"), qPrintable(help.Output));
         QVERIFY(help.Output.contains("--scores"));
 
         const TRunResult wrong = RunCallerVoice(
             {QStringLiteral("--scores"), QStringLiteral("181"), base_->filePath("voice")});
-        QVERIFY(wrong.Finished);
-        QVERIFY(wrong.ExitCode != 0);
+        QVERIFY(wrong.ExitCode > 0);
         QVERIFY(!QFileInfo::exists(base_->filePath("voice")));
     }
 
-    // The script writes wave files libsndfile reads, into a folder it creates, and the program
-    // plays them.
+    // The script writes wave files, at least a quarter of a second of speech each, into a folder
+    // it creates, and the program plays them.
     void callerVoiceScriptWritesPlayableFiles() {
         if (QStandardPaths::findExecutable(QStringLiteral("espeak-ng")).isEmpty())
             QSKIP("espeak-ng is not installed");
         QVERIFY(!QFileInfo::exists(SoundFolder()));
         const TRunResult run =
             RunCallerVoice({QStringLiteral("--scores"), QStringLiteral("0,26,180"), SoundFolder()});
-        QVERIFY2(run.Finished, qPrintable(run.Output));
         QVERIFY2(run.ExitCode == 0, qPrintable(run.Output));
 
         const QStringList written = QDir(SoundFolder()).entryList(QDir::Files, QDir::Name);
         QCOMPARE(written, (QStringList{"Score0.wav", "Score180.wav", "Score26.wav"}));
         for (const int score : {0, 26, 180}) {
-            SF_INFO info{};
-            SNDFILE* file =
-                sf_open(QFile::encodeName(SoundFile(score)).constData(), SFM_READ, &info);
-            QVERIFY2(file != nullptr, sf_strerror(nullptr));
-            sf_close(file);
-            QCOMPARE(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_WAV);
-            QVERIFY(info.frames > info.samplerate / 4); // at least a quarter of a second of speech
-
             PlayScoreSound(score);
             QVERIFY(fake_.Playing);
             QCOMPARE(QString::fromStdString(fake_.Sound.FileName), SoundFile(score));
-            QCOMPARE(fake_.Sound.Samples.size(), size_t(info.frames) * size_t(info.channels));
+            QVERIFY(fake_.Sound.Samples.size() >
+                    size_t(fake_.Sound.SampleRate / 4 * fake_.Sound.Channels));
         }
     }
 };

@@ -183,10 +183,7 @@ TEST_F(ReportTest, CommandLine) {
              {{"--bogus", "-h"}, 2, "", me + "unknown option '--bogus'" + more},
              {{"--form", "csv", game}, 2, "", me + "unknown option '--form'" + more},
              {{"-hx"}, 2, "", me + "unknown option '-hx'" + more},
-             {{"-f", "xml", game},
-              2,
-              "",
-              me + "unknown format 'xml' (text, json, csv or html)" + more},
+             {{"-fxml"}, 2, "", me + "unknown format 'xml' (text, json, csv or html)" + more},
              {{game, "--output"}, 2, "", me + "option '--output' needs a value" + more}}) {
         const TRun run = Run(args);
         EXPECT_EQ(run.Status, status) << err;
@@ -201,17 +198,18 @@ TEST_F(ReportTest, CommandLine) {
 // A folder stands for its *.bx3 files in name order, not a folder so named; a file that cannot
 // be reported is named with the reason and the others are still reported.
 TEST_F(ReportTest, AFolderAndTheFilesThatCannotBeReported) {
-    const std::vector<uint8_t> bytes = ReadBytes(SaveHandMade("d-game.bx3"));
+    const std::vector<uint8_t> bytes = ReadBytes(SaveHandMade("d.bx3"));
+    for (const char* name : {"b.bx3", "f.bx3", "a.bx3", "g.bx3", "a.bx3.txt"})
+        WriteBytes(In(name), bytes);
     WriteBytes(In("c-short.bx3"), {bytes.begin(), bytes.begin() + 100});
-    WriteBytes(In("b-game.bx3"), bytes);
-    WriteBytes(In("a-game.bx3.txt"), bytes);
     fs::create_directory(dir / "e-folder.bx3");
     const TRun run = Run({"-f", "json", dir.string(), In("gone.bx3")});
     EXPECT_EQ(run.Status, 1);
     std::vector<std::string> files;
     for (const auto& game : nlohmann::json::parse(run.Out))
         files.push_back(game["file"]);
-    EXPECT_EQ(files, (std::vector<std::string>{"DIR/b-game.bx3", "DIR/d-game.bx3"}));
+    EXPECT_EQ(files, (std::vector<std::string>{"DIR/a.bx3", "DIR/b.bx3", "DIR/d.bx3", "DIR/f.bx3",
+                                               "DIR/g.bx3"}));
     EXPECT_EQ(run.Err, "brennix-report: DIR/c-short.bx3: not a game file: 100 bytes, a game file "
                        "has 14516\nbrennix-report: DIR/gone.bx3: File not found\n");
 }

@@ -199,7 +199,7 @@ TEST_F(ReportTest, CommandLine) {
 // be reported is named with the reason and the others are still reported.
 TEST_F(ReportTest, AFolderAndTheFilesThatCannotBeReported) {
     const std::vector<uint8_t> bytes = ReadBytes(SaveHandMade("d.bx3"));
-    for (const char* name : {"b.bx3", "f.bx3", "a.bx3", "g.bx3", "a.bx3.txt"})
+    for (const char* name : {"b.bx3", "h.bx3", "c.bx3", "e.bx3", "a.bx3.txt"})
         WriteBytes(In(name), bytes);
     WriteBytes(In("c-short.bx3"), {bytes.begin(), bytes.begin() + 100});
     fs::create_directory(dir / "e-folder.bx3");
@@ -208,8 +208,8 @@ TEST_F(ReportTest, AFolderAndTheFilesThatCannotBeReported) {
     std::vector<std::string> files;
     for (const auto& game : nlohmann::json::parse(run.Out))
         files.push_back(game["file"]);
-    EXPECT_EQ(files, (std::vector<std::string>{"DIR/a.bx3", "DIR/b.bx3", "DIR/d.bx3", "DIR/f.bx3",
-                                               "DIR/g.bx3"}));
+    EXPECT_EQ(files, (std::vector<std::string>{"DIR/b.bx3", "DIR/c.bx3", "DIR/d.bx3", "DIR/e.bx3",
+                                               "DIR/h.bx3"}));
     EXPECT_EQ(run.Err, "brennix-report: DIR/c-short.bx3: not a game file: 100 bytes, a game file "
                        "has 14516\nbrennix-report: DIR/gone.bx3: File not found\n");
 }

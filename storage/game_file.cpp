@@ -45,6 +45,7 @@ void DecodePlayer(const uint8_t* at, TPlayerStats& player) {
     });
 }
 
+// A game file holds one to eight players.
 bool IsPlayerCount(int32_t count) {
     return count >= 1 && count <= MaxPlayers;
 }

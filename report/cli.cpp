@@ -3,17 +3,13 @@
 #include "text.h"
 
 #include "engine/errors.h"
-#include "storage/bytes.h"
 #include "storage/file_io.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <filesystem>
+#include <getopt.h>
 #include <optional>
 #include <ostream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace brennix::report {
 
@@ -43,14 +39,6 @@ Options:
   -h, --help           show this help and exit
 )";
 
-// Closes a descriptor when it goes out of scope.
-struct TFd {
-    int Fd;
-    ~TFd() {
-        if (Fd >= 0) ::close(Fd);
-    }
-};
-
 std::optional<TFormat> FormatNamed(std::string_view name) {
     if (name == "text") return TFormat::Text;
     if (name == "json") return TFormat::Json;
@@ -64,53 +52,21 @@ void Complain(std::ostream& err, const std::string& path, const std::string& rea
 }
 
 bool IsDirectory(const std::string& path) {
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    std::error_code error;
+    return fs::is_directory(path, error);
 }
 
 // Whether two paths name the same existing file.
 bool SameFile(const std::string& one, const std::string& other) {
-    struct stat a, b;
-    return ::stat(one.c_str(), &a) == 0 && ::stat(other.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
+    std::error_code error;
+    if (fs::equivalent(one, other, error)) return true;
+    // The library does not compare two pipes or devices; one name for both is the same file.
+    if (error != std::errc::operation_not_supported) return false;
+    const fs::path path = fs::canonical(one, error);
+    return !error && path == fs::canonical(other, error) && !error;
 }
 
 } // namespace
-
-TGameFileRecord ReadGameFile(const std::string& path) {
-    // Read-only and without waiting on a pipe: a write-protected archive reads like any file.
-    const TFd file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
-    if (file.Fd < 0) {
-        if (errno == ENOENT) throw EInOutError(IoFileNotFound);
-        throw IoErrorFromErrno(errno);
-    }
-    struct stat info;
-    if (::fstat(file.Fd, &info) != 0) throw IoErrorFromErrno(errno);
-    if (!S_ISREG(info.st_mode)) throw EBrennixError("not a regular file");
-    // Only the record's bytes are read, however long the file.
-    std::vector<uint8_t> bytes(GameFileSize);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(file.Fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw IoErrorFromErrno(errno);
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
-    }
-    bytes.resize(done);
-    try {
-        return GameFromFile(bytes, path);
-    } catch (const EInOutError& error) {
-        if (error.Code() != IoReadBeyondEnd) throw;
-        throw EBrennixError("not a game file: " + std::to_string(done) +
-                            " bytes, a game file has " + std::to_string(GameFileSize));
-    } catch (const EBrennixError&) {
-        // The reader refuses a player count outside 1-8.
-        throw EBrennixError("not a game file: player count " +
-                            std::to_string(GetInt32(bytes.data())) + ", not 1-" +
-                            std::to_string(MaxPlayers));
-    }
-}
 
 std::vector<std::string> GameFilesIn(const std::string& folder) {
     std::vector<std::string> names;
@@ -138,46 +94,51 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             << "Try '" << Program << " --help' for more information.\n";
         return 2;
     };
-    bool options = true;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (!options || arg == "-" || !arg.starts_with("-")) {
-            inputs.push_back(arg);
+    // getopt_long scans a copy of the words; "-" first hands back the files in their place among
+    // the options, ":" tells a missing value from an unknown option.
+    static const option options[] = {{"format", required_argument, nullptr, 'f'},
+                                     {"output", required_argument, nullptr, 'o'},
+                                     {"help", no_argument, nullptr, 'h'},
+                                     {}};
+    std::vector<std::string> words = args;
+    words.insert(words.begin(), std::string(Program));
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    opterr = 0; // the messages are ours
+    optind = 0; // a fresh scan
+    for (;;) {
+        const int at = std::max(optind, 1); // the word being scanned
+        const int c =
+            getopt_long(static_cast<int>(words.size()), argv.data(), "-:f:o:h", options, nullptr);
+        if (c == -1) break;
+        if (c == 1) {
+            inputs.push_back(optarg);
             continue;
         }
-        if (arg == "--") {
-            options = false;
-            continue;
-        }
-        if (arg == "-h" || arg == "--help") {
+        // Only whole option names count: neither "--form" nor "-hx" is an option here.
+        const std::string& word = words[at];
+        const std::string name = word.substr(0, word.find('='));
+        const bool whole = name.starts_with("--")
+                               ? name == "--format" || name == "--output" || name == "--help"
+                               : c != 'h' || word == "-h";
+        if (c == '?' || !whole) return wrong("unknown option '" + word + "'");
+        if (c == ':') return wrong("option '" + word + "' needs a value");
+        if (c == 'h') {
             out << Usage;
             return 0;
         }
-        // An option with a value: "--format csv", "--format=csv", "-f csv" or "-fcsv".
-        std::optional<std::string> value;
-        std::string name = arg;
-        if (arg.starts_with("--") && arg.find('=') != std::string::npos) {
-            name = arg.substr(0, arg.find('='));
-            value = arg.substr(arg.find('=') + 1);
-        } else if (!arg.starts_with("--") && arg.size() > 2) {
-            name = arg.substr(0, 2);
-            value = arg.substr(2);
-        }
-        const bool isFormat = name == "-f" || name == "--format";
-        const bool isOutput = name == "-o" || name == "--output";
-        if (!isFormat && !isOutput) return wrong("unknown option '" + arg + "'");
-        if (!value) {
-            if (i + 1 >= args.size()) return wrong("option '" + arg + "' needs a value");
-            value = args[++i];
-        }
-        if (isOutput) {
-            output = *value;
-        } else if (const auto named = FormatNamed(*value)) {
+        if (c == 'o') {
+            output = optarg;
+        } else if (const auto named = FormatNamed(optarg)) {
             format = *named;
         } else {
-            return wrong("unknown format '" + *value + "' (text, json, csv or html)");
+            return wrong("unknown format '" + std::string(optarg) + "' (text, json, csv or html)");
         }
     }
+    // After "--" every word is a file.
+    inputs.insert(inputs.end(), words.begin() + optind, words.end());
     if (inputs.empty()) return wrong("no game file or folder given");
 
     // The report only reads: it never writes over a folder or over a file it reads.
@@ -196,7 +157,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             return;
         }
         try {
-            games.push_back(ReportGame(ReadGameFile(path), path));
+            games.push_back(ReportGame(ReadGameFileReadOnly(path), path));
         } catch (const EBrennixError& error) {
             Complain(err, path, error.what());
             status = 1;

@@ -9,10 +9,6 @@
 
 namespace brennix::report {
 
-// Reads one game file read-only and decodes it with the program's own reader. Raises
-// EBrennixError with the reason when the file is missing, unreadable or not a game file.
-TGameFileRecord ReadGameFile(const std::string& path);
-
 // The *.bx3 files directly in a folder, in name order. Raises EBrennixError when the folder
 // cannot be listed.
 std::vector<std::string> GameFilesIn(const std::string& folder);

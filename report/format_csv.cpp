@@ -1,4 +1,5 @@
 // CSV (RFC 4180): a header row, then one row per player per file; lists are blank-separated.
+#include "engine/text_forms.h"
 #include "report.h"
 #include "text.h"
 
@@ -67,23 +68,23 @@ std::string FormatCsv(const std::vector<TReportGame>& games) {
                       number(game.NextSetStarter),
                       number(player.Number),
                       player.Name,
-                      number(player.Remaining),
+                      number(player.Figures.Remaining),
                       player.Checkout,
-                      number(player.Sets),
-                      number(player.Legs),
-                      number(player.Points),
-                      number(player.Counts[0]),
-                      number(player.Counts[1]),
-                      number(player.Counts[2]),
-                      number(player.Counts[3]),
-                      number(player.Counts[4]),
-                      AverageDecimal(player.LegAverage),
-                      AverageDecimal(player.MatchAverage),
-                      number(player.DartsLeg),
-                      number(player.DartsMatch),
-                      Join(player.WonLegDarts, " "),
-                      player.BestLeg ? number(*player.BestLeg) : std::string(),
-                      Join(player.Visits, " ")});
+                      number(player.Figures.Sets),
+                      number(player.Figures.Legs),
+                      number(player.Figures.Points),
+                      number(player.Figures.Counts[0]),
+                      number(player.Figures.Counts[1]),
+                      number(player.Figures.Counts[2]),
+                      number(player.Figures.Counts[3]),
+                      number(player.Figures.Counts[4]),
+                      AverageDecimal(player.Figures.LegAverage),
+                      AverageDecimal(player.Figures.MatchAverage),
+                      number(player.Figures.DartsLeg),
+                      number(player.Figures.DartsMatch),
+                      Join(player.Figures.WonLegDarts, " "),
+                      player.Figures.BestLeg ? number(*player.Figures.BestLeg) : std::string(),
+                      Join(player.Figures.Visits, " ")});
         }
     }
     return csv;

@@ -133,19 +133,13 @@ std::string Cell(const std::string& text, bool number = true) {
     return (number ? "<td class=\"n\">" : "<td>") + text + "</td>";
 }
 
-std::string NumberedName(const TReportGame& game, int32_t number) {
-    for (const TReportPlayer& player : game.Players)
-        if (player.Number == number) return N(number) + " " + Escape(player.Name);
-    return N(number);
-}
-
 void Game(std::string& html, const TReportGame& game) {
     html += "<section>\n<h2>" + Escape(game.File) + "</h2>\n";
     html += "<p class=\"caption\">" + Escape(game.Caption) + "</p>\n";
-    html += "<p class=\"turns\"><span>To throw: " + NumberedName(game, game.PlayerToThrow) +
-            "</span><span>Leg starter: " + NumberedName(game, game.LegStarter) +
-            "</span><span>Next leg starter: " + NumberedName(game, game.NextLegStarter) +
-            "</span><span>Next set starter: " + NumberedName(game, game.NextSetStarter) +
+    html += "<p class=\"turns\"><span>To throw: " + Escape(NumberedName(game, game.PlayerToThrow)) +
+            "</span><span>Leg starter: " + Escape(NumberedName(game, game.LegStarter)) +
+            "</span><span>Next leg starter: " + Escape(NumberedName(game, game.NextLegStarter)) +
+            "</span><span>Next set starter: " + Escape(NumberedName(game, game.NextSetStarter)) +
             "</span></p>\n";
     html += "<table>\n<thead><tr><th>#</th><th>Name</th><th>Score</th><th>Sets</th><th>Legs</th>"
             "<th>Points</th><th>40+</th><th>60+</th><th>100+</th><th>140+</th><th>180</th>"
@@ -155,21 +149,23 @@ void Game(std::string& html, const TReportGame& game) {
     for (const TReportPlayer& player : game.Players) {
         html += player.Number == game.PlayerToThrow ? "<tr class=\"throw\">" : "<tr>";
         html += Cell(N(player.Number)) + Cell(Escape(player.Name), false) +
-                Cell(N(player.Remaining)) + Cell(N(player.Sets)) + Cell(N(player.Legs)) +
-                Cell(N(player.Points));
-        for (const int32_t count : player.Counts)
+                Cell(N(player.Figures.Remaining)) + Cell(N(player.Figures.Sets)) +
+                Cell(N(player.Figures.Legs)) + Cell(N(player.Figures.Points));
+        for (const int32_t count : player.Figures.Counts)
             html += Cell(N(count));
-        html += Cell(FormatAverage(player.LegAverage)) + Cell(FormatAverage(player.MatchAverage)) +
-                Cell(N(player.DartsLeg)) + Cell(N(player.DartsMatch)) +
-                Cell(Escape(player.Checkout), false) + Cell(Join(player.WonLegDarts, " "), false) +
-                Cell(player.BestLeg ? N(*player.BestLeg) : "") + "</tr>\n";
+        html += Cell(FormatAverage(player.Figures.LegAverage)) +
+                Cell(FormatAverage(player.Figures.MatchAverage)) +
+                Cell(N(player.Figures.DartsLeg)) + Cell(N(player.Figures.DartsMatch)) +
+                Cell(Escape(player.Checkout), false) +
+                Cell(Join(player.Figures.WonLegDarts, " "), false) +
+                Cell(player.Figures.BestLeg ? N(*player.Figures.BestLeg) : "") + "</tr>\n";
     }
     html += "</tbody>\n</table>\n<div class=\"charts\">\n";
     for (const TReportPlayer& player : game.Players) {
         html += "<figure>\n<figcaption>" + N(player.Number) + " " + Escape(player.Name) +
-                "</figcaption>\n<div>Visits</div>\n" + VisitChart(player.Visits) +
+                "</figcaption>\n<div>Visits</div>\n" + VisitChart(player.Figures.Visits) +
                 "<div>Darts of the won legs</div>\n" +
-                LegChart(player.WonLegDarts, player.BestLeg) + "</figure>\n";
+                LegChart(player.Figures.WonLegDarts, player.Figures.BestLeg) + "</figure>\n";
     }
     html += "</div>\n</section>\n";
 }

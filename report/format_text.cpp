@@ -44,43 +44,39 @@ std::string Dash(std::string text) {
     return text.empty() ? "-" : text;
 }
 
-// "2 Bob" for a player number.
-std::string Numbered(const TReportGame& game, int32_t number) {
-    for (const TReportPlayer& player : game.Players)
-        if (player.Number == number) return std::to_string(number) + " " + Printable(player.Name);
-    return std::to_string(number);
-}
-
 void Game(std::string& text, const TReportGame& game) {
     std::string caption = Printable(game.Caption);
     caption.erase(0, caption.find_first_not_of(' '));
     text += Printable(game.File) + "\n";
     text += "Game:             " + caption + "\n";
-    text += "To throw:         " + Numbered(game, game.PlayerToThrow) + "\n";
-    text += "Leg starter:      " + Numbered(game, game.LegStarter) + "\n";
-    text += "Next leg starter: " + Numbered(game, game.NextLegStarter) + "\n";
-    text += "Next set starter: " + Numbered(game, game.NextSetStarter) + "\n\n";
+    text += "To throw:         " + Printable(NumberedName(game, game.PlayerToThrow)) + "\n";
+    text += "Leg starter:      " + Printable(NumberedName(game, game.LegStarter)) + "\n";
+    text += "Next leg starter: " + Printable(NumberedName(game, game.NextLegStarter)) + "\n";
+    text += "Next set starter: " + Printable(NumberedName(game, game.NextSetStarter)) + "\n\n";
 
     auto number = [](int32_t value) { return std::to_string(value); };
     std::vector<std::vector<std::string>> grid, legs, visits;
     for (const TReportPlayer& player : game.Players) {
         const std::string name = Printable(player.Name);
         // The board's grid, averages as the board writes them.
-        grid.push_back({number(player.Number), name, number(player.Remaining), number(player.Sets),
-                        number(player.Legs), number(player.Points), number(player.Counts[0]),
-                        number(player.Counts[1]), number(player.Counts[2]),
-                        number(player.Counts[3]), number(player.Counts[4]),
-                        FormatAverage(player.LegAverage), FormatAverage(player.MatchAverage),
-                        number(player.DartsLeg), number(player.DartsMatch),
-                        Printable(player.Checkout)});
-        legs.push_back({number(player.Number), name, Dash(Join(player.WonLegDarts, " ")),
-                        player.BestLeg ? number(*player.BestLeg) : "-"});
+        grid.push_back({number(player.Number), name, number(player.Figures.Remaining),
+                        number(player.Figures.Sets), number(player.Figures.Legs),
+                        number(player.Figures.Points), number(player.Figures.Counts[0]),
+                        number(player.Figures.Counts[1]), number(player.Figures.Counts[2]),
+                        number(player.Figures.Counts[3]), number(player.Figures.Counts[4]),
+                        FormatAverage(player.Figures.LegAverage),
+                        FormatAverage(player.Figures.MatchAverage), number(player.Figures.DartsLeg),
+                        number(player.Figures.DartsMatch), Printable(player.Checkout)});
+        legs.push_back({number(player.Number), name, Dash(Join(player.Figures.WonLegDarts, " ")),
+                        player.Figures.BestLeg ? number(*player.Figures.BestLeg) : "-"});
         // Twenty visits a line.
         constexpr size_t perLine = 20;
-        for (size_t first = 0; first == 0 || first < player.Visits.size(); first += perLine) {
-            const auto from = player.Visits.begin() + static_cast<ptrdiff_t>(first);
-            const auto to =
-                first + perLine < player.Visits.size() ? from + perLine : player.Visits.end();
+        for (size_t first = 0; first == 0 || first < player.Figures.Visits.size();
+             first += perLine) {
+            const auto from = player.Figures.Visits.begin() + static_cast<ptrdiff_t>(first);
+            const auto to = first + perLine < player.Figures.Visits.size()
+                                ? from + perLine
+                                : player.Figures.Visits.end();
             const std::string shown = Dash(Join({from, to}, " "));
             if (first == 0)
                 visits.push_back({number(player.Number), name, shown});

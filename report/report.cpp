@@ -4,7 +4,6 @@
 #include "text.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace brennix::report {
 
@@ -35,30 +34,12 @@ TReportGame ReportGame(const TGameFileRecord& record, const std::string& file) {
 
     const int count = std::clamp<int32_t>(settings.PlayerCount, 0, MaxPlayers);
     for (int p = 0; p < count; ++p) {
-        const TPlayerStats& stats = record.Players[p];
         TReportPlayer& player = game.Players.emplace_back();
         player.Number = p + 1;
         // A loaded game shows its names exactly as stored, an empty one included.
         player.Name = Latin1ToUtf8(settings.PlayerNames[p]);
-        player.Remaining = stats.Remaining;
-        player.Checkout = Latin1ToUtf8(CheckoutText(settings, stats.Remaining));
-        player.Sets = stats.Sets;
-        player.Legs = stats.Legs;
-        player.Points = stats.Points;
-        player.Counts = {stats.Count40, stats.Count60, stats.Count100, stats.Count140,
-                         stats.Count180};
-        player.LegAverage = stats.LegAverage;
-        player.MatchAverage = stats.MatchAverage;
-        player.DartsLeg = stats.DartsLeg;
-        player.DartsMatch = stats.DartsMatch;
-        // Empty entries are 0 among the won legs and negative in the history.
-        for (const int32_t darts : stats.WonLegDarts)
-            if (darts > 0) player.WonLegDarts.push_back(darts);
-        if (!player.WonLegDarts.empty())
-            player.BestLeg =
-                *std::min_element(player.WonLegDarts.begin(), player.WonLegDarts.end());
-        for (const int32_t visit : stats.History)
-            if (visit >= 0) player.Visits.push_back(visit);
+        player.Figures = FiguresOf(record.Players[p], settings);
+        player.Checkout = Latin1ToUtf8(player.Figures.Checkout.value_or(""));
     }
     return game;
 }
@@ -77,16 +58,14 @@ std::string FormatReport(TFormat format, const std::vector<TReportGame>& games) 
     return FormatText(games);
 }
 
-std::string PathToUtf8(std::string_view path) {
-    return IsUtf8(path) ? std::string(path) : Latin1ToUtf8(path);
+std::string NumberedName(const TReportGame& game, int32_t number) {
+    for (const TReportPlayer& player : game.Players)
+        if (player.Number == number) return std::to_string(number) + " " + player.Name;
+    return std::to_string(number);
 }
 
-std::string AverageDecimal(int32_t value) {
-    const int64_t cut = int64_t{value} / 10; // the fourth decimal is cut
-    const int64_t magnitude = std::llabs(cut);
-    std::string fraction = std::to_string(magnitude % 1000);
-    fraction.insert(0, 3 - fraction.size(), '0');
-    return (cut < 0 ? "-" : "") + std::to_string(magnitude / 1000) + "." + fraction;
+std::string PathToUtf8(std::string_view path) {
+    return IsUtf8(path) ? std::string(path) : Latin1ToUtf8(path);
 }
 
 } // namespace brennix::report

@@ -3,30 +3,22 @@
 // nothing here reads or changes the program's match state.
 #pragma once
 
+#include "engine/figures.h"
 #include "storage/game_file.h"
 
-#include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace brennix::report {
 
-// One player in play. Texts are UTF-8.
+// One player in play: the board's figures of the record, its texts in UTF-8.
 struct TReportPlayer {
-    int32_t Number = 0; // 1-based
-    std::string Name;   // as the board shows it
-    int32_t Remaining = 0;
-    std::string Checkout; // the board's suggestion for the remaining score; empty for none
-    int32_t Sets = 0, Legs = 0, Points = 0;
-    std::array<int32_t, 5> Counts{};          // 40+, 60+, 100+, 140+, 180
-    int32_t LegAverage = 0, MatchAverage = 0; // three-dart averages x 10000
-    int32_t DartsLeg = 0, DartsMatch = 0;
-    std::vector<int32_t> WonLegDarts; // darts of every won leg, in the order they were won
-    std::optional<int32_t> BestLeg;   // the shortest of them
-    std::vector<int32_t> Visits;      // the stored visits, newest first
+    int32_t Number = 0;     // 1-based
+    std::string Name;       // as the board shows it
+    std::string Checkout;   // the board's suggestion for the remaining score; empty for none
+    TPlayerFigures Figures; // as the board works them out (their checkout text as stored)
 };
 
 // One game file.
@@ -54,9 +46,10 @@ std::string FormatJson(const std::vector<TReportGame>& games);
 std::string FormatCsv(const std::vector<TReportGame>& games);
 std::string FormatHtml(const std::vector<TReportGame>& games);
 
+// "2 Bob" for player 2 of the game, "2" for a number without a player. UTF-8, as stored.
+std::string NumberedName(const TReportGame& game, int32_t number);
+
 // A path is the file system's bytes: kept when they are UTF-8 already, else read as ISO 8859-1.
 std::string PathToUtf8(std::string_view path);
-// A three-dart average x 10000 with three decimals, cut as the board cuts it: "45.678".
-std::string AverageDecimal(int32_t value);
 
 } // namespace brennix::report

@@ -44,6 +44,25 @@ int OpenExisting(const std::string& path) {
     return fd;
 }
 
+// Reads up to `size` bytes of an open file. Raises EInOutError, the file closed.
+std::vector<uint8_t> ReadUpTo(int fd, size_t size) {
+    std::vector<uint8_t> bytes(size);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, bytes.data() + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            Fail(error);
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
 // The template mkstemp fills with six letters or digits.
 constexpr std::string_view TemporarySuffix = ".XXXXXX";
 
@@ -82,21 +101,27 @@ EInOutError IoErrorFromErrno(int error) {
 
 std::vector<uint8_t> ReadRecordFile(const std::string& path, size_t size) {
     const int fd = OpenExisting(path);
-    std::vector<uint8_t> bytes(size);
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, bytes.data() + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            Fail(error);
-        }
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
-    }
+    std::vector<uint8_t> bytes = ReadUpTo(fd, size);
     if (::close(fd) != 0) Fail(errno);
-    bytes.resize(done);
+    return bytes;
+}
+
+std::vector<uint8_t> ReadRegularFile(const std::string& path, size_t size) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) throw EInOutError(IoFileNotFound);
+        Fail(errno);
+    }
+    struct stat info;
+    const bool known = ::fstat(fd, &info) == 0;
+    const int error = errno;
+    if (!known || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        if (!known) Fail(error);
+        throw EBrennixError("not a regular file");
+    }
+    std::vector<uint8_t> bytes = ReadUpTo(fd, size);
+    ::close(fd); // a file only read has nothing to lose when closing fails
     return bytes;
 }
 

@@ -17,6 +17,11 @@ namespace brennix {
 // record files are always opened that way) and reads up to `size` bytes. Raises EInOutError.
 std::vector<uint8_t> ReadRecordFile(const std::string& path, size_t size);
 
+// Reads up to `size` bytes of a regular file and changes nothing: the file is opened read-only
+// (a write-protected file reads like any other) and without waiting on a pipe. Raises
+// EInOutError, or EBrennixError "not a regular file" for a folder, a pipe or a device.
+std::vector<uint8_t> ReadRegularFile(const std::string& path, size_t size);
+
 // Replaces the file with exactly these bytes. The bytes go to a new file in the same folder
 // first, which takes the old one's place only once everything is written, so a failure leaves
 // the old file as it was. Raises EInOutError; a write-protected target is refused.

@@ -45,6 +45,11 @@ void DecodePlayer(const uint8_t* at, TPlayerStats& player) {
     });
 }
 
+// A game file holds one to eight players.
+bool IsPlayerCount(int32_t count) {
+    return count >= 1 && count <= MaxPlayers;
+}
+
 // A loaded game carries no tie-break flags; they follow from the legs and sets it holds. The
 // deciding set between two players, both one set short, is a tie-break from two legs all.
 void RestoreTieBreak() {
@@ -89,8 +94,7 @@ TGameFileRecord DecodeGameRecord(std::span<const uint8_t, GameFileSize> image,
     TGameFileRecord record;
     record.Settings = DecodeSettings(image.first<SettingsFileSize>());
     const int32_t count = record.Settings.PlayerCount;
-    if (count < 1 || count > MaxPlayers)
-        throw EBrennixError("'" + name + "' is not a valid game file");
+    if (!IsPlayerCount(count)) throw EBrennixError("'" + name + "' is not a valid game file");
     for (int n = 0; n < MaxPlayers; ++n)
         DecodePlayer(&image[PlayersOffset + n * PlayerRecordSize], record.Players[n]);
     auto turn = [&](size_t offset) { return std::clamp(GetInt32(&image[offset]), 0, count - 1); };
@@ -104,6 +108,18 @@ TGameFileRecord DecodeGameRecord(std::span<const uint8_t, GameFileSize> image,
 TGameFileRecord GameFromFile(std::span<const uint8_t> bytes, const std::string& name) {
     if (bytes.size() < GameFileSize) throw EInOutError(IoReadBeyondEnd);
     return DecodeGameRecord(bytes.first<GameFileSize>(), name);
+}
+
+TGameFileRecord ReadGameFileReadOnly(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadRegularFile(path, GameFileSize);
+    if (bytes.size() < GameFileSize)
+        throw EBrennixError("not a game file: " + std::to_string(bytes.size()) +
+                            " bytes, a game file has " + std::to_string(GameFileSize));
+    const int32_t count = GetInt32(bytes.data()); // the settings' first field
+    if (!IsPlayerCount(count))
+        throw EBrennixError("not a game file: player count " + std::to_string(count) + ", not 1-" +
+                            std::to_string(MaxPlayers));
+    return GameFromFile(bytes, path);
 }
 
 TGameFileRecord CurrentGame() {

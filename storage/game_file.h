@@ -39,6 +39,12 @@ TGameFileRecord DecodeGameRecord(std::span<const uint8_t, GameFileSize> image,
 // file", only the first 14516 are read, and the record is checked as DecodeGameRecord does.
 TGameFileRecord GameFromFile(std::span<const uint8_t> bytes, const std::string& name);
 
+// A game file for a program that only looks at it: read as ReadRegularFile reads, only the
+// record's bytes, and decoded as DecodeGameRecord does. A refusal raises EBrennixError whose text
+// is the reason: the input/output error ("File not found", ...), "not a regular file", "not a
+// game file: 100 bytes, a game file has 14516" or "not a game file: player count 9, not 1-8".
+TGameFileRecord ReadGameFileReadOnly(const std::string& path);
+
 // The game as it stands now.
 TGameFileRecord CurrentGame();
 // Makes a loaded game the current one: settings, players and turn indices, the start score of

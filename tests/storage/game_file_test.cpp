@@ -6,6 +6,9 @@
 #include "storage/file_io.h"
 #include "storage/game_file.h"
 
+#include <sys/stat.h>
+#include <tuple>
+
 namespace brennix::test {
 namespace {
 
@@ -423,6 +426,41 @@ TEST_F(GameFileTest, SystemErrorsNameTheirCondition) {
         FAIL();
     } catch (const EInOutError& error) {
         EXPECT_EQ(std::string(error.what()), "I/O error 21");
+    }
+}
+
+// The read-only reader names why it refuses a file; both sides of each bound, a longer and a
+// write-protected file are read.
+TEST_F(GameFileTest, TheReadOnlyReaderNamesItsRefusal) {
+    FillGame(); // three players
+    const TGameImage image = EncodeGameRecord(CurrentGame());
+    fs::create_directory(In("folder"));
+    ASSERT_EQ(::mkfifo(In("pipe").c_str(), 0644), 0);
+    for (const auto& [name, size, count, result] :
+         std::vector<std::tuple<std::string, size_t, uint8_t, std::string>>{
+             {"good", 14516, 3, "3 players"},
+             {"longer", 14517, 3, "3 players"},
+             {"count1", 14516, 1, "1 players"},
+             {"count8", 14516, 8, "8 players"},
+             {"short", 14515, 3, "not a game file: 14515 bytes, a game file has 14516"},
+             {"count0", 14516, 0, "not a game file: player count 0, not 1-8"},
+             {"count9", 14516, 9, "not a game file: player count 9, not 1-8"},
+             {"folder", 0, 0, "not a regular file"},
+             {"pipe", 0, 0, "not a regular file"},
+             {"missing", 0, 0, "File not found"}}) {
+        if (size > 0) {
+            std::vector<uint8_t> bytes(image.begin(), image.end());
+            bytes.resize(size, 7);
+            bytes[0] = count;
+            WriteBytes(In(name), bytes);
+            fs::permissions(In(name), fs::perms::owner_read);
+        }
+        try {
+            const TGameFileRecord record = ReadGameFileReadOnly(In(name));
+            EXPECT_EQ(std::to_string(record.Settings.PlayerCount) + " players", result);
+        } catch (const EBrennixError& error) {
+            EXPECT_EQ(error.what(), result) << name;
+        }
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "state.h"
 
+#include <algorithm>
+
 namespace brennix {
 
 std::string_view GameTypeText(int32_t gameType) {
@@ -18,6 +20,16 @@ std::string GameCaption(int32_t gameType, int32_t matchFormat) {
     std::string caption(GameTypeText(gameType));
     caption += " - Best of ";
     caption += MatchFormatText(matchFormat);
+    return caption;
+}
+
+std::string MatchCaption(int32_t gameType, int32_t matchFormat) {
+    std::string_view type = GameTypeText(gameType);
+    type.remove_prefix(std::min(type.size(), type.find_first_not_of(' ')));
+    const std::string_view format = MatchFormatText(matchFormat);
+    std::string caption(type);
+    if (!type.empty() && !format.empty()) caption += " \xB7 ";
+    caption += format;
     return caption;
 }
 

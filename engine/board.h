@@ -19,6 +19,11 @@ namespace brennix {
 std::string GameCaption();
 // The same caption for any game type and match format codes (a saved game's, for instance).
 std::string GameCaption(int32_t gameType, int32_t matchFormat);
+// The caption for spectators and reports, without the window's doubled words: the game type text
+// without its leading blanks, a middle dot and the match format text ("501 Double Out · Best of
+// 3 Sets", the dot one byte, 0xB7, like the other texts). A code outside its list leaves its
+// part and the dot out.
+std::string MatchCaption(int32_t gameType, int32_t matchFormat);
 // The list texts of a game type (1-12) and a match format (2-8); empty outside the lists.
 std::string_view GameTypeText(int32_t gameType);
 std::string_view MatchFormatText(int32_t matchFormat);

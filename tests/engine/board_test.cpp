@@ -108,6 +108,12 @@ TEST(Board, CaptionTakesTheListTextsAsTheyAre) {
     Settings.GameType = 13;
     Settings.MatchFormat = 1;
     EXPECT_EQ(GameCaption(), " - Best of ");
+    // The spectators' caption: no leading blanks, no doubled words, a middle dot between.
+    EXPECT_EQ(MatchCaption(2, 4), "501 Double Out \xB7 Best of 3 Sets");
+    EXPECT_EQ(MatchCaption(12, 2), "1501 Double Out \xB7 Best of 1 Leg");
+    EXPECT_EQ(MatchCaption(5, 9), "301 Single Out");
+    EXPECT_EQ(MatchCaption(13, 8), "Best of 11 Sets");
+    EXPECT_EQ(MatchCaption(0, 1), "");
 }
 
 TEST_F(BoardTest, CheckoutsAreShownFrom170Down) {

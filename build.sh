@@ -25,6 +25,7 @@ packages=(
     desktop-file-utils appstream file         # the install test
     dpkg-dev lintian                          # the Debian package and its test
     qt6-httpserver-dev qt6-websockets-dev     # the live board's server
+    libqrencode-dev                           # the live board's address as a QR code
     chromium nodejs node-ws                   # the live board's test in a headless browser
 )
 

@@ -10,6 +10,7 @@
 #include <getopt.h>
 #include <optional>
 #include <ostream>
+#include <sys/stat.h>
 
 namespace brennix::report {
 
@@ -20,7 +21,8 @@ namespace fs = std::filesystem;
 constexpr std::string_view Program = "brennix-report";
 
 constexpr std::string_view Usage =
-    R"(Usage: brennix-report [--format text|json|csv|html] [-o OUT] FILE|FOLDER ...
+    R"(Usage: brennix-report [--format text|json|csv|html] [--csv-style rfc|excel]
+                      [-o OUT] FILE|FOLDER ...
 
 Writes a report of Brennix game files (.bx3): the game type and match format, the
 player to throw, the leg and set starters, and for every player the name, remaining
@@ -29,12 +31,18 @@ three-dart averages, darts in the leg and in the match, the darts of every won l
 and the best leg, and the stored visits, newest first.
 
 A FOLDER stands for every *.bx3 file directly in it, in name order. Files are only
-read. A file that cannot be reported is named on standard error with the reason,
-the others are still reported, and the exit status is 1.
+read. A file that cannot be reported, or a folder without game files, is named on
+standard error with the reason, the others are still reported, and the exit status
+is 1.
 
 Options:
   -f, --format FORMAT  text (default, aligned tables), json, csv (one row per
                        player) or html (a printable page with charts)
+      --csv-style STYLE
+                       rfc (default: RFC 4180, commas, decimal points) or excel
+                       (for spreadsheets in languages with a decimal comma: a UTF-8
+                       byte-order mark, semicolons, decimal commas); refused with
+                       any format but csv
   -o, --output OUT     write the report to OUT instead of standard output
   -h, --help           show this help and exit
 )";
@@ -44,6 +52,12 @@ std::optional<TFormat> FormatNamed(std::string_view name) {
     if (name == "json") return TFormat::Json;
     if (name == "csv") return TFormat::Csv;
     if (name == "html") return TFormat::Html;
+    return std::nullopt;
+}
+
+std::optional<TCsvStyle> CsvStyleNamed(std::string_view name) {
+    if (name == "rfc") return TCsvStyle::Rfc;
+    if (name == "excel") return TCsvStyle::Excel;
     return std::nullopt;
 }
 
@@ -64,6 +78,13 @@ bool SameFile(const std::string& one, const std::string& other) {
     if (error != std::errc::operation_not_supported) return false;
     const fs::path path = fs::canonical(one, error);
     return !error && path == fs::canonical(other, error) && !error;
+}
+
+// The file's modification time; none when it cannot be asked for.
+std::optional<std::time_t> ModificationTime(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return info.st_mtime;
 }
 
 } // namespace
@@ -87,6 +108,7 @@ std::vector<std::string> GameFilesIn(const std::string& folder) {
 
 int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     TFormat format = TFormat::Text;
+    std::optional<TCsvStyle> csvStyle;
     std::optional<std::string> output;
     std::vector<std::string> inputs;
     auto wrong = [&](const std::string& message) {
@@ -96,7 +118,9 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     };
     // getopt_long scans a copy of the words; "-" first hands back the files in their place among
     // the options, ":" tells a missing value from an unknown option.
+    constexpr int CsvStyleOption = 256; // a long option alone
     static const option options[] = {{"format", required_argument, nullptr, 'f'},
+                                     {"csv-style", required_argument, nullptr, CsvStyleOption},
                                      {"output", required_argument, nullptr, 'o'},
                                      {"help", no_argument, nullptr, 'h'},
                                      {}};
@@ -120,9 +144,9 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         // Only whole option names count: neither "--form" nor "-hx" is an option here.
         const std::string& word = words[at];
         const std::string name = word.substr(0, word.find('='));
-        const bool whole = name.starts_with("--")
-                               ? name == "--format" || name == "--output" || name == "--help"
-                               : c != 'h' || word == "-h";
+        const bool whole = name.starts_with("--") ? name == "--format" || name == "--csv-style" ||
+                                                        name == "--output" || name == "--help"
+                                                  : c != 'h' || word == "-h";
         if (c == '?' || !whole) return wrong("unknown option '" + word + "'");
         if (c == ':') return wrong("option '" + word + "' needs a value");
         if (c == 'h') {
@@ -131,6 +155,10 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
         if (c == 'o') {
             output = optarg;
+        } else if (c == CsvStyleOption) {
+            csvStyle = CsvStyleNamed(optarg);
+            if (!csvStyle)
+                return wrong("unknown CSV style '" + std::string(optarg) + "' (rfc or excel)");
         } else if (const auto named = FormatNamed(optarg)) {
             format = *named;
         } else {
@@ -139,6 +167,8 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     // After "--" every word is a file.
     inputs.insert(inputs.end(), words.begin() + optind, words.end());
+    // A CSV style asked for with another format is a mistake, not a choice to pass over.
+    if (csvStyle && format != TFormat::Csv) return wrong("option '--csv-style' needs --format csv");
     if (inputs.empty()) return wrong("no game file or folder given");
 
     // The report only reads: it never writes over a folder or over a file it reads.
@@ -158,6 +188,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         }
         try {
             games.push_back(ReportGame(ReadGameFileReadOnly(path), path));
+            games.back().Modified = ModificationTime(path);
         } catch (const EBrennixError& error) {
             Complain(err, path, error.what());
             status = 1;
@@ -169,7 +200,12 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             continue;
         }
         try {
-            for (const std::string& path : GameFilesIn(input))
+            const std::vector<std::string> paths = GameFilesIn(input);
+            if (paths.empty()) {
+                Complain(err, input, "no game files (*.bx3) in this folder");
+                status = 1;
+            }
+            for (const std::string& path : paths)
                 report(path);
         } catch (const EBrennixError& error) {
             Complain(err, input, error.what());
@@ -180,7 +216,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (readsOutput) return 2;
     // A run that reported nothing leaves an earlier report in place.
     if (output && games.empty()) return status;
-    const std::string text = FormatReport(format, games);
+    const std::string text = FormatReport(format, games, csvStyle.value_or(TCsvStyle::Rfc));
     if (!output) {
         out << text << std::flush;
         if (!out) {

@@ -1,15 +1,27 @@
-// CSV (RFC 4180): a header row, then one row per player per file; lists are blank-separated.
+// CSV: a header row, then one row per player per file; lists are blank-separated. RFC 4180 by
+// default; for spreadsheets in languages with a decimal comma, a byte-order mark, semicolons and
+// decimal commas in the averages.
 #include "engine/text_forms.h"
 #include "report.h"
 #include "text.h"
+
+#include <algorithm>
 
 namespace brennix::report {
 
 namespace {
 
-// A field in quotes, its quotes doubled, when it holds a comma, a quote or a line break.
-std::string Field(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+// The text written so far and the separator between its fields.
+struct TCsv {
+    std::string Text;
+    char Separator = ',';
+};
+
+// A field in quotes, its quotes doubled, when it holds the separator, a quote or a line break.
+std::string Field(std::string_view text, char separator) {
+    if (text.find_first_of("\"\r\n") == std::string_view::npos &&
+        text.find(separator) == std::string_view::npos)
+        return std::string(text);
     std::string quoted = "\"";
     for (const char c : text) {
         if (c == '"') quoted += '"';
@@ -18,18 +30,20 @@ std::string Field(std::string_view text) {
     return quoted + '"';
 }
 
-void Row(std::string& csv, const std::vector<std::string>& fields) {
+void Row(TCsv& csv, const std::vector<std::string>& fields) {
     for (size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0) csv += ',';
-        csv += Field(fields[i]);
+        if (i > 0) csv.Text += csv.Separator;
+        csv.Text += Field(fields[i], csv.Separator);
     }
-    csv += "\r\n";
+    csv.Text += "\r\n";
 }
 
 } // namespace
 
-std::string FormatCsv(const std::vector<TReportGame>& games) {
-    std::string csv;
+std::string FormatCsv(const std::vector<TReportGame>& games, TCsvStyle style) {
+    const bool excel = style == TCsvStyle::Excel;
+    // The byte-order mark tells a spreadsheet the file is UTF-8.
+    TCsv csv{excel ? "\xEF\xBB\xBF" : "", excel ? ';' : ','};
     Row(csv, {"file",
               "game_type",
               "match_format",
@@ -57,6 +71,11 @@ std::string FormatCsv(const std::vector<TReportGame>& games) {
               "best_leg",
               "visits"});
     auto number = [](int32_t value) { return std::to_string(value); };
+    auto average = [&](int32_t value) {
+        std::string text = AverageDecimal(value);
+        if (excel) std::replace(text.begin(), text.end(), '.', ',');
+        return text;
+    };
     for (const TReportGame& game : games) {
         for (const TReportPlayer& player : game.Players) {
             Row(csv, {game.File,
@@ -78,8 +97,8 @@ std::string FormatCsv(const std::vector<TReportGame>& games) {
                       number(player.Figures.Counts[2]),
                       number(player.Figures.Counts[3]),
                       number(player.Figures.Counts[4]),
-                      AverageDecimal(player.Figures.LegAverage),
-                      AverageDecimal(player.Figures.MatchAverage),
+                      average(player.Figures.LegAverage),
+                      average(player.Figures.MatchAverage),
                       number(player.Figures.DartsLeg),
                       number(player.Figures.DartsMatch),
                       Join(player.Figures.WonLegDarts, " "),
@@ -87,7 +106,7 @@ std::string FormatCsv(const std::vector<TReportGame>& games) {
                       Join(player.Figures.Visits, " ")});
         }
     }
-    return csv;
+    return csv.Text;
 }
 
 } // namespace brennix::report

@@ -15,7 +15,8 @@ constexpr std::string_view Style =
     R"(body{font-family:"Liberation Sans",Arial,Helvetica,sans-serif;margin:1.5em;color:#111}
 h1{font-size:1.4em;margin:0 0 .6em}
 section{margin-bottom:2.5em}
-h2{font-size:1.1em;margin:0;padding-bottom:.2em;border-bottom:2px solid #0b5d36;word-break:break-all}
+h2{font-size:1.1em;margin:0;word-break:break-all}
+.path{font-size:.85em;color:#555;margin:.1em 0 0;padding-bottom:.2em;border-bottom:2px solid #0b5d36;word-break:break-all}
 .caption{font-size:1.2em;font-weight:bold;margin:.4em 0 .2em}
 .turns{margin:.2em 0 .6em}
 .turns span{margin-right:1.5em}
@@ -24,6 +25,9 @@ th,td{border:1px solid #888;padding:.15em .45em}
 th{background:#dfeee5;font-size:.85em}
 td.n{text-align:right;font-variant-numeric:tabular-nums}
 tr.throw td{font-weight:bold;background:#fff6d8}
+.legend{margin:.2em 0 .5em;font-size:.9em}
+.legend span{margin-right:1em;white-space:nowrap}
+.legend b{font-weight:normal}
 .charts{display:flex;flex-wrap:wrap;gap:.8em}
 figure{margin:0;padding:.4em;border:1px solid #bbb;break-inside:avoid}
 figcaption{font-weight:bold;margin-bottom:.2em}
@@ -69,6 +73,10 @@ int64_t Scaled(int32_t value, double top, int height) {
     return std::lround(std::min<double>(value, top) * height / top);
 }
 
+// The won legs' bars, the best leg's picked out.
+constexpr const char* WonLegColour = "#2f6f9f";
+constexpr const char* BestLegColour = "#b3261e";
+
 std::string VisitColour(int32_t score) {
     if (score >= 180) return "#b3261e";
     if (score >= 140) return "#e06c00";
@@ -77,11 +85,13 @@ std::string VisitColour(int32_t score) {
     return "#8a9499";
 }
 
-// The stored visits as bars, oldest on the left, on a scale to 180 with the counters' lines.
+// The stored visits as bars, oldest on the left, on a scale to 180 with the counters' lines. The
+// axis is never shorter than its two labels side by side, however few the visits.
 std::string VisitChart(const std::vector<int32_t>& visits) {
     if (visits.empty()) return "<p class=\"none\">No visits stored</p>\n";
-    constexpr int left = 28, height = 120, top = 8, bar = 9, step = 11;
-    const int64_t width = left + static_cast<int64_t>(visits.size()) * step + 6;
+    constexpr int left = 28, height = 120, top = 8, bar = 9, step = 11, axis = 80;
+    const int64_t width =
+        left + std::max<int64_t>(static_cast<int64_t>(visits.size()) * step + 6, axis);
     const int base = top + height;
     std::string svg = "<svg width=\"" + N(width) + "\" height=\"" + N(base + 14) +
                       "\" viewBox=\"0 0 " + N(width) + " " + N(base + 14) +
@@ -121,7 +131,7 @@ std::string LegChart(const std::vector<int32_t>& legs, std::optional<int32_t> be
         const int64_t x = 4 + static_cast<int64_t>(i) * step;
         const bool isBest = best && legs[i] == *best;
         svg += "<rect x=\"" + N(x) + "\" y=\"" + N(base - h) + "\" width=\"" + N(bar) +
-               "\" height=\"" + N(h) + "\" fill=\"" + (isBest ? "#b3261e" : "#2f6f9f") +
+               "\" height=\"" + N(h) + "\" fill=\"" + (isBest ? BestLegColour : WonLegColour) +
                "\"><title>" + N(legs[i]) + " darts</title></rect><text x=\"" + N(x + bar / 2) +
                "\" y=\"" + N(base - h - 3) + "\" text-anchor=\"middle\">" + N(legs[i]) +
                "</text>\n";
@@ -129,12 +139,26 @@ std::string LegChart(const std::vector<int32_t>& legs, std::optional<int32_t> be
     return svg + "</svg>\n";
 }
 
+// What the charts' colours stand for, with swatches in those colours.
+std::string Legend() {
+    auto key = [](std::string_view colour, std::string_view text) {
+        return "<span><b style=\"color:" + std::string(colour) + "\">\xE2\x96\xA0</b> " +
+               std::string(text) + "</span>";
+    };
+    return "<p class=\"legend\">Visits: " + key(VisitColour(180), "180") +
+           key(VisitColour(140), "140+") + key(VisitColour(100), "100+") +
+           key(VisitColour(60), "60+") + key(VisitColour(0), "under 60") +
+           "Won legs: " + key(WonLegColour, "darts of a leg") + key(BestLegColour, "best leg") +
+           "</p>\n";
+}
+
 std::string Cell(const std::string& text, bool number = true) {
     return (number ? "<td class=\"n\">" : "<td>") + text + "</td>";
 }
 
 void Game(std::string& html, const TReportGame& game) {
-    html += "<section>\n<h2>" + Escape(game.File) + "</h2>\n";
+    html += "<section>\n<h2>" + Escape(FileHeading(game)) + "</h2>\n<p class=\"path\">" +
+            Escape(game.File) + "</p>\n";
     html += "<p class=\"caption\">" + Escape(game.Caption) + "</p>\n";
     html += "<p class=\"turns\"><span>To throw: " + Escape(NumberedName(game, game.PlayerToThrow)) +
             "</span><span>Leg starter: " + Escape(NumberedName(game, game.LegStarter)) +
@@ -160,7 +184,7 @@ void Game(std::string& html, const TReportGame& game) {
                 Cell(Join(player.Figures.WonLegDarts, " "), false) +
                 Cell(player.Figures.BestLeg ? N(*player.Figures.BestLeg) : "") + "</tr>\n";
     }
-    html += "</tbody>\n</table>\n<div class=\"charts\">\n";
+    html += "</tbody>\n</table>\n" + Legend() + "<div class=\"charts\">\n";
     for (const TReportPlayer& player : game.Players) {
         html += "<figure>\n<figcaption>" + N(player.Number) + " " + Escape(player.Name) +
                 "</figcaption>\n<div>Visits</div>\n" + VisitChart(player.Figures.Visits) +

@@ -45,10 +45,9 @@ std::string Dash(std::string text) {
 }
 
 void Game(std::string& text, const TReportGame& game) {
-    std::string caption = Printable(game.Caption);
-    caption.erase(0, caption.find_first_not_of(' '));
-    text += Printable(game.File) + "\n";
-    text += "Game:             " + caption + "\n";
+    text += Printable(FileHeading(game)) + "\n";
+    text += "Path:             " + Printable(game.File) + "\n";
+    text += "Game:             " + Printable(game.Caption) + "\n";
     text += "To throw:         " + Printable(NumberedName(game, game.PlayerToThrow)) + "\n";
     text += "Leg starter:      " + Printable(NumberedName(game, game.LegStarter)) + "\n";
     text += "Next leg starter: " + Printable(NumberedName(game, game.NextLegStarter)) + "\n";

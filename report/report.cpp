@@ -4,6 +4,7 @@
 #include "text.h"
 
 #include <algorithm>
+#include <array>
 
 namespace brennix::report {
 
@@ -20,7 +21,7 @@ TReportGame ReportGame(const TGameFileRecord& record, const std::string& file) {
     const TSettings& settings = record.Settings;
     TReportGame game;
     game.File = PathToUtf8(file);
-    game.Caption = Latin1ToUtf8(GameCaption(settings.GameType, settings.MatchFormat));
+    game.Caption = Latin1ToUtf8(MatchCaption(settings.GameType, settings.MatchFormat));
     game.GameType = settings.GameType;
     game.GameTypeText = WithoutLeadingBlanks(GameTypeText(settings.GameType));
     game.StartScore = StartScoreFor(settings.GameType);
@@ -44,12 +45,13 @@ TReportGame ReportGame(const TGameFileRecord& record, const std::string& file) {
     return game;
 }
 
-std::string FormatReport(TFormat format, const std::vector<TReportGame>& games) {
+std::string FormatReport(TFormat format, const std::vector<TReportGame>& games,
+                         TCsvStyle csvStyle) {
     switch (format) {
     case TFormat::Json:
         return FormatJson(games);
     case TFormat::Csv:
-        return FormatCsv(games);
+        return FormatCsv(games, csvStyle);
     case TFormat::Html:
         return FormatHtml(games);
     case TFormat::Text:
@@ -62,6 +64,15 @@ std::string NumberedName(const TReportGame& game, int32_t number) {
     for (const TReportPlayer& player : game.Players)
         if (player.Number == number) return std::to_string(number) + " " + player.Name;
     return std::to_string(number);
+}
+
+std::string FileHeading(const TReportGame& game) {
+    std::string heading = game.File.substr(game.File.find_last_of('/') + 1);
+    std::tm local{};
+    if (!game.Modified || !::localtime_r(&*game.Modified, &local)) return heading;
+    std::array<char, 32> date{};
+    std::strftime(date.data(), date.size(), "%Y-%m-%d %H:%M", &local);
+    return heading + " \xC2\xB7 " + date.data();
 }
 
 std::string PathToUtf8(std::string_view path) {

@@ -7,6 +7,8 @@
 #include "storage/game_file.h"
 
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,8 +25,9 @@ struct TReportPlayer {
 
 // One game file.
 struct TReportGame {
-    std::string File;    // the path as given, UTF-8
-    std::string Caption; // the board's game-type caption
+    std::string File;                    // the path as given, UTF-8
+    std::optional<std::time_t> Modified; // the file's modification time, when known
+    std::string Caption; // game type and match format: "501 Double Out · Best of 3 Sets"
     int32_t GameType = 0;
     std::string GameTypeText; // the list text without its leading blanks; empty outside the list
     int32_t StartScore = 0;
@@ -36,18 +39,28 @@ struct TReportGame {
 
 enum class TFormat { Text, Json, Csv, Html };
 
+// How the CSV is written: RFC 4180 (commas, decimal points), or for spreadsheets that expect the
+// list separator and decimal comma of most European languages (a byte-order mark, semicolons,
+// decimal commas).
+enum class TCsvStyle { Rfc, Excel };
+
 // What a decoded game file holds, as the board would show it after loading the file.
 TReportGame ReportGame(const TGameFileRecord& record, const std::string& file);
 
 // The whole report of a list of games in one format.
-std::string FormatReport(TFormat format, const std::vector<TReportGame>& games);
+std::string FormatReport(TFormat format, const std::vector<TReportGame>& games,
+                         TCsvStyle csvStyle = TCsvStyle::Rfc);
 std::string FormatText(const std::vector<TReportGame>& games);
 std::string FormatJson(const std::vector<TReportGame>& games);
-std::string FormatCsv(const std::vector<TReportGame>& games);
+std::string FormatCsv(const std::vector<TReportGame>& games, TCsvStyle style = TCsvStyle::Rfc);
 std::string FormatHtml(const std::vector<TReportGame>& games);
 
 // "2 Bob" for player 2 of the game, "2" for a number without a player. UTF-8, as stored.
 std::string NumberedName(const TReportGame& game, int32_t number);
+
+// The heading of a game: the file's name and its modification time in local time
+// ("SaveA104.bx3 · 2026-12-07 14:05"), the name alone when the time is not known. UTF-8.
+std::string FileHeading(const TReportGame& game);
 
 // A path is the file system's bytes: kept when they are UTF-8 already, else read as ISO 8859-1.
 std::string PathToUtf8(std::string_view path);

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <tuple>
+#include <utime.h>
 
 namespace brennix::test {
 namespace {
@@ -22,6 +23,18 @@ struct TRun {
 
 class ReportTest : public StorageTest {
   protected:
+    // Local time is UTC here, so that a file's time reads the same on every machine.
+    void SetUp() override {
+        StorageTest::SetUp();
+        ::setenv("TZ", "UTC", 1);
+        ::tzset();
+    }
+    // Gives a file the modification time 2026-12-07 14:05:59 UTC.
+    static void Stamp(const std::string& path) {
+        const utimbuf times{1796652359, 1796652359};
+        ASSERT_EQ(::utime(path.c_str(), &times), 0);
+    }
+
     // Three players in a best-of-three-sets 501 with the standard checkout table: a nine-dart
     // leg for the first, a twelve-dart leg for the second, then a few visits of a third leg.
     // The second name holds a comma, quotes and a "<", the first a character stored as one
@@ -38,6 +51,7 @@ class ReportTest : public StorageTest {
         Enter("100", "2");
         GameFileName = In(name);
         SaveGameFile();
+        Stamp(In(name));
         EngineTest::SetUp();
         return In(name);
     }
@@ -64,6 +78,7 @@ class ReportTest : public StorageTest {
         zo.Remaining = 501, zo.LegAverage = 999, zo.MatchAverage = 1000;
         const TGameImage image = EncodeGameRecord(game);
         WriteBytes(In(name), {image.begin(), image.end()});
+        Stamp(In(name));
         return In(name);
     }
 
@@ -87,49 +102,81 @@ TEST_F(ReportTest, TextTableMatchesTheGoldenFile) {
     EXPECT_EQ(run.Out, std::string(golden.begin(), golden.end()));
 }
 
-// The hand-made game, given twice, as CSV and JSON, every field: averages cut to three decimals
-// with their zeros, the best leg the shortest, the visit of 0 kept, CSV quoting.
+// The hand-made game under two names, as CSV (both styles) and JSON, every field: averages cut
+// to three decimals with their zeros, the best leg the shortest, the visit of 0 kept, quoting a
+// field with the separator of its style, the caption without the board's doubled words.
 TEST_F(ReportTest, EveryFormatGivesTheHandWorkedValues) {
-    const std::string path = SaveHandMade("x,y.bx3");
-    const std::string csvRows =
-        "\"DIR/x,y.bx3\",501 Double Out,Best of 3 Sets,2,1,2,1,1,\"Al & \"\"Bo\"\" <x>'s\",121,"
-        "T20 T11 D14,1,2,380,7,6,5,4,3,45.078,1.005,9,48,18 12,12,100 0 180 60 59 140\r\n"
-        "\"DIR/x,y.bx3\",501 Double Out,Best of 3 Sets,2,1,2,1,2,Zo\xC3\xAB,501,,0,0,0,0,0,0,0,0,"
-        "0.099,0.100,0,0,,,1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21\r\n";
-    const std::string json =
-        R"({"file":"DIR/x,y.bx3","caption":"  501 Double Out - Best of Best of 3 Sets",)"
-        R"("game_type":{"code":2,"text":"501 Double Out","start_score":501},)"
-        R"("match_format":{"code":4,"text":"Best of 3 Sets"},"player_to_throw":2,)"
-        R"("leg_starter":1,"next_leg_starter":2,"next_set_starter":1,"players":[{"number":1,)"
-        R"("name":"Al & \"Bo\" <x>'s","remaining":121,"checkout":"T20 T11 D14","sets":1,)"
-        R"("legs":2,"points":380,"count_40":7,"count_60":6,"count_100":5,"count_140":4,)"
-        R"("count_180":3,"leg_average":45.078,"match_average":1.005,"darts_leg":9,)"
-        R"("darts_match":48,"won_leg_darts":[18,12],"best_leg":12,"visits":[100,0,180,60,59,)"
-        R"(140]},{"number":2,"name":"Zoë","remaining":501,"checkout":null,"sets":0,"legs":0,)"
-        R"("points":0,"count_40":0,"count_60":0,"count_100":0,"count_140":0,"count_180":0,)"
-        R"("leg_average":0.099,"match_average":0.1,"darts_leg":0,"darts_match":0,)"
-        R"("won_leg_darts":[],"best_leg":null,"visits":[1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,)"
-        R"(16,17,18,19,20,21]}]})";
-    for (const auto& [format, expected] : std::vector<std::pair<std::string, std::string>>{
-             {"csv", "file,game_type,match_format,player_to_throw,leg_starter,next_leg_starter,"
-                     "next_set_starter,number,name,remaining,checkout,sets,legs,points,count_40,"
-                     "count_60,count_100,count_140,count_180,leg_average,match_average,darts_leg,"
-                     "darts_match,won_leg_darts,best_leg,visits\r\n" +
-                         csvRows + csvRows},
-             {"json", "[" + json + "," + json + "]"}}) {
-        const std::string out = Run({"--format", format, path, path}).Out;
-        EXPECT_EQ(format == "json" ? nlohmann::ordered_json::parse(out).dump() : out, expected);
+    const std::string path = SaveHandMade("x,y.bx3"), other = In("s;t.bx3");
+    fs::copy_file(path, other);
+    const auto rfcRows = [](const std::string& file) {
+        return file +
+               ",501 Double Out,Best of 3 Sets,2,1,2,1,1,\"Al & \"\"Bo\"\" <x>'s\",121,"
+               "T20 T11 D14,1,2,380,7,6,5,4,3,45.078,1.005,9,48,18 12,12,100 0 180 60 59 140\r\n" +
+               file +
+               ",501 Double Out,Best of 3 Sets,2,1,2,1,2,Zo\xC3\xAB,501,,0,0,0,0,0,0,0,0,"
+               "0.099,0.100,0,0,,,1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21\r\n";
+    };
+    const auto excelRows = [](const std::string& file) {
+        return file +
+               ";501 Double Out;Best of 3 Sets;2;1;2;1;1;\"Al & \"\"Bo\"\" <x>'s\";121;"
+               "T20 T11 D14;1;2;380;7;6;5;4;3;45,078;1,005;9;48;18 12;12;100 0 180 60 59 140\r\n" +
+               file +
+               ";501 Double Out;Best of 3 Sets;2;1;2;1;2;Zo\xC3\xAB;501;;0;0;0;0;0;0;0;0;"
+               "0,099;0,100;0;0;;;1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21\r\n";
+    };
+    const std::string rfc =
+        "file,game_type,match_format,player_to_throw,leg_starter,next_leg_starter,"
+        "next_set_starter,number,name,remaining,checkout,sets,legs,points,count_40,count_60,"
+        "count_100,count_140,count_180,leg_average,match_average,darts_leg,darts_match,"
+        "won_leg_darts,best_leg,visits\r\n" +
+        rfcRows("\"DIR/x,y.bx3\"") + rfcRows("DIR/s;t.bx3");
+    const std::string excel =
+        "\xEF\xBB\xBF"
+        "file;game_type;match_format;player_to_throw;leg_starter;next_leg_starter;"
+        "next_set_starter;number;name;remaining;checkout;sets;legs;points;count_40;count_60;"
+        "count_100;count_140;count_180;leg_average;match_average;darts_leg;darts_match;"
+        "won_leg_darts;best_leg;visits\r\n" +
+        excelRows("DIR/x,y.bx3") + excelRows("\"DIR/s;t.bx3\"");
+    const auto json = [](const std::string& file) {
+        return R"({"file":")" + file +
+               R"(","caption":"501 Double Out · Best of 3 Sets",)"
+               R"("game_type":{"code":2,"text":"501 Double Out","start_score":501},)"
+               R"("match_format":{"code":4,"text":"Best of 3 Sets"},"player_to_throw":2,)"
+               R"("leg_starter":1,"next_leg_starter":2,"next_set_starter":1,"players":[{"number":1,)"
+               R"("name":"Al & \"Bo\" <x>'s","remaining":121,"checkout":"T20 T11 D14","sets":1,)"
+               R"("legs":2,"points":380,"count_40":7,"count_60":6,"count_100":5,"count_140":4,)"
+               R"("count_180":3,"leg_average":45.078,"match_average":1.005,"darts_leg":9,)"
+               R"("darts_match":48,"won_leg_darts":[18,12],"best_leg":12,"visits":[100,0,180,60,59,)"
+               R"(140]},{"number":2,"name":"Zoë","remaining":501,"checkout":null,"sets":0,"legs":0,)"
+               R"("points":0,"count_40":0,"count_60":0,"count_100":0,"count_140":0,"count_180":0,)"
+               R"("leg_average":0.099,"match_average":0.1,"darts_leg":0,"darts_match":0,)"
+               R"("won_leg_darts":[],"best_leg":null,"visits":[1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,)"
+               R"(16,17,18,19,20,21]}]})";
+    };
+    for (const auto& [args, expected] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--format", "csv"}, rfc},
+             {{"--csv-style=rfc", "-fcsv"}, rfc},
+             {{"-fcsv", "--csv-style", "excel"}, excel},
+             {{"--format", "json"}, "[" + json("DIR/x,y.bx3") + "," + json("DIR/s;t.bx3") + "]"}}) {
+        std::vector<std::string> all = args;
+        all.insert(all.end(), {path, other});
+        const std::string out = Run(all).Out;
+        EXPECT_EQ(args[1] == "json" ? nlohmann::ordered_json::parse(out).dump() : out, expected);
     }
 }
 
-// The hand-made game twice as HTML and text: names escaped, the thrower's row picked out, visits
-// as bars oldest first coloured by the counters' bounds, the best leg picked out; the board's
-// averages (none below ,100), no trailing blanks, twenty visits a line, games a blank line apart.
+// The hand-made game twice as HTML and text: the file's name and time first, names escaped, the
+// thrower's row picked out, visits as bars oldest first coloured by the counters' bounds, the
+// axis labels apart, the colours' legend, the best leg picked out; the board's averages (none
+// below ,100), no trailing blanks, twenty visits a line, games a blank line apart.
 TEST_F(ReportTest, HtmlAndTextShowTheHandWorkedValues) {
     const std::string path = SaveHandMade("game.bx3");
     const std::string al = "Al &amp; &quot;Bo&quot; &lt;x&gt;&#39;s";
     const std::string n = "<td class=\"n\">";
     for (const auto& [format, part] : std::vector<std::pair<std::string, std::string>>{
+             {"html", "<h2>game.bx3 · 2026-12-07 14:05</h2>\n<p class=\"path\">DIR/game.bx3</p>\n"
+                      "<p class=\"caption\">501 Double Out · Best of 3 Sets</p>"},
              {"html", "<p class=\"turns\"><span>To throw: 2 Zoë</span><span>Leg starter: 1 " + al +
                           "</span><span>Next leg starter: 2 Zoë</span><span>Next set starter: 1 " +
                           al},
@@ -150,6 +197,15 @@ TEST_F(ReportTest, HtmlAndTextShowTheHandWorkedValues) {
                       "width=\"9\" height=\"0\" fill=\"#8a9499\"><title>0</title></rect>\n"
                       "<rect x=\"85\" y=\"61\" width=\"9\" height=\"67\" fill=\"#d9a400\">"
                       "<title>100</title></rect>\n"},
+             {"html", "<text x=\"28\" y=\"140\">oldest</text><text x=\"104\" y=\"140\" "
+                      "text-anchor=\"end\">newest</text>"},
+             {"html",
+              "<p class=\"legend\">Visits: <span><b style=\"color:#b3261e\">■</b> 180</span>"
+              "<span><b style=\"color:#e06c00\">■</b> 140+</span><span><b style=\"color:"
+              "#d9a400\">■</b> 100+</span><span><b style=\"color:#2e8b57\">■</b> 60+</span>"
+              "<span><b style=\"color:#8a9499\">■</b> under 60</span>Won legs: <span><b "
+              "style=\"color:#2f6f9f\">■</b> darts of a leg</span><span><b style=\"color:"
+              "#b3261e\">■</b> best leg</span></p>\n<div class=\"charts\">"},
              {"html", "<rect x=\"4\" y=\"14\" width=\"20\" height=\"90\" fill=\"#2f6f9f\">"
                       "<title>18 darts</title></rect><text x=\"14\" y=\"11\" "
                       "text-anchor=\"middle\">18</text>\n<rect x=\"30\" y=\"44\" width=\"20\" "
@@ -160,36 +216,46 @@ TEST_F(ReportTest, HtmlAndTextShowTheHandWorkedValues) {
                       "              ,100          0            0\n"},
              {"text", "\n1  Al & \"Bo\" <x>'s  100 0 180 60 59 140\n2  Zoë              1 2 3 4 5 "
                       "6 7 8 9 10 11 12 13 14 15 16 17 18 19 20\n"
-                      "                    21\n\nDIR/game.bx3\n"}})
+                      "                    21\n\ngame.bx3 · 2026-12-07 14:05\nPath:             "
+                      "DIR/game.bx3\nGame:             501 Double Out · Best of 3 Sets\n"}})
         EXPECT_NE(Run({"-f", format, path, path}).Out.find(part), std::string::npos) << part;
 }
 
 // The command line: options before, between or after the files, exit statuses 0, 1 and 2, the
-// first line of the report and every message exactly.
+// first line of the report and every message exactly; a folder without game files; the file's
+// time in local time.
 TEST_F(ReportTest, CommandLine) {
     const std::string game = SaveHandMade("game.bx3"), me = "brennix-report: ";
+    const std::string heading = "game.bx3 · 2026-12-07 14:05";
     const std::string usage =
-        "Usage: brennix-report [--format text|json|csv|html] [-o OUT] FILE|FOLDER ...";
+        "Usage: brennix-report [--format text|json|csv|html] [--csv-style rfc|excel]";
+    fs::create_directory(dir / "e");
     const std::string more = "\nTry 'brennix-report --help' for more information.\n";
     for (const auto& [args, status, firstLine, err] :
          std::vector<std::tuple<std::vector<std::string>, int, std::string, std::string>>{
-             {{game}, 0, "DIR/game.bx3", ""},
+             {{game}, 0, heading, ""},
              {{"-fjson", game}, 0, "[", ""},
              {{game, "--format=html"}, 0, "<!DOCTYPE html>", ""},
              {{"-f", "json", "--", "-f"}, 1, "[]", me + "-f: File not found\n"},
-             {{In("\xE9.bx3"), game}, 1, "DIR/game.bx3", me + "DIR/\xC3\xA9.bx3: File not found\n"},
+             {{In("\xE9.bx3"), game}, 1, heading, me + "DIR/\xC3\xA9.bx3: File not found\n"},
+             {{In("e"), game}, 1, heading, me + "DIR/e: no game files (*.bx3) in this folder\n"},
              {{"-h", "--bogus"}, 0, usage, ""},
              {{}, 2, "", me + "no game file or folder given" + more},
              {{"--bogus", "-h"}, 2, "", me + "unknown option '--bogus'" + more},
              {{"--form", "csv", game}, 2, "", me + "unknown option '--form'" + more},
              {{"-hx"}, 2, "", me + "unknown option '-hx'" + more},
              {{"-fxml"}, 2, "", me + "unknown format 'xml' (text, json, csv or html)" + more},
+             {{"--csv-style=x"}, 2, "", me + "unknown CSV style 'x' (rfc or excel)" + more},
+             {{"--csv-style=rfc"}, 2, "", me + "option '--csv-style' needs --format csv" + more},
              {{game, "--output"}, 2, "", me + "option '--output' needs a value" + more}}) {
         const TRun run = Run(args);
         EXPECT_EQ(run.Status, status) << err;
         EXPECT_EQ(run.Out.substr(0, run.Out.find('\n')), firstLine);
         EXPECT_EQ(run.Err, err);
     }
+    ::setenv("TZ", "XYZ-1", 1); // an hour east of UTC
+    ::tzset();
+    EXPECT_EQ(Run({game}).Out.substr(0, heading.size()), "game.bx3 · 2026-12-07 15:05");
     const TRun broken = Run({game}, true);
     EXPECT_EQ(broken.Status, 1);
     EXPECT_EQ(broken.Err, me + "cannot write the report\n");

@@ -1,12 +1,13 @@
 // The checkout table a first run starts with: for every remaining score from 1 to 170 the
-// route of fewest darts, finishing on a double or the bull ("Bull" = 50, "25" = outer bull,
+// route of fewest darts finishing on a double ("Bull" = 50, "25" = outer bull,
 // "T" treble, "D" double, a plain number a single). Scores without a route of three darts
 // are empty. The routes are those of the checkout chart darts players learn and callers use:
 // the first dart at the big trebles (T20, T19, T18, T17), leaving a double players favour;
-// two-dart finishes treble then double; below 61 a single leaving D20, D16 or D8. The bull is
-// the last dart only where no route of as few darts ends on a double (170, 167, 164, 161, and
-// 50 with one dart); everywhere else a route to a common double is taken instead. The operator
-// may change every text in the Outshot Settings dialog; a settings file keeps its own.
+// two-dart finishes treble then double; below 61 a single leaving D20, D16 or D8. The bull
+// finishes 50 itself and the scores three darts cannot take out on a double (170, 167, 164,
+// 161); elsewhere a route to a common double is taken, even where a route over the bull would
+// save a dart (110 is T20 10 D20, not T20 Bull). The operator may change every text in the
+// Outshot Settings dialog; a settings file keeps its own.
 #include "checkout_table.h"
 
 namespace brennix {

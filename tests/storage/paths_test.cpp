@@ -3,6 +3,7 @@
 // installation's shared folder.
 #include "storage_fixture.h"
 
+#include <functional>
 #include <optional>
 #include <pwd.h>
 #include <sys/wait.h>
@@ -106,36 +107,64 @@ TEST_F(PathsTest, TheInstalledProgramUsesThePerUserDataFolder) {
         EXPECT_TRUE(homeless.PerUser);
 }
 
-// Run as root, the check is made by a child process under another user id, for whom the folder
-// is not writable; run as anyone else, the folder is made read-only.
-TEST_F(PathsTest, ACopyInAFolderTheUserCannotWriteUsesThePerUserDataFolder) {
-    home_.Set(Home().c_str());
-    fs::permissions(dir / "usb", fs::perms::owner_read | fs::perms::owner_exec |
-                                     fs::perms::group_read | fs::perms::group_exec |
-                                     fs::perms::others_read | fs::perms::others_exec);
+// What `work` says when run by a user for whom read-only folders are read-only: run as root, a
+// child process under the id of "nobody"; else a child as the same user.
+std::string AsAnotherUser(const std::function<std::string()>& work) {
     int channel[2];
-    ASSERT_EQ(::pipe(channel), 0);
+    if (::pipe(channel) != 0) return "pipe failed";
     const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
     if (child == 0) {
         ::close(channel[0]);
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(1);
-        const TDataPlace place = ChooseDataPlace(In("usb"), {"/nonexistent/bin"});
-        const std::string answer = place.Base + (place.PerUser ? " per-user" : " beside");
-        ::_exit(::write(channel[1], answer.data(), answer.size()) ==
-                        static_cast<ssize_t>(answer.size())
-                    ? 0
-                    : 1);
+        const std::string answer = work();
+        const bool written = ::write(channel[1], answer.data(), answer.size()) ==
+                             static_cast<ssize_t>(answer.size());
+        ::_exit(written ? 0 : 1);
     }
     ::close(channel[1]);
+    std::string answer;
     char buffer[4096];
-    const ssize_t length = ::read(channel[0], buffer, sizeof buffer);
+    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+        answer.append(buffer, static_cast<size_t>(n));
     ::close(channel[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    ASSERT_GT(length, 0);
-    EXPECT_EQ(std::string(buffer, static_cast<size_t>(length)), PerUser() + " per-user");
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? answer : "child failed";
+}
+
+constexpr fs::perms ReadOnly = fs::perms::owner_read | fs::perms::owner_exec |
+                               fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec;
+
+TEST_F(PathsTest, ACopyInAFolderTheUserCannotWriteUsesThePerUserDataFolder) {
+    home_.Set(Home().c_str());
+    fs::permissions(dir / "usb", ReadOnly);
+    EXPECT_EQ(AsAnotherUser([&] {
+                  const TDataPlace place = ChooseDataPlace(In("usb"), {"/nonexistent/bin"});
+                  return place.Base + (place.PerUser ? " per-user" : " beside");
+              }),
+              PerUser() + " per-user");
+}
+
+// The data folder or its "save" made read-only: the warning names the folder that cannot be
+// written, and why.
+TEST_F(PathsTest, AnUnwritableDataFolderIsReported) {
+    MarkAsInstallation();
+    dataHome_.Set(In("data").c_str());
+    const std::string base = In("data") + "/brennix/";
+    fs::create_directories(base + "save");
+    fs::permissions(dir / "data", fs::perms::all);
+    for (const std::string& folder : {base, base + "save"}) {
+        fs::permissions(base, fs::perms::all);
+        fs::permissions(base + "save", fs::perms::all);
+        fs::permissions(folder, ReadOnly);
+        EXPECT_EQ(AsAnotherUser([&] { return UseDataPlaceOf(Prefix() + "/bin"); }),
+                  "Brennix cannot write its data folder " + folder +
+                      " (Permission denied): settings and saves will not be kept.");
+    }
+    fs::permissions(base + "save", fs::perms::all);
+    EXPECT_EQ(AsAnotherUser([&] { return UseDataPlaceOf(Prefix() + "/bin") + "|" + BaseDir(); }),
+              "|" + base);
 }
 
 TEST_F(PathsTest, AnInstallationIsRecognisedByItsMetadataAndGetsItsFoldersMade) {

@@ -187,7 +187,7 @@ TEST_F(SettingsFileTest, SavingNeverReportsAndNeverLeavesHalfFiles) {
     EXPECT_NO_THROW(SaveSettings());
 }
 
-// Fewest darts first; the bull only where no route of as many darts ends on a double.
+// Fewest darts to a double; the bull only for 50 itself and where three darts reach no double.
 TEST_F(SettingsFileTest, TheStandardCheckoutsAddUpAndEndOnADoubleOrTheBull) {
     auto value = [](const std::string& dart) {
         if (dart == "Bull") return 50;
@@ -197,20 +197,12 @@ TEST_F(SettingsFileTest, TheStandardCheckoutsAddUpAndEndOnADoubleOrTheBull) {
         return std::stoi(dart);
     };
     const std::set<int> impossible = {1, 159, 162, 163, 165, 166, 168, 169};
-    // Fewest darts: the scores one dart, and two darts, can finish, counted from the board.
-    std::set<int> anyDart = {25, 50}, lastDart = {50}, oneDart, twoDarts, onDouble[4];
+    // onDouble[k]: the scores k darts finish on D1-D20, counted from the board.
+    std::set<int> anyDart = {25, 50}, onDouble[4];
     for (int n = 1; n <= 20; ++n) {
         anyDart.insert({n, 2 * n, 3 * n});
-        lastDart.insert(2 * n);
-    }
-    for (int last : lastDart) {
-        oneDart.insert(last);
-        for (int first : anyDart)
-            twoDarts.insert(first + last);
-    }
-    // onDouble[k]: the scores k darts finish on D1-D20.
-    for (int n = 1; n <= 20; ++n)
         onDouble[1].insert(2 * n);
+    }
     for (int k = 2; k <= 3; ++k)
         for (int rest : onDouble[k - 1])
             for (int first : anyDart)
@@ -225,8 +217,12 @@ TEST_F(SettingsFileTest, TheStandardCheckoutsAddUpAndEndOnADoubleOrTheBull) {
         std::vector<std::string> list{std::istream_iterator<std::string>(darts), {}};
         ASSERT_FALSE(list.empty()) << r;
         EXPECT_LE(list.size(), 3u) << r;
-        const size_t fewest = oneDart.count(r) ? 1 : twoDarts.count(r) ? 2 : 3;
+        // The bull: 50 with one dart, and where three darts cannot finish on a double.
+        const bool bull =
+            r == 50 || !(onDouble[1].count(r) + onDouble[2].count(r) + onDouble[3].count(r));
+        const size_t fewest = r == 50 || onDouble[1].count(r) ? 1 : onDouble[2].count(r) ? 2 : 3;
         EXPECT_EQ(list.size(), fewest) << r << ": " << route;
+        EXPECT_EQ(list.back() == "Bull", bull) << r << ": " << route;
         int sum = 0;
         for (const std::string& dart : list) {
             const int v = value(dart);
@@ -239,7 +235,6 @@ TEST_F(SettingsFileTest, TheStandardCheckoutsAddUpAndEndOnADoubleOrTheBull) {
         }
         EXPECT_EQ(sum, r) << route;
         EXPECT_TRUE(list.back() == "Bull" || list.back()[0] == 'D') << route;
-        if (list.back() == "Bull") EXPECT_FALSE(onDouble[list.size()].count(r)) << route;
         EXPECT_LE(route.size(), OutshotCapacity);
     }
     EXPECT_EQ(StandardCheckouts[169], "T20 T20 Bull");

@@ -591,7 +591,7 @@ class Form1Test : public QObject {
             QCOMPARE(Players[0].Remaining, 441);
             QVERIFY(painted());
             QVERIFY(!Label("Label42")->isVisible());
-            QCOMPARE((*drawn)->Players[0].Remaining, 441);
+            QCOMPARE((*drawn)->Players[0].Figures.Remaining, 441);
             QCOMPARE((*drawn)->ActivePlayer, 1);
         }
     }

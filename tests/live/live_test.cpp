@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QWebSocket>
 #include <QtTest>
+#include <fstream>
 #include <memory>
 #include <sstream>
 
@@ -70,10 +71,6 @@ QByteArray Ask(QTcpSocket& socket, const QByteArray& request) {
     return data;
 }
 
-QByteArray Exchange(quint16 port, const QByteArray& request) {
-    return Ask(*Connect(port), request);
-}
-
 QByteArray Get(const QByteArray& path) {
     return "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 }
@@ -118,12 +115,9 @@ struct TPage {
 // The most the kernel can hold of a connection's data: the largest receive buffer of the reader
 // and the largest send buffer of the writer.
 qint64 KernelBuffers() {
-    qint64 total = 0;
-    for (const char* name : {"/proc/sys/net/ipv4/tcp_rmem", "/proc/sys/net/ipv4/tcp_wmem"}) {
-        QFile file(QString::fromLatin1(name));
-        if (!file.open(QIODevice::ReadOnly)) return qint64(64) << 20;
-        total += file.readAll().simplified().split(' ').value(2).toLongLong();
-    }
+    qint64 total = 0, least, first, most;
+    for (const char* name : {"/proc/sys/net/ipv4/tcp_rmem", "/proc/sys/net/ipv4/tcp_wmem"})
+        total += std::ifstream(name) >> least >> first >> most ? most : qint64(64) << 20;
     return total;
 }
 
@@ -288,11 +282,8 @@ class LiveTest : public QObject {
         QVERIFY(!StartLiveBoard(list, *form, out, {}, found ? Module : std::vector{missing}));
         QCOMPARE(QString::fromStdString(out.str()), warning.isEmpty() ? "" : warning + "\n");
         QCOMPARE(seen.size(), warning.isEmpty() ? 0 : 1);
-        if (!warning.isEmpty()) {
-            const TSeenWindow box = seen.takeFirst();
-            QCOMPARE(box.title, QString("Warning"));
-            QCOMPARE(box.text, warning);
-        }
+        for (const TSeenWindow& box : std::exchange(seen, {}))
+            QCOMPARE(box.title + ": " + box.text, "Warning: " + warning);
         FreshGame("Anna", "Ben");
         Visit(100);
         QCOMPARE(Players[0].Remaining, 401);
@@ -351,7 +342,7 @@ class LiveTest : public QObject {
             R"(,"number":2,"remaining":)" + QByteArray::number(remaining[1]) +
             R"(,"sets":0}],"special":"","winner":null})";
         QCOMPARE(one.messages.last().toUtf8(), expected);
-        QCOMPARE(Exchange(port, Get("/state.json")), Ok("application/json", expected));
+        QCOMPARE(Ask(*Connect(port), Get("/state.json")), Ok("application/json", expected));
     }
 
     // The JSON of a view at the end of a match: texts in UTF-8, visits without the empty places,
@@ -362,7 +353,6 @@ class LiveTest : public QObject {
         view.Special = "Sudden Death";
         view.Winner = Odd;
         view.ActivePlayer = 1;
-        view.LegStarter = 0;
         // Remaining, checkout, sets, legs, points, counts, leg and match average, darts in the
         // leg and in the match, and what the JSON leaves out.
         const TPlayerFigures first{32, "T20\xB7T4", 1, 2, 0, {}, 336666, 1000, 9, 45, {}, {}, {}};
@@ -393,7 +383,7 @@ class LiveTest : public QObject {
         Visit(60);
         QTRY_COMPARE_WITH_TIMEOUT(page.messages.size(), 2, WaitMs);
         QVERIFY(page.messages.last().contains(R"("number":1,"remaining":441,)"));
-        QCOMPARE(Exchange(port, Get("/")), Ok("text/html; charset=utf-8", Page()));
+        QCOMPARE(Ask(*Connect(port), Get("/")), Ok("text/html; charset=utf-8", Page()));
         for (const auto& socket : idle)
             QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
     }
@@ -484,7 +474,7 @@ class LiveTest : public QObject {
         TLiveServer server({.MaxRequestBytes = 1000});
         QCOMPARE(server.Listen(QHostAddress::LocalHost, 0), QString());
         server.Publish("{\"name\":" + OddJson + "}");
-        QTEST(Exchange(server.Port(), request), "answer");
+        QTEST(Ask(*Connect(server.Port()), request), "answer");
         QCOMPARE(server.StateJson(), "{\"name\":" + OddJson + "}");
     }
 
@@ -532,7 +522,6 @@ class LiveTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(refused.socket.state(), QAbstractSocket::UnconnectedState,
                                   WaitMs);
         QCOMPARE(server.PageCount(), 3);
-        QCOMPARE(refused.messages, QStringList());
     }
 
     // A connection that sends no complete request is closed after RequestTimeoutMs; one whose
@@ -592,14 +581,12 @@ class LiveTest : public QObject {
             if (server.PageCount() < 2) dropped = published;
             QTRY_COMPARE_WITH_TIMEOUT(reader.messages.size(), published + 1, WaitMs);
         }
-        QVERIFY2(dropped >= 2,
-                 qPrintable(QString("dropped at publish %1 of %2").arg(dropped).arg(most)));
+        QVERIFY2(dropped >= 2, qPrintable(QString::number(dropped))); // 0: never dropped
         QCOMPARE(server.PageCount(), 1);
-        QCOMPARE(reader.messages.last().toUtf8(), state);
         server.Publish(R"({"caption":"after"})");
         QTRY_COMPARE_WITH_TIMEOUT(reader.messages.size(), dropped + 2, WaitMs);
         QCOMPARE(reader.messages.last(), QString(R"({"caption":"after"})"));
-        QCOMPARE(Exchange(server.Port(), Get("/state.json")),
+        QCOMPARE(Ask(*Connect(server.Port()), Get("/state.json")),
                  Ok("application/json", R"({"caption":"after"})"));
     }
 };

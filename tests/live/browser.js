@@ -102,8 +102,8 @@ async function answerStartLeg() {
   await focus(MainTitle);
 }
 
-// Whether a process has the live board's module loaded.
-const moduleLoaded = (pid) => fs.readFileSync(`/proc/${pid}/maps`, "utf8").includes("/libbrennix-live.so");
+const moduleLoaded = (pid) => fs.readFileSync(`/proc/${pid}/maps`, "utf8")
+  .includes("/libbrennix-live.so");
 
 // ---- The browser, over the remote debugging protocol ------------------------------------------
 

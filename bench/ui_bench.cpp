@@ -21,6 +21,7 @@
 #include "engine/board.h"
 #include "engine/operations.h"
 #include "engine/state.h"
+#include "live/board_json.h"
 #include "live/live_server.h"
 #include "storage/paths.h"
 #include "storage/settings_file.h"
@@ -155,7 +156,7 @@ void MeasureLiveBoard(TForm1& form1, TTimedOps& ops, int rounds, int warmup, int
         Fail("the live board could not listen on 127.0.0.1");
     TLiveServer* publishing = nullptr;
     form1.AddBoardObserver([&publishing](const TBoardView& view) {
-        if (publishing) publishing->Publish(view);
+        if (publishing) publishing->Publish(BoardJson(view));
     });
     std::vector<std::unique_ptr<QWebSocket>> clients;
     long received = 0;
@@ -201,7 +202,7 @@ void MeasureLiveBoard(TForm1& form1, TTimedOps& ops, int rounds, int warmup, int
         }
         // What the live board adds to a redraw, alone: the view, its JSON, the sends.
         const auto from = Clock::now();
-        watched.Publish(BoardView());
+        watched.Publish(BoardJson(BoardView()));
         if (round >= warmup) push.Add(from, Clock::now());
         QApplication::processEvents();
     }

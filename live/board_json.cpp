@@ -1,8 +1,10 @@
 #include "board_json.h"
 
+#include <nlohmann/json.hpp>
+
 namespace brennix {
 
-nlohmann::json BoardJson(const TBoardView& view) {
+QByteArray BoardJson(const TBoardView& view) {
     using nlohmann::json;
     json players = json::array();
     for (const TPlayerView& player : view.Players) {
@@ -24,7 +26,7 @@ nlohmann::json BoardJson(const TBoardView& view) {
             {"last_visits", std::move(visits)},
         });
     }
-    return {
+    const json state = {
         {"caption", Latin1ToUtf8(view.Caption)},
         {"special", Latin1ToUtf8(view.Special)},
         {"player_to_throw", view.ActivePlayer + 1},
@@ -32,6 +34,7 @@ nlohmann::json BoardJson(const TBoardView& view) {
         {"winner", view.Winner ? json(Latin1ToUtf8(*view.Winner)) : json(nullptr)},
         {"players", std::move(players)},
     };
+    return QByteArray::fromStdString(state.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
 } // namespace brennix

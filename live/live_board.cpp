@@ -1,5 +1,6 @@
 #include "live_board.h"
 
+#include "board_json.h"
 #include "live_switch.h"
 #include "ui/form1.h"
 #include "ui/messages.h"
@@ -81,7 +82,8 @@ std::shared_ptr<TLiveBoardModule> StartLiveBoard(const std::vector<std::string>&
     out.flush();
     const std::weak_ptr<TLiveBoardModule> watcher = server;
     window.AddBoardObserver([watcher](const TBoardView& view) {
-        if (const std::shared_ptr<TLiveBoardModule> board = watcher.lock()) board->Publish(view);
+        if (const std::shared_ptr<TLiveBoardModule> board = watcher.lock())
+            board->Publish(BoardJson(view));
     });
     return server;
 }

@@ -45,10 +45,7 @@ class TLiveBoard final : public TLiveBoardModule {
         return urls;
     }
 
-    void Publish(const TBoardView& view) override { server_.Publish(view); }
-    QByteArray StateJson() const override { return server_.StateJson(); }
-    int PageCount() const override { return server_.PageCount(); }
-    int RequestConnectionCount() const override { return server_.RequestConnectionCount(); }
+    void Publish(const QByteArray& stateJson) override { server_.Publish(stateJson); }
 
   private:
     TLiveServer server_;

@@ -2,10 +2,9 @@
 // Network) is a module of its own that the program loads only when the command line asks for the
 // live board, so that a start without it loads none of those libraries. This header is all the
 // two sides share: the module exports one function by the name below, which makes a server
-// behind this interface, and needs nothing from the program but what it is handed.
+// behind this interface, and needs nothing from the program but what it is handed: plain data,
+// the board as JSON text, never a type of the game's.
 #pragma once
-
-#include "engine/board.h"
 
 #include <QByteArray>
 #include <QString>
@@ -35,20 +34,15 @@ class TLiveBoardModule {
     // listens on all of them; a note may follow a URL ("http://127.0.0.1:8010/ (this machine)").
     virtual std::vector<std::string> Addresses() const = 0;
 
-    // Serialises the board once and hands it to every open page without waiting for any.
-    virtual void Publish(const TBoardView& view) = 0;
-
-    // The last state published, as served at /state.json; the pages and the request connections
-    // open now.
-    virtual QByteArray StateJson() const = 0;
-    virtual int PageCount() const = 0;
-    virtual int RequestConnectionCount() const = 0;
+    // The board's state as JSON, serialised once by the program: served at /state.json from now
+    // on and handed to every open page without waiting for any.
+    virtual void Publish(const QByteArray& stateJson) = 0;
 };
 
 // The module's one exported function, looked up by this name: a new server with the limits,
 // owned by the caller, or none when the module was built for another version of this interface.
 inline constexpr char LiveModuleFactoryName[] = "BrennixCreateLiveBoard";
-inline constexpr int LiveModuleInterface = 1; // raised whenever anything in this header changes
+inline constexpr int LiveModuleInterface = 2; // raised whenever anything in this header changes
 using TLiveModuleFactory = TLiveBoardModule* (*)(int version, const TLiveLimits& limits);
 
 } // namespace brennix

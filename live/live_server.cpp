@@ -1,7 +1,5 @@
 #include "live_server.h"
 
-#include "board_json.h"
-
 #include <QFile>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
@@ -337,9 +335,8 @@ void TLiveServer::DropPage(QWebSocket* page) {
     page->deleteLater();
 }
 
-void TLiveServer::Publish(const TBoardView& view) {
-    state_ = QByteArray::fromStdString(
-        BoardJson(view).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+void TLiveServer::Publish(const QByteArray& stateJson) {
+    state_ = stateJson;
     stateText_ = QString::fromUtf8(state_);
     std::vector<QWebSocket*> slow;
     for (QWebSocket* page : pages_) {

@@ -9,7 +9,6 @@
 // dropped, never waited for.
 #pragma once
 
-#include "engine/board.h"
 #include "live_module.h"
 
 #include <QAbstractHttpServer>
@@ -38,8 +37,9 @@ class TLiveServer : public QAbstractHttpServer {
     QString Listen(const QHostAddress& address, quint16 port);
     quint16 Port() const;
 
-    // Serialises the board once and hands it to every open page without waiting for any.
-    void Publish(const TBoardView& view);
+    // Serves the board's state (JSON) from now on and hands it to every open page without
+    // waiting for any.
+    void Publish(const QByteArray& stateJson);
 
     // The last state published, as served at /state.json.
     const QByteArray& StateJson() const { return state_; }

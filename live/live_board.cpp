@@ -1,5 +1,6 @@
 #include "live_board.h"
 
+#include "address_dialog.h"
 #include "board_json.h"
 #include "live_switch.h"
 #include "ui/form1.h"
@@ -8,6 +9,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLibrary>
+#include <QMenu>
+#include <QMenuBar>
 #include <ostream>
 
 // BRENNIX_LIVE_MODULE_FILE (the module's file name) and BRENNIX_LIVE_MODULE_DIR (where an
@@ -48,6 +51,23 @@ std::unique_ptr<TLiveBoardModule> LoadModule(const std::vector<QString>& places,
     return nullptr;
 }
 
+// Help -> "Live Board...", after the program's own items: the addresses as they are when asked.
+void AddAddressMenuItem(TForm1& window, const std::weak_ptr<TLiveBoardModule>& server,
+                        bool everywhere) {
+    QMenu* help = nullptr;
+    for (QMenu* menu : window.menuBar()->findChildren<QMenu*>())
+        if (menu->title() == QStringLiteral("&Help")) help = menu;
+    if (help == nullptr) return;
+    QAction* item = help->addAction(LiveBoardMenuText);
+    item->setObjectName("LiveBoard1");
+    QObject::connect(item, &QAction::triggered, &window, [&window, server, everywhere] {
+        const std::shared_ptr<TLiveBoardModule> board = server.lock();
+        if (!board) return;
+        TLiveAddressDialog dialog(&window, board->Addresses(), everywhere);
+        dialog.exec();
+    });
+}
+
 } // namespace
 
 std::vector<QString> LiveModulePlaces() {
@@ -80,6 +100,10 @@ std::shared_ptr<TLiveBoardModule> StartLiveBoard(const std::vector<std::string>&
     for (const std::string& address : server->Addresses())
         out << "  " << address << '\n';
     out.flush();
+    // The switch's address is in inet_ntop's form: the two "any" addresses are written so.
+    const bool everywhere =
+        live->Address.isEmpty() || live->Address == u"0.0.0.0" || live->Address == u"::";
+    AddAddressMenuItem(window, server, everywhere);
     const std::weak_ptr<TLiveBoardModule> watcher = server;
     window.AddBoardObserver([watcher](const TBoardView& view) {
         if (const std::shared_ptr<TLiveBoardModule> board = watcher.lock())

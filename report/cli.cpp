@@ -39,10 +39,12 @@ Options:
   -f, --format FORMAT  text (default, aligned tables), json, csv (one row per
                        player) or html (a printable page with charts)
       --csv-style STYLE
-                       rfc (default: RFC 4180, commas, decimal points) or excel
-                       (for spreadsheets in languages with a decimal comma: a UTF-8
-                       byte-order mark, semicolons, decimal commas); refused with
-                       any format but csv
+                       rfc (default: RFC 4180, commas, decimal points, the data
+                       unchanged for scripts) or excel (for spreadsheets in
+                       languages with a decimal comma: a UTF-8 byte-order mark,
+                       semicolons, decimal commas, a ' before a text starting with
+                       = + - @, a tab or a CR so it is not run as a formula);
+                       refused with any format but csv
   -o, --output OUT     write the report to OUT instead of standard output
   -h, --help           show this help and exit
 )";

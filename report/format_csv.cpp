@@ -1,6 +1,6 @@
 // CSV: a header row, then one row per player per file; lists are blank-separated. RFC 4180 by
-// default; for spreadsheets in languages with a decimal comma, a byte-order mark, semicolons and
-// decimal commas in the averages.
+// default, the data unchanged; for spreadsheets in languages with a decimal comma, a byte-order
+// mark, semicolons, decimal commas in the averages and texts that cannot be taken for formulas.
 #include "engine/text_forms.h"
 #include "report.h"
 #include "text.h"
@@ -70,6 +70,14 @@ std::string FormatCsv(const std::vector<TReportGame>& games, TCsvStyle style) {
               "won_leg_darts",
               "best_leg",
               "visits"});
+    // A spreadsheet runs a cell that starts with one of these as a formula (a name such as
+    // =HYPERLINK(...)); a leading apostrophe makes it show the text instead.
+    auto asText = [&](const std::string& value) {
+        return excel && !value.empty() &&
+                       std::string_view("=+-@\t\r").find(value[0]) != std::string_view::npos
+                   ? "'" + value
+                   : value;
+    };
     auto number = [](int32_t value) { return std::to_string(value); };
     auto average = [&](int32_t value) {
         std::string text = AverageDecimal(value);
@@ -78,17 +86,17 @@ std::string FormatCsv(const std::vector<TReportGame>& games, TCsvStyle style) {
     };
     for (const TReportGame& game : games) {
         for (const TReportPlayer& player : game.Players) {
-            Row(csv, {game.File,
-                      game.GameTypeText,
-                      game.MatchFormatText,
+            Row(csv, {asText(game.File),
+                      asText(game.GameTypeText),
+                      asText(game.MatchFormatText),
                       number(game.PlayerToThrow),
                       number(game.LegStarter),
                       number(game.NextLegStarter),
                       number(game.NextSetStarter),
                       number(player.Number),
-                      player.Name,
+                      asText(player.Name),
                       number(player.Figures.Remaining),
-                      player.Checkout,
+                      asText(player.Checkout),
                       number(player.Figures.Sets),
                       number(player.Figures.Legs),
                       number(player.Figures.Points),

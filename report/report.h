@@ -39,9 +39,10 @@ struct TReportGame {
 
 enum class TFormat { Text, Json, Csv, Html };
 
-// How the CSV is written: RFC 4180 (commas, decimal points), or for spreadsheets that expect the
-// list separator and decimal comma of most European languages (a byte-order mark, semicolons,
-// decimal commas).
+// How the CSV is written: RFC 4180 (commas, decimal points, the data unchanged), or for
+// spreadsheets that expect the list separator and decimal comma of most European languages (a
+// byte-order mark, semicolons, decimal commas, a ' before a text a spreadsheet would run as a
+// formula).
 enum class TCsvStyle { Rfc, Excel };
 
 // What a decoded game file holds, as the board would show it after loading the file.

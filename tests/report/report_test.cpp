@@ -60,11 +60,13 @@ class ReportTest : public StorageTest {
     // Player 1: every character HTML escapes in the name, 121 left, won legs of 18 and then 12
     // darts, a visit of 0. Player 2: a name stored in ISO 8859-1, no won leg, 21 visits, averages
     // on both sides of the board's smallest shown one.
-    std::string SaveHandMade(const std::string& name) const {
+    std::string SaveHandMade(const std::string& name,
+                             const std::string& first = "Al & \"Bo\" <x>'s",
+                             const std::string& second = "Zo\xEB") const {
         TGameFileRecord game;
         game.Settings.PlayerCount = 2, game.Settings.GameType = 2, game.Settings.MatchFormat = 4;
         game.Settings.Outshots = FirstRunSettings().Outshots;
-        game.Settings.PlayerNames = {"Al & \"Bo\" <x>'s", "Zo\xEB"};
+        game.Settings.PlayerNames = {first, second};
         game.ActivePlayer = game.NextLegStarter = 1;
         TPlayerStats &al = game.Players[0], &zo = game.Players[1];
         for (int i = 0; i < HistorySize; ++i) {
@@ -104,25 +106,31 @@ TEST_F(ReportTest, TextTableMatchesTheGoldenFile) {
 
 // The hand-made game under two names, as CSV (both styles) and JSON, every field: averages cut
 // to three decimals with their zeros, the best leg the shortest, the visit of 0 kept, quoting a
-// field with the separator of its style, the caption without the board's doubled words.
+// field with the separator of its style, the caption without the board's doubled words; names
+// a spreadsheet would run as formulas marked as text in the excel style only.
 TEST_F(ReportTest, EveryFormatGivesTheHandWorkedValues) {
     const std::string path = SaveHandMade("x,y.bx3"), other = In("s;t.bx3");
+    const std::string formulas = SaveHandMade("a=b.bx3", "=1+2", "@x");
     fs::copy_file(path, other);
-    const auto rfcRows = [](const std::string& file) {
-        return file +
-               ",501 Double Out,Best of 3 Sets,2,1,2,1,1,\"Al & \"\"Bo\"\" <x>'s\",121,"
-               "T20 T11 D14,1,2,380,7,6,5,4,3,45.078,1.005,9,48,18 12,12,100 0 180 60 59 140\r\n" +
-               file +
-               ",501 Double Out,Best of 3 Sets,2,1,2,1,2,Zo\xC3\xAB,501,,0,0,0,0,0,0,0,0,"
-               "0.099,0.100,0,0,,,1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21\r\n";
+    const auto rfcRows = [](const std::string& file,
+                            const std::string& al = "\"Al & \"\"Bo\"\" <x>'s\"",
+                            const std::string& zo = "Zo\xC3\xAB") {
+        return file + ",501 Double Out,Best of 3 Sets,2,1,2,1,1," + al +
+               ",121,T20 T11 D14,1,2,380,7,6,5,4,3,45.078,1.005,9,48,18 12,12,100 0 180 60 59 "
+               "140\r\n" +
+               file + ",501 Double Out,Best of 3 Sets,2,1,2,1,2," + zo +
+               ",501,,0,0,0,0,0,0,0,0,0.099,0.100,0,0,,,1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 "
+               "18 19 20 21\r\n";
     };
-    const auto excelRows = [](const std::string& file) {
-        return file +
-               ";501 Double Out;Best of 3 Sets;2;1;2;1;1;\"Al & \"\"Bo\"\" <x>'s\";121;"
-               "T20 T11 D14;1;2;380;7;6;5;4;3;45,078;1,005;9;48;18 12;12;100 0 180 60 59 140\r\n" +
-               file +
-               ";501 Double Out;Best of 3 Sets;2;1;2;1;2;Zo\xC3\xAB;501;;0;0;0;0;0;0;0;0;"
-               "0,099;0,100;0;0;;;1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21\r\n";
+    const auto excelRows = [](const std::string& file,
+                              const std::string& al = "\"Al & \"\"Bo\"\" <x>'s\"",
+                              const std::string& zo = "Zo\xC3\xAB") {
+        return file + ";501 Double Out;Best of 3 Sets;2;1;2;1;1;" + al +
+               ";121;T20 T11 D14;1;2;380;7;6;5;4;3;45,078;1,005;9;48;18 12;12;100 0 180 60 59 "
+               "140\r\n" +
+               file + ";501 Double Out;Best of 3 Sets;2;1;2;1;2;" + zo +
+               ";501;;0;0;0;0;0;0;0;0;0,099;0,100;0;0;;;1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 "
+               "18 19 20 21\r\n";
     };
     const std::string rfc =
         "file,game_type,match_format,player_to_throw,leg_starter,next_leg_starter,"
@@ -156,11 +164,12 @@ TEST_F(ReportTest, EveryFormatGivesTheHandWorkedValues) {
     for (const auto& [args, expected] :
          std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"--format", "csv"}, rfc},
-             {{"--csv-style=rfc", "-fcsv"}, rfc},
-             {{"-fcsv", "--csv-style", "excel"}, excel},
+             {{"--csv-style=rfc", "-fcsv", formulas}, rfc + rfcRows("DIR/a=b.bx3", "=1+2", "@x")},
+             {{"-fcsv", "--csv-style", "excel", formulas},
+              excel + excelRows("DIR/a=b.bx3", "'=1+2", "'@x")},
              {{"--format", "json"}, "[" + json("DIR/x,y.bx3") + "," + json("DIR/s;t.bx3") + "]"}}) {
         std::vector<std::string> all = args;
-        all.insert(all.end(), {path, other});
+        all.insert(all.begin(), {path, other});
         const std::string out = Run(all).Out;
         EXPECT_EQ(args[1] == "json" ? nlohmann::ordered_json::parse(out).dump() : out, expected);
     }

@@ -25,7 +25,7 @@ packages=(
     desktop-file-utils appstream file         # the install test
     dpkg-dev lintian                          # the Debian package and its test
     qt6-httpserver-dev qt6-websockets-dev     # the live board's server
-    libqrencode-dev                           # the live board's address as a QR code
+    libqrencode-dev zbar-tools                # the live board's address as a QR code, read back
     chromium nodejs node-ws                   # the live board's test in a headless browser
 )
 

@@ -1,0 +1,67 @@
+// The live board's addresses in the window: the list as the server gives it, a QR code that a
+// reader (zbarimg) turns back into the first address, and what the note says of the interfaces.
+#include "live/address_dialog.h"
+
+#include <QLabel>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace brennix;
+
+class AddressDialogTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void theFirstAddressIsReadBackFromTheCode_data() {
+        QTest::addColumn<bool>("everywhere");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("every interface")
+            << true
+            << "The live board listens on every network interface of this computer, so that every "
+               "screen in the room can reach it. Anyone in the network can watch; nobody can "
+               "change anything.";
+        QTest::newRow("one address") << false
+                                     << "The live board listens on this address only. Anyone who "
+                                        "can reach it can watch; nobody can change anything.";
+    }
+
+    void theFirstAddressIsReadBackFromTheCode() {
+        QFETCH(bool, everywhere);
+        QFETCH(QString, note);
+        const std::vector<std::string> addresses = {"http://192.168.178.20:8010/",
+                                                    "http://127.0.0.1:8010/ (this machine)"};
+        TLiveAddressDialog dialog(nullptr, addresses, everywhere);
+        QCOMPARE(dialog.windowTitle(), QString("Live Board"));
+        QCOMPARE(dialog.findChild<QLabel*>("Addresses")->text(),
+                 QString("http://192.168.178.20:8010/\nhttp://127.0.0.1:8010/ (this machine)"));
+        QCOMPARE(dialog.findChild<QLabel*>("Note")->text(), note);
+
+        const QString reader = QStandardPaths::findExecutable("zbarimg");
+        if (reader.isEmpty()) QFAIL("zbarimg (zbar-tools) is needed to read the code back");
+        QTemporaryDir dir;
+        const QString png = dir.filePath("code.png");
+        QVERIFY(dialog.findChild<QLabel*>("QrCode")->pixmap().save(png));
+        QProcess zbar;
+        zbar.start(reader, {"--quiet", "--raw", png});
+        QVERIFY(zbar.waitForFinished(20000));
+        QCOMPARE(zbar.exitCode(), 0);
+        QCOMPARE(zbar.readAllStandardOutput().trimmed(), QByteArray("http://192.168.178.20:8010/"));
+    }
+
+    void aNoteAfterTheAddressIsNotPartOfIt() {
+        QCOMPARE(UrlOf("http://127.0.0.1:8010/ (this machine)"), "http://127.0.0.1:8010/");
+        QCOMPARE(UrlOf("http://[::1]:8010/"), "http://[::1]:8010/");
+        // A code has a quiet zone of four light modules around its finder patterns.
+        const QImage code = QrCodeImage("http://[::1]:8010/");
+        QCOMPARE(code.size(), QSize(25 + 8, 25 + 8)); // version 2: 25 modules
+        QCOMPARE(code.pixelIndex(3, 3), 0);
+        QCOMPARE(code.pixelIndex(4, 4), 1);
+        QCOMPARE(code.pixelIndex(5, 5), 0);
+        QCOMPARE(code.pixelIndex(6, 6), 1);
+    }
+};
+
+QTEST_MAIN(AddressDialogTest)
+#include "address_dialog_test.moc"

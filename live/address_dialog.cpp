@@ -40,6 +40,7 @@ TLiveAddressDialog::TLiveAddressDialog(QWidget* parent, const std::vector<std::s
     setObjectName("LiveAddressDialog");
     setWindowTitle(QStringLiteral("Live Board"));
     auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize); // nothing to gain from another size
     auto* intro = new QLabel(
         QStringLiteral("Open the live board in a browser on a TV or phone in this network:"), this);
     layout->addWidget(intro);

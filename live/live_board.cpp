@@ -3,6 +3,7 @@
 #include "address_dialog.h"
 #include "board_json.h"
 #include "live_switch.h"
+#include "ui/dialog.h"
 #include "ui/form1.h"
 #include "ui/messages.h"
 
@@ -64,6 +65,7 @@ void AddAddressMenuItem(TForm1& window, const std::weak_ptr<TLiveBoardModule>& s
         const std::shared_ptr<TLiveBoardModule> board = server.lock();
         if (!board) return;
         TLiveAddressDialog dialog(&window, board->Addresses(), everywhere);
+        CentreOnDesktop(&dialog); // where the program's other dialogs open
         dialog.exec();
     });
 }

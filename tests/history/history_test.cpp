@@ -151,6 +151,13 @@ TEST_F(HistoryTest, LoadingASaveTakesItsMatchUpAgainFromThatPoint) {
     EXPECT_THAT(Rows("SELECT id, resumed, end_reason, winner FROM matches"),
                 ElementsAre("1|0|won|1"));
     EXPECT_THAT(Rows("SELECT winner, winner_darts FROM legs"), ElementsAre("1|12"));
+    // The save before that checkout takes the won match back to before it.
+    Load(SlotPath(100));
+    EXPECT_THAT(Rows("SELECT MAX(id), COUNT(*) FROM visits"),
+                ElementsAre("8|6")); // 3 and 4 never come back
+    EXPECT_THAT(Rows("SELECT end_reason, winner FROM matches"), ElementsAre("-|-"));
+    EXPECT_THAT(Rows("SELECT winner, winner_darts FROM legs"), ElementsAre("-|-"));
+    EXPECT_THAT(Rows("SELECT sets, legs FROM match_players"), ElementsAre("-|-", "-|-"));
 }
 
 // A game file the history has never seen starts a new match marked as resumed, with what the
@@ -169,8 +176,12 @@ TEST_F(HistoryTest, UnknownGameFileStartsAResumedMatch) {
     EXPECT_THAT(Rows("SELECT player, score, remaining_before, set_no, leg_no, starter FROM visits "
                      "JOIN legs ON legs.id = leg_id"),
                 ElementsAre("1|20|301|1|2|2"));
+    UndoVisit(); // the leg's only visit, and the leg with it
+    EXPECT_THAT(Rows("SELECT COUNT(*) FROM legs"), ElementsAre("0"));
+    Enter("30");
     Load(SlotPath(100));
-    EXPECT_THAT(Rows("SELECT COUNT(*) FROM visits"), ElementsAre("0"));
+    EXPECT_THAT(Rows("SELECT COUNT(*) FROM visits UNION ALL SELECT COUNT(*) FROM legs"),
+                ElementsAre("0", "0"));
     EXPECT_THAT(Rows("SELECT id, end_reason FROM matches"), ElementsAre("1|-"));
 }
 

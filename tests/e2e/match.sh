@@ -570,7 +570,10 @@ expect_query() {
 expect_query "SELECT id, end_reason, winner FROM matches" $'1|won|1\n2|exit|' "the matches"
 expect_query "SELECT name, sets, legs FROM match_players WHERE match_id = 1" \
     $'Player1|1|3\nPlayer2|0|0' "the final score"
-expect_query "SELECT player, COUNT(*), SUM(score), SUM(darts) FROM visits GROUP BY player" \
-    $'1|9|1503|27\n2|7|420|21' "the visits"
-expect_query "SELECT substr(path, -12), match_id, last_visit FROM saves ORDER BY path" \
-    $'SaveA100.bx3|1|15\nSaveA101.bx3|2|0' "the saves"
+expect_query "SELECT player, COUNT(*), SUM(score), SUM(darts) FROM visits WHERE match_id = 1
+              GROUP BY player" $'1|9|1503|27\n2|7|420|21' "the match's visits"
+# The save before the winning checkout holds the match up to the visit before it; what the fresh
+# game's save holds differs with a window manager (the error box steps play in it).
+expect_query "SELECT substr(path, -12), match_id FROM saves ORDER BY path" \
+    $'SaveA100.bx3|1\nSaveA101.bx3|2' "the saves"
+expect_query "SELECT last_visit FROM saves WHERE match_id = 1" 15 "the point of the last save"

@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QTimer>
-#include <algorithm>
 #include <iostream>
 
 int main(int argc, char* argv[]) {
@@ -39,27 +38,22 @@ int main(int argc, char* argv[]) {
     // The match history listens to the engine unless the command line says "/nohistory". A
     // problem found on opening is shown now; one during play once the event that met it is
     // over, so the box never opens in the middle of a booking.
-    std::unique_ptr<THistoryStore> history;
     bool opening = true;
-    if (std::find(arguments.begin(), arguments.end(), "/nohistory") == arguments.end()) {
-        history =
-            std::make_unique<THistoryStore>(HistoryPath(), [&opening](const std::string& text) {
-                if (opening) {
-                    ShowMessageBox(Form1, TMessageKind::Warning, text);
-                    return;
-                }
-                QTimer::singleShot(0, Form1,
-                                   [text] { ShowMessageBox(Form1, TMessageKind::Warning, text); });
-            });
-        opening = false;
-        if (history->Recording()) AddMatchObserver(*history);
-    }
+    std::unique_ptr<THistoryStore> history =
+        StartHistory(arguments, [&opening](const std::string& text) {
+            if (opening) {
+                ShowMessageBox(Form1, TMessageKind::Warning, text);
+                return;
+            }
+            QTimer::singleShot(0, Form1,
+                               [text] { ShowMessageBox(Form1, TMessageKind::Warning, text); });
+        });
+    opening = false;
     CentreOnDesktop(Form1); // until start-up puts it in its place
     // The live board for spectators, only when the command line asks for it ("/live").
     const std::shared_ptr<TLiveBoardModule> live = StartLiveBoard(arguments, *Form1, std::cout);
     Form1->show();
     const int result = QApplication::exec();
-    if (history) RemoveMatchObserver(*history);
     history.reset(); // folds the history's write-ahead log back into history.sqlite
     DestroyForms();
     return result;

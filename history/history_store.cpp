@@ -4,6 +4,7 @@
 #include "engine/text_forms.h"
 #include "storage/paths.h"
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <sqlite3.h>
@@ -188,6 +189,7 @@ THistoryStore::THistoryStore(std::string path, TWarn warn, int busyMilliseconds)
 }
 
 THistoryStore::~THistoryStore() {
+    RemoveMatchObserver(*this);
     sqlite3_close_v2(db_);
 }
 
@@ -451,6 +453,15 @@ void THistoryStore::GameLoaded(const std::string& path, const TMatchInfo& info, 
         save.Bind(1, path).Bind(2, match).Bind(3, TimeText(time));
         save.Run();
     });
+}
+
+std::unique_ptr<THistoryStore> StartHistory(const std::vector<std::string>& arguments,
+                                            THistoryStore::TWarn warn) {
+    if (std::find(arguments.begin(), arguments.end(), "/nohistory") != arguments.end())
+        return nullptr;
+    auto store = std::make_unique<THistoryStore>(HistoryPath(), std::move(warn));
+    if (store->Recording()) AddMatchObserver(*store);
+    return store;
 }
 
 } // namespace brennix

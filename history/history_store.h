@@ -8,8 +8,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct sqlite3;
 
@@ -29,7 +31,7 @@ class THistoryStore : public TMatchObserver {
     // that cannot be opened, is damaged (it is then set aside under a new name) or has a newer
     // layout is reported through warn, and the store records nothing.
     THistoryStore(std::string path, TWarn warn, int busyMilliseconds = 2000);
-    // Closes the file; a clean close folds the write-ahead log back into it.
+    // Stops listening and closes the file; a clean close folds the write-ahead log back into it.
     ~THistoryStore() override;
     THistoryStore(const THistoryStore&) = delete;
     THistoryStore& operator=(const THistoryStore&) = delete;
@@ -63,5 +65,10 @@ class THistoryStore : public TMatchObserver {
     std::optional<TMatchInfo> begun_; // the match begun, until it gets its row
     TEventTime begunAt_;
 };
+
+// The history of a run of the program: none when "/nohistory" is among the command line's
+// arguments, else the store at HistoryPath(), listening to the engine while it records.
+std::unique_ptr<THistoryStore> StartHistory(const std::vector<std::string>& arguments,
+                                            THistoryStore::TWarn warn);
 
 } // namespace brennix

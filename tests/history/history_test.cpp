@@ -43,10 +43,7 @@ class HistoryTest : public StorageTest {
         AddMatchObserver(*store);
     }
     void Open() { Open(HistoryPath()); }
-    void Close() {
-        if (store) RemoveMatchObserver(*store);
-        store.reset();
-    }
+    void Close() { store.reset(); }
     // A fresh match as New Game gives it, the first player beginning.
     void NewMatch(int gameType, int matchFormat) {
         Settings.PlayerCount = 2;
@@ -281,9 +278,13 @@ TEST_F(HistoryTest, FailedWriteWarnsOnceAndKeepsEarlierRows) {
     EXPECT_THAT(Rows("SELECT id, score FROM visits"), ElementsAre("1|60"));
 }
 
-// The file has the current layout in WAL mode, and a clean close leaves no log beside it.
-TEST_F(HistoryTest, CleanCloseLeavesOnlyTheFile) {
-    Open();
+// "/nohistory" opens nothing; otherwise the file has the current layout in WAL mode, and a clean
+// close leaves no log beside it.
+TEST_F(HistoryTest, NoHistorySwitchAndCleanClose) {
+    auto warn = [this](const std::string& text) { warnings.push_back(text); };
+    EXPECT_EQ(StartHistory({"/safe", "/nohistory"}, warn), nullptr);
+    EXPECT_THAT(FilesIn(dir), ElementsAre("save"));
+    store = StartHistory({"/safe"}, warn);
     NewMatch(2, 2);
     Enter("60");
     Close();
@@ -291,6 +292,7 @@ TEST_F(HistoryTest, CleanCloseLeavesOnlyTheFile) {
     EXPECT_THAT(FilesIn(dir), ElementsAre("history.sqlite", "save"));
     EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("1"));
     EXPECT_THAT(Rows("PRAGMA journal_mode"), ElementsAre("wal"));
+    EXPECT_THAT(Rows("SELECT player, score FROM visits"), ElementsAre("1|60"));
 }
 
 } // namespace

@@ -234,7 +234,7 @@ void THistoryStore::Migrate() {
         const int64_t version = UserVersion(db_);
         // Each layout is reached from the one before it.
         if (version < 1) Exec(SchemaVersion1);
-        Exec("PRAGMA user_version = 1");
+        Exec(("PRAGMA user_version = " + std::to_string(HistorySchemaVersion)).c_str());
         Exec("COMMIT");
     } catch (...) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);

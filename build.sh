@@ -16,6 +16,7 @@ packages=(
     g++ cmake ninja-build pkg-config          # the build
     qt6-base-dev qt6-svg-dev libsndfile1-dev libpulse-dev fonts-liberation  # windows, sounds, icon
     nlohmann-json3-dev                        # JSON of brennix-report and the live board
+    libsqlite3-dev sqlite3                    # the match history, and reading it in its test
     libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
     clang libclang-rt-14-dev                  # the fuzz test with its sanitizers
     xvfb xdotool imagemagick                  # the end-to-end test in a real X server

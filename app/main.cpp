@@ -1,4 +1,5 @@
 // Brennix: creates the six windows and runs the event loop until the scoreboard closes.
+#include "history/history_store.h"
 #include "instance/single_instance.h"
 #include "live/live_board.h"
 #include "storage/paths.h"
@@ -8,6 +9,7 @@
 #include "ui/messages.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <iostream>
 
 int main(int argc, char* argv[]) {
@@ -32,11 +34,27 @@ int main(int argc, char* argv[]) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     CreateForms(arguments);
     if (!dataProblem.empty()) ShowMessageBox(Form1, TMessageKind::Warning, dataProblem);
+
+    // The match history listens to the engine unless the command line says "/nohistory". A
+    // problem found on opening is shown now; one during play once the event that met it is
+    // over, so the box never opens in the middle of a booking.
+    bool opening = true;
+    std::unique_ptr<THistoryStore> history =
+        StartHistory(arguments, [&opening](const std::string& text) {
+            if (opening) {
+                ShowMessageBox(Form1, TMessageKind::Warning, text);
+                return;
+            }
+            QTimer::singleShot(0, Form1,
+                               [text] { ShowMessageBox(Form1, TMessageKind::Warning, text); });
+        });
+    opening = false;
     CentreOnDesktop(Form1); // until start-up puts it in its place
     // The live board for spectators, only when the command line asks for it ("/live").
     const std::shared_ptr<TLiveBoardModule> live = StartLiveBoard(arguments, *Form1, std::cout);
     Form1->show();
     const int result = QApplication::exec();
+    history.reset(); // folds the history's write-ahead log back into history.sqlite
     DestroyForms();
     return result;
 }

@@ -1,5 +1,6 @@
 #include "flow.h"
 
+#include "match_events.h"
 #include "operations.h"
 #include "state.h"
 #include "storage/autosave.h"
@@ -19,6 +20,17 @@ void AskWhoBeginsHeld() {
     Ops->AskWhoBegins();
 }
 
+void AnnounceMatchBegun() {
+    AnnounceMatchEvent([info = CurrentMatchInfo()](TMatchObserver& observer) {
+        observer.MatchBegun(info, MatchClock());
+    });
+}
+
+void AnnounceAbandoned(TAbandonReason reason) {
+    AnnounceMatchEvent(
+        [reason](TMatchObserver& observer) { observer.MatchAbandoned(reason, MatchClock()); });
+}
+
 void ForgetGameFile() {
     GameFileName.clear();
     Ops->ShowFilePath(GameFileName);
@@ -31,6 +43,7 @@ void FreshGame() {
     ForgetGameFile();
     SetStarters();
     ShowActivePlayer();
+    AnnounceMatchBegun();
 }
 
 } // namespace
@@ -68,17 +81,22 @@ void StartUp(const std::vector<std::string>& arguments, int screenWidth, int scr
     LastGameFileName = GameFileName;
     SetStarters();
     ShowActivePlayer();
+    AnnounceMatchBegun();
     Ops->RefreshBoard();
 }
 
 void NewGame() {
+    AnnounceAbandoned(TAbandonReason::NewGame);
     FreshGame();
     Ops->RefreshBoard();
 }
 
 void ChangeSettings() {
     Ops->StopTimer();
-    if (Ops->ShowGameSettings()) FreshGame();
+    if (Ops->ShowGameSettings()) {
+        AnnounceAbandoned(TAbandonReason::SettingsChanged);
+        FreshGame();
+    }
     Ops->RefreshBoard();
     Ops->StartTimer();
 }

@@ -1,6 +1,7 @@
 #include "rules.h"
 
 #include "autosave_hold.h"
+#include "match_events.h"
 #include "operations.h"
 #include "state.h"
 #include "visit.h"
@@ -22,6 +23,9 @@ constexpr int BestOfOneLeg = 2;    // match format code of "Best of 1 Leg"
 void LegEnd(int p) {
     TPlayerStats& winner = Players[p];
     if (winner.Remaining != 0) return;
+    AnnounceMatchEvent([&, set = CurrentSetNumber(), leg = CurrentLegNumber()](TMatchObserver& o) {
+        o.LegWon({set, leg, LegStarter, p, winner.DartsLeg, MatchClock()});
+    });
 
     int32_t* slot = std::find(std::begin(winner.WonLegDarts), std::end(winner.WonLegDarts), 0);
     if (slot != std::end(winner.WonLegDarts)) *slot = winner.DartsLeg;
@@ -78,6 +82,9 @@ void TieBreakUpdates(int p) {
 // C. The set ends with the third leg outside a tie-break, or when the tie-break is decided.
 void SetEnd(int p) {
     if (!((Players[p].Legs >= LegsPerSet && !TieBreakSet) || SetDecided)) return;
+    AnnounceMatchEvent([&, set = CurrentSetNumber()](TMatchObserver& observer) {
+        observer.SetWon(set, p, MatchClock());
+    });
     Players[p].Sets = WrapAdd(Players[p].Sets, 1);
     for (int i = 0; i < PlayersInPlay(); ++i) {
         Players[i].Legs = 0;
@@ -96,6 +103,16 @@ void MatchEnd(int p) {
     const bool won = (winner.Sets > 0 && winner.Sets >= int64_t{Settings.MatchFormat} - 2) ||
                      (Settings.MatchFormat == BestOfOneLeg && winner.Legs >= 1);
     if (!won) return;
+    // Told before the result dialog opens, so a match won is kept even if the program ends
+    // while the dialog is open.
+    AnnounceMatchEvent([&](TMatchObserver& observer) {
+        TMatchResult result{p, {}, {}, MatchClock()};
+        for (int i = 0; i < PlayersInPlay(); ++i) {
+            result.Sets.push_back(Players[i].Sets);
+            result.Legs.push_back(Players[i].Legs);
+        }
+        observer.MatchWon(result);
+    });
 
     // While the result dialog is open the board shows the position before the final visit.
     for (int i = 0; i < PlayersInPlay(); ++i) {
@@ -118,6 +135,10 @@ void MatchEnd(int p) {
     Ops->ShowFilePath(GameFileName);
     ResetGame();
     ShowActivePlayer();
+    // The next match follows at once.
+    AnnounceMatchEvent([info = CurrentMatchInfo()](TMatchObserver& observer) {
+        observer.MatchBegun(info, MatchClock());
+    });
 }
 
 } // namespace

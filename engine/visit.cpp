@@ -2,6 +2,7 @@
 
 #include "convert.h"
 #include "errors.h"
+#include "match_events.h"
 #include "operations.h"
 #include "rules.h"
 #include "state.h"
@@ -106,12 +107,19 @@ void BookVisit(TKey key) {
     std::copy_backward(player.History, player.History + HistorySize - 1,
                        player.History + HistorySize);
     player.History[0] = VisitScore;
+    const int32_t remainingBefore = player.Remaining;
     player.Remaining -= VisitScore;
     player.Points = WrapAdd(player.Points, VisitScore);
     if (int32_t* counter = CounterFor(player, VisitScore)) *counter = WrapAdd(*counter, 1);
     player.DartsLeg = WrapAdd(player.DartsLeg, darts);
     player.DartsMatch = WrapAdd(player.DartsMatch, darts);
     UpdateAverages(player);
+
+    // Told before the rules run, so the visit comes before the leg, set or match it wins.
+    AnnounceMatchEvent([&, score = VisitScore](TMatchObserver& observer) {
+        observer.VisitBooked({p, score, darts, remainingBefore, player.Remaining == 0,
+                              CurrentSetNumber(), CurrentLegNumber(), LegStarter, MatchClock()});
+    });
 
     ApplyLegRules(p);
 
@@ -155,6 +163,9 @@ void UndoVisit() {
     player.DartsLeg = WrapSub(player.DartsLeg, darts);
     player.DartsMatch = WrapSub(player.DartsMatch, darts);
     UpdateAverages(player);
+    AnnounceMatchEvent([&, who = ActivePlayer](TMatchObserver& observer) {
+        observer.VisitTakenBack(who, last, MatchClock());
+    });
     Ops->RefreshBoard();
     Ops->FocusScore();
 }

@@ -1,5 +1,6 @@
 #include "autosave.h"
 
+#include "engine/match_events.h"
 #include "engine/operations.h"
 #include "engine/state.h"
 #include "file_io.h"
@@ -40,6 +41,10 @@ void Timer1Timer() {
 }
 
 void ExitCleanup() {
+    // Whatever match is still open ends here; a game file saved of it can take it up again.
+    AnnounceMatchEvent([](TMatchObserver& observer) {
+        observer.MatchAbandoned(TAbandonReason::Exit, MatchClock());
+    });
     if (Settings.DeleteAutoSaves) {
         int kept = 0;
         for (int n = LastSlot; n >= FirstSlot; --n) {

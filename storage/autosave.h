@@ -21,8 +21,9 @@ std::string LowestFreeSlot();
 // nothing while the countdown is held (engine/autosave_hold.h).
 void Timer1Timer();
 
-// At exit: deletes the autosave files beyond the KeepSaveFiles highest-numbered ones (when
-// DeleteAutoSaves is on), then writes the settings file.
+// At exit: tells the match observers the open match is abandoned, deletes the autosave files
+// beyond the KeepSaveFiles highest-numbered ones (when DeleteAutoSaves is on), then writes the
+// settings file.
 void ExitCleanup();
 
 // At start-up: removes the temporary files of saves cut short by a kill or a power loss, which

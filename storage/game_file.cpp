@@ -3,6 +3,7 @@
 #include "autosave.h"
 #include "bytes.h"
 #include "engine/errors.h"
+#include "engine/match_events.h"
 #include "engine/operations.h"
 #include "engine/rules.h"
 #include "file_io.h"
@@ -141,6 +142,9 @@ void SaveGameFile() {
     if (GameFileName.empty()) GameFileName = LowestFreeSlot();
     WriteRecordFile(GameFileName, EncodeGameRecord(CurrentGame()));
     LastGameFileName = GameFileName;
+    AnnounceMatchEvent([path = GameFileName](TMatchObserver& observer) {
+        observer.GameSaved(path, MatchClock());
+    });
     Ops->ShowFilePath(GameFileName);
     Ops->SetProgressPosition(0);
 }
@@ -166,7 +170,15 @@ void LoadGameFile() {
             throw;
         }
         LastGameFileName = GameFileName;
+        AnnounceMatchEvent([](TMatchObserver& observer) {
+            observer.MatchAbandoned(TAbandonReason::GameLoaded, MatchClock());
+        });
         ApplyGame(record);
+        AnnounceMatchEvent([path = GameFileName](TMatchObserver& observer) {
+            TMatchInfo info = CurrentMatchInfo();
+            info.Starter = -1; // a game file does not say who began
+            observer.GameLoaded(path, info, MatchClock());
+        });
         ShowActivePlayer();
         Ops->RefreshBoard();
     }

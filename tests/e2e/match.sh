@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end test of the real program in a private X server: a three-leg match of 501 double out
 # between Player1 and Player2 is typed in with xdotool, and what the program leaves on disk (the
-# autosave slots and the settings file) is checked byte by byte.
+# autosave slots and the settings file) is checked byte by byte, the match history row by row.
 #
 #   match.sh PROGRAM ARTEFACT_FOLDER [openbox]
 #
@@ -16,7 +16,7 @@
 # build tree nor the home folder is touched. Screenshots of the board go to ARTEFACT_FOLDER; on a
 # failure the files the program wrote are copied there as well.
 #
-# Needs Xvfb, xdotool and coreutils, with "openbox" also openbox, xprop and xwininfo;
+# Needs Xvfb, xdotool, sqlite3 and coreutils, with "openbox" also openbox, xprop and xwininfo;
 # screenshots need ImageMagick's "import" and are skipped without it. Every wait is bounded, every
 # process started here is ended on exit.
 set -u
@@ -557,5 +557,23 @@ left=$(cd "$app/save" && echo *)
     mismatch "save/ should hold exactly the two slots (KeepSaveFiles 10 keeps them), found: $left"
 beside=$(cd "$app" && echo *)
 [[ -e $app/brennix.lock ]] && mismatch "the lock file is left behind"
-[[ $beside == "brennix brnx3p.dat save sound" ]] ||
-    mismatch "the program's folder should hold brennix, brnx3p.dat, save and sound, found: $beside"
+[[ $beside == "brennix brnx3p.dat history.sqlite save sound" ]] ||
+    mismatch "the program's folder should hold brennix, brnx3p.dat, history.sqlite, save and sound" \
+        "(a clean exit leaves no -wal or -shm), found: $beside"
+
+step "check the match history: Player1 won three legs to none, each visit once, both saves known"
+expect_query() {
+    local found
+    found=$(sqlite3 -readonly "$app/history.sqlite" "$1" 2>&1)
+    [[ $found == "$2" ]] || mismatch "$3: expected $2, found $found"
+}
+expect_query "SELECT id, end_reason, winner FROM matches" $'1|won|1\n2|exit|' "the matches"
+expect_query "SELECT name, sets, legs FROM match_players WHERE match_id = 1" \
+    $'Player1|1|3\nPlayer2|0|0' "the final score"
+expect_query "SELECT player, COUNT(*), SUM(score), SUM(darts) FROM visits WHERE match_id = 1
+              GROUP BY player" $'1|9|1503|27\n2|7|420|21' "the match's visits"
+# The save before the winning checkout holds the match up to the visit before it; what the fresh
+# game's save holds differs with a window manager (the error box steps play in it).
+expect_query "SELECT substr(path, -12), match_id FROM saves ORDER BY path" \
+    $'SaveA100.bx3|1\nSaveA101.bx3|2' "the saves"
+expect_query "SELECT last_visit FROM saves WHERE match_id = 1" 15 "the point of the last save"

@@ -39,6 +39,7 @@ class TRecordingOps : public TEngineOps {
     std::exception_ptr SoundRaises;        // PlayScoreSound raises this (any other failure)
     std::optional<std::string> OpenAnswer, SaveAnswer;
     std::function<void()> WhileModal; // runs inside every modal dialog and message box
+    std::function<void()> OnSave;     // runs as the game is saved (writes the file, for instance)
 
     void ShowActivePlayerDisplay() override {
         Record("ShowActivePlayer " + std::to_string(ActivePlayer));
@@ -119,6 +120,7 @@ class TRecordingOps : public TEngineOps {
     void SaveGameFile() override {
         Record("SaveGameFile");
         if (SaveFails) throw EInOutError(*SaveFails);
+        if (OnSave) OnSave();
     }
     void PlayScoreSound(int32_t score) override {
         Record("PlayScoreSound " + std::to_string(score));

@@ -1,5 +1,6 @@
 #include "board_json.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 namespace brennix {

@@ -28,8 +28,9 @@ struct TLegResult {
 
 // Follows the board from one redraw to the next and keeps the last leg's result until the next
 // leg's first visit (a new game keeps it too, until its first visit). A leg was won between two
-// redraws when one player's newest visit took what that player had left, and that player has a
-// leg more in the same set, or a set more with everybody at no legs, or is named the winner.
+// redraws when one player's newest visit took what that player had left and that player has a
+// leg more in the same set, or a set more with everybody at no legs; with the winner named it
+// won the match.
 class TLegResults {
   public:
     // The result to show with the view just drawn.

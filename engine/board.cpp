@@ -6,6 +6,66 @@
 
 namespace brennix {
 
+namespace {
+
+// The set rules as rules.cpp plays them: three legs win a set; in the deciding set of two
+// players two legs all begins a tie-break, won by two clear legs, and five legs all its sudden
+// death, where the next leg wins.
+constexpr int SuddenDeathLegs = 5;
+constexpr int BestOfOneLeg = 2; // match format code of "Best of 1 Leg"
+constexpr int ShownLegVisits = 3;
+
+// The newest visits of the leg being played, at most three. Every booked visit takes its score
+// off what remains, so the leg's visits are the newest ones that add up to what the player has
+// scored in it. Older visits of 0 right behind those may be the leg's first ones or the last
+// ones of the leg before: as many count as the darts thrown in the leg make up, three a visit.
+// When the history (fifty visits) never adds up, all of it is the leg's.
+std::vector<int32_t> LegVisitsOf(const TPlayerStats& player) {
+    const int64_t scored = int64_t{StartScore} - player.Remaining;
+    int count = 0;
+    int64_t sum = 0;
+    while (sum < scored && count < HistorySize && player.History[count] >= 0)
+        sum += player.History[count++];
+    const int64_t visits = (int64_t{player.DartsLeg} + 2) / 3;
+    while (count < visits && count < HistorySize && player.History[count] == 0)
+        ++count;
+    return {player.History, player.History + std::min(count, ShownLegVisits)};
+}
+
+// Where the match stands and what wins the set being played.
+void SetProgress(TBoardView& view) {
+    if (view.Winner) return;
+    int64_t sets = 0, legs = 0;
+    for (int p = 0; p < PlayersInPlay(); ++p) {
+        sets += Players[p].Sets;
+        legs += Players[p].Legs;
+    }
+    view.SetNumber = static_cast<int32_t>(sets + 1);
+    view.LegNumber = static_cast<int32_t>(legs + 1);
+    const std::string leg = "Leg " + std::to_string(view.LegNumber);
+    if (Settings.MatchFormat == BestOfOneLeg) {
+        view.Progress = leg;
+        view.Target = "one leg decides";
+        return;
+    }
+    view.Progress = "Set " + std::to_string(view.SetNumber) + " \xB7 " + leg;
+    const TPlayerStats& one = Players[0];
+    const TPlayerStats& two = Players[1];
+    const int64_t format = Settings.MatchFormat;
+    const bool deciding = Settings.PlayerCount == 2 && format == int64_t{one.Sets} + 3 &&
+                          format == int64_t{two.Sets} + 3;
+    if (TieBreakSet && one.Legs == SuddenDeathLegs && two.Legs == SuddenDeathLegs)
+        view.Target = "sudden death: the next leg wins";
+    else if (TieBreakSet)
+        view.Target = "tie-break: two clear legs, sudden death at 5-5";
+    else if (deciding)
+        view.Target = "first to 3 legs, tie-break at 2-2";
+    else
+        view.Target = "first to 3 legs";
+}
+
+} // namespace
+
 std::string_view GameTypeText(int32_t gameType) {
     if (gameType < 1 || gameType > GameTypeCount) return {};
     return GameTypeTexts[gameType - 1];
@@ -40,6 +100,7 @@ std::string GameCaption() {
 TBoardView BoardView() {
     TBoardView view;
     view.Caption = GameCaption();
+    view.SpectatorCaption = MatchCaption(Settings.GameType, Settings.MatchFormat);
     view.Special = SpecialText;
     view.Winner = MatchWinner;
     view.ActivePlayer = ActivePlayer;
@@ -63,6 +124,7 @@ TBoardView BoardView() {
         shown.Figures = FiguresOf(player, Settings);
         for (int i = 0; i < 3; ++i)
             shown.LastVisits[i] = player.History[i];
+        shown.LegVisits = LegVisitsOf(player);
         const TPlayerFigures& figures = shown.Figures;
         auto number = [](int32_t value) { return std::to_string(value); };
         shown.Row = {number(figures.Remaining),
@@ -78,6 +140,7 @@ TBoardView BoardView() {
                      number(figures.DartsLeg),
                      number(figures.DartsMatch)};
     }
+    SetProgress(view);
     return view;
 }
 

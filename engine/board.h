@@ -37,11 +37,13 @@ struct TPlayerView {
     TPlayerFigures Figures; // the big score, the checkout below it and the numbers of the row
     std::array<std::string, BoardGridColumns> Row{}; // the grid row as text, column by column
     std::array<int32_t, 3> LastVisits{};             // the newest three places, -1 = none
+    std::vector<int32_t> LegVisits; // the newest visits of the current leg, at most three
 };
 
 // The whole board.
 struct TBoardView {
     std::string Caption;                     // the game-type caption
+    std::string SpectatorCaption;            // the same without doubled words, MatchCaption()
     std::string Special;                     // "Tie Break", "Sudden Death" or empty
     std::optional<std::string> Winner;       // the winner's name while the result dialog is open
     int32_t ActivePlayer = 0;                // index of the player to throw
@@ -51,6 +53,15 @@ struct TBoardView {
     int32_t HighGame = 0, HighToday = 0;
     std::string HighGameName, HighTodayName; // empty: the board keeps what it showed before
     std::vector<TPlayerView> Players;        // the players in play, in order
+    // Where the match stands, while it is being played (0 and empty once the winner is named):
+    // the set being played and its leg (the sets won so far + 1, the legs won in the set + 1),
+    // the same as text ("Set 2 · Leg 3", the dot 0xB7; only "Leg 1" in a match of one leg), and
+    // what wins the set as the rules play it: "first to 3 legs"; in the deciding set of two players
+    // "first to 3 legs, tie-break at 2-2", "tie-break: two clear legs, sudden death at 5-5" from
+    // two legs all and "sudden death: the next leg wins" at five legs all; "one leg decides" in
+    // a match of one leg.
+    int32_t SetNumber = 0, LegNumber = 0;
+    std::string Progress, Target;
 };
 
 // The board's view of the current match state. Pure: reads the state, changes nothing.

@@ -152,8 +152,8 @@ class TLiveServer::TRequestConnection : public QObject {
 
 namespace {
 
-QByteArray LoadPage() {
-    QFile file(QStringLiteral(":/live/index.html"));
+QByteArray LoadPage(const QString& name) {
+    QFile file(QStringLiteral(":/live/") + name);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -246,8 +246,13 @@ bool TLiveServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* s
     QByteArray body;
     QByteArray type;
     if (path == QStringLiteral("/")) {
-        static const QByteArray page = LoadPage();
+        static const QByteArray page = LoadPage(QStringLiteral("index.html"));
         body = page;
+        type = "text/html; charset=utf-8";
+    } else if (path == QStringLiteral("/overlay")) {
+        // The strip for a streaming program's browser source, on the same pushes.
+        static const QByteArray overlay = LoadPage(QStringLiteral("overlay.html"));
+        body = overlay;
         type = "text/html; charset=utf-8";
     } else if (path == QStringLiteral("/state.json")) {
         body = state_;

@@ -1,5 +1,6 @@
 // The live board's server: a read-only web page of the running match for the screens in the
-// room, with the board pushed to every open page over a WebSocket after each redraw.
+// room and a scoreboard strip for a stream (/overlay), with the board pushed to every open page
+// over a WebSocket after each redraw.
 //
 // It runs in the program's one event loop. Qt HTTP Server reads the requests; this class only
 // answers them and keeps the connections bounded: a cap on simultaneous connections (the

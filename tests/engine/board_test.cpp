@@ -202,6 +202,13 @@ TEST_F(BoardTest, TheWinnerIsNamedWhileTheResultDialogIsOpen) {
     EXPECT_EQ(during->Winner, "Ann");
     EXPECT_EQ(during->Players[0].Figures.Remaining, 0);
     EXPECT_EQ(during->Players[1].Figures.Remaining, 241);
+    EXPECT_EQ(during->Players[0].LegVisits, (std::vector<int32_t>{121, 180}));
+    EXPECT_EQ(during->Players[1].LegVisits, std::vector<int32_t>{60});
+    // The match is over: no set or leg being played, nothing to win.
+    EXPECT_EQ(during->SetNumber, 0);
+    EXPECT_EQ(during->LegNumber, 0);
+    EXPECT_EQ(during->Progress, "");
+    EXPECT_EQ(during->Target, "");
     ASSERT_GE(drawnBefore, 1u);
     EXPECT_EQ(ops.Drawn[drawnBefore - 1].Winner, "Ann") << "the redraw before the dialog";
     // Once the dialog is closed the board is drawn again, without a winner.
@@ -209,6 +216,77 @@ TEST_F(BoardTest, TheWinnerIsNamedWhileTheResultDialogIsOpen) {
     ASSERT_GT(ops.Drawn.size(), drawnBefore);
     EXPECT_EQ(ops.Drawn.back().Winner, std::nullopt);
     EXPECT_EQ(ops.Drawn.back().Players[0].Figures.Remaining, 301);
+}
+
+// The set and leg being played and what wins the set, as the rules play them: the deciding set
+// of two players (both one set short of the match) becomes a tie-break at two legs all and its
+// sudden death at five all; with three players it never does; a match of one leg has no sets.
+TEST_F(BoardTest, WhereTheMatchStandsAndWhatWinsTheSet) {
+    struct TCase {
+        int PlayerCount, Format;
+        std::array<int32_t, 3> Sets, Legs;
+        bool TieBreak;
+        int32_t Set, Leg;
+        std::string Progress, Target;
+    };
+    const std::string first = "first to 3 legs", deciding = "first to 3 legs, tie-break at 2-2",
+                      tieBreak = "tie-break: two clear legs, sudden death at 5-5";
+    const TCase cases[] = {
+        {2, 4, {0, 0}, {0, 0}, false, 1, 1, "Set 1 \xB7 Leg 1", first},
+        {2, 4, {1, 0}, {2, 1}, false, 2, 4, "Set 2 \xB7 Leg 4", first},
+        {2, 4, {0, 1}, {0, 0}, false, 2, 1, "Set 2 \xB7 Leg 1", first},
+        {2, 4, {1, 1}, {1, 0}, false, 3, 2, "Set 3 \xB7 Leg 2", deciding},
+        {2, 8, {5, 5}, {2, 1}, false, 11, 4, "Set 11 \xB7 Leg 4", deciding},
+        {2, 8, {4, 5}, {0, 0}, false, 10, 1, "Set 10 \xB7 Leg 1", first},
+        {3, 4, {1, 1, 0}, {2, 2, 0}, false, 3, 5, "Set 3 \xB7 Leg 5", first},
+        {2, 3, {0, 0}, {2, 2}, true, 1, 5, "Set 1 \xB7 Leg 5", tieBreak},
+        {2, 3, {0, 0}, {5, 4}, true, 1, 10, "Set 1 \xB7 Leg 10", tieBreak},
+        {2, 3, {0, 0}, {4, 5}, true, 1, 10, "Set 1 \xB7 Leg 10", tieBreak},
+        {2, 3, {0, 0}, {5, 5}, true, 1, 11, "Set 1 \xB7 Leg 11", "sudden death: the next leg wins"},
+        {2, 2, {0, 0}, {0, 0}, false, 1, 1, "Leg 1", "one leg decides"},
+    };
+    for (const TCase& c : cases) {
+        StartMatch(c.PlayerCount, 2, c.Format);
+        for (int p = 0; p < c.PlayerCount; ++p) {
+            Players[p].Sets = c.Sets[p];
+            Players[p].Legs = c.Legs[p];
+        }
+        TieBreakSet = c.TieBreak;
+        const TBoardView view = BoardView();
+        EXPECT_EQ(view.SetNumber, c.Set) << c.Progress;
+        EXPECT_EQ(view.LegNumber, c.Leg) << c.Progress;
+        EXPECT_EQ(view.Progress, c.Progress);
+        EXPECT_EQ(view.Target, c.Target) << c.Progress;
+    }
+    // The spectators' caption beside the window's.
+    EXPECT_EQ(BoardView().SpectatorCaption, "501 Double Out \xB7 Best of 1 Leg");
+    EXPECT_EQ(BoardView().Caption, "  501 Double Out - Best of Best of 1 Leg");
+}
+
+// "Last visits" of the leg being played only: none between legs, a visit of 0 that begins a leg
+// counts, the 0 that ended the leg before does not, and at most the newest three.
+TEST_F(BoardTest, TheVisitsOfTheLegBeingPlayed) {
+    StartMatch(2, 1, 4); // 301, Best of 3 Sets
+    Enter(180);
+    Enter(0);
+    Enter(121); // the first leg to player 1
+    TBoardView view = BoardView();
+    EXPECT_EQ(view.Players[0].LegVisits, std::vector<int32_t>{});
+    EXPECT_EQ(view.Players[1].LegVisits, std::vector<int32_t>{});
+    EXPECT_EQ(view.Players[1].LastVisits, (std::array<int32_t, 3>{0, -1, -1}));
+    Enter(0); // player 2 begins the second leg
+    Enter(60);
+    Enter(100);
+    view = BoardView();
+    EXPECT_EQ(view.Players[0].LegVisits, std::vector<int32_t>{60});
+    EXPECT_EQ(view.Players[1].LegVisits, (std::vector<int32_t>{100, 0}));
+    Enter(26);
+    Enter(45);
+    Enter(0);
+    Enter(140);
+    view = BoardView();
+    EXPECT_EQ(view.Players[0].LegVisits, (std::vector<int32_t>{0, 26, 60}));
+    EXPECT_EQ(view.Players[1].LegVisits, (std::vector<int32_t>{140, 45, 100}));
 }
 
 } // namespace

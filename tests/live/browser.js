@@ -8,9 +8,13 @@
 // the file is then given two players, one named <b>&amp;'"</b>, a game of 301 in one set. The
 // second run, with /live=127.0.0.1:0 and /safe, plays the set to 5-5 in legs and to the end; the
 // page must show each visit's score and the player to throw, and at set points every card exactly
-// (the name as text, never markup, the averages worked out by hand), "Tie Break", "Sudden Death"
-// and the winner. Then the program ends (the page says it is reconnecting) and starts again on
-// the same port (the page reconnects by itself). Screenshots go to ARTEFACTS.
+// (the name as text, never markup, the averages worked out by hand, the leg's own visits), the
+// set and leg with what wins the set, "Tie Break", "Sudden Death", each leg's result and the
+// final score, kept after the board is reset. Then the program ends (the page says it is
+// reconnecting) and starts again on the same port with four players (the page reconnects by
+// itself): at 1920x1080 the cards stand two by two, at 390x844 all fit without scrolling, and
+// eight stay legible; /overlay follows the same pushes on a transparent page. Screenshots go to
+// ARTEFACTS.
 "use strict";
 const { spawn, execFileSync } = require("child_process");
 const fs = require("fs");
@@ -162,7 +166,8 @@ class Browser {
 
   // The value of a script run in the page.
   async evaluate(expression) {
-    const result = await this.send("Runtime.evaluate", { expression, returnByValue: true });
+    const result = await this.send("Runtime.evaluate",
+                                   { expression, returnByValue: true, awaitPromise: true });
     if (result.exceptionDetails) throw new Error(JSON.stringify(result.exceptionDetails));
     return result.result.value;
   }
@@ -179,19 +184,22 @@ class Browser {
   }
 }
 
-// What the page shows, read from its elements as a spectator sees them: each card as one line,
-// "name | remaining | checkout | sets | legs | leg average | match average | last visits", and
-// "to throw" and "starter" when it is marked so.
+// What the page shows, read from its elements as a spectator sees them: the result banner as
+// "headline | name sets "sets" legs "legs" | ...", each card as one line, "name | remaining |
+// checkout | sets | legs | leg average | match average | last visits", and "to throw" and
+// "starter" when it is marked so.
 const ReadBoard = `(() => {
   const text = (node, selector) => node.querySelector(selector).textContent;
   if (!document.getElementById("players")) return { status: "not loaded" };
   return {
     caption: text(document, "#caption"),
     special: text(document, "#special"),
+    progress: text(document, "#progress"),
     status: text(document, "#status"),
-    winner: document.getElementById("winner").classList.contains("shown") ?
-      text(document, "#winner") : null,
-    markup: document.querySelectorAll("#players .name *, #winner *").length,
+    result: document.getElementById("result").classList.contains("shown") ?
+      [...document.getElementById("result").children].map((node) =>
+        [...node.childNodes].map((part) => part.textContent).join(" ")).join(" | ") : null,
+    markup: document.querySelectorAll("#players .name *, #result .headline *").length,
     players: [...document.querySelectorAll("#players .player")].map((card) => {
       const visits = [...card.querySelectorAll(".last-visits span")].map((s) => s.textContent);
       return [".name", ".remaining", ".checkout", ".sets", ".legs", ".leg-average",
@@ -203,10 +211,57 @@ const ReadBoard = `(() => {
   };
 })()`;
 
+// Where the cards stand and how big their texts are, in CSS pixels.
+const Layout = `(() => {
+  const px = (node) => parseFloat(getComputedStyle(node).fontSize);
+  const page = document.scrollingElement;
+  return {
+    width: innerWidth, height: innerHeight, scrollWidth: page.scrollWidth,
+    scrollHeight: page.scrollHeight,
+    cards: [...document.querySelectorAll("#players .player")].map((card) => {
+      const box = card.getBoundingClientRect();
+      const score = card.querySelector(".remaining");
+      return { left: Math.round(box.left), top: Math.round(box.top),
+               right: Math.round(box.right), bottom: Math.round(box.bottom),
+               name: px(card.querySelector(".name")), remaining: px(score),
+               clipped: score.scrollWidth > score.clientWidth ||
+                        score.scrollHeight > score.clientHeight };
+    }),
+  };
+})()`;
+
+// The page's own rendering of the state served, with four more players (the program is idle,
+// so no push comes in between).
+const EightPlayers = `(async () => {
+  const state = await (await fetch("/state.json")).json();
+  const names = ["Ben", "Dora", "Eve", "Fynn"];
+  state.players = state.players.concat(state.players.map((player, index) =>
+    ({ ...player, number: player.number + 4, name: names[index] })));
+  show(state);
+})()`;
+
+// The overlay as a viewer sees it: the page's backgrounds, the title's parts, and each row as
+// "name | sets | legs | remaining | checkout" with "to throw" when it is marked so.
+const ReadOverlay = `(() => {
+  const strip = document.getElementById("strip");
+  if (!strip) return null;
+  return {
+    background: [document.documentElement, document.body]
+      .map((node) => getComputedStyle(node).backgroundColor),
+    title: [...strip.querySelector(".title").children].map((node) => node.textContent)
+      .filter(Boolean).join(" | "),
+    markup: strip.querySelectorAll(".name *").length,
+    rows: [...document.querySelectorAll("#rows tr")].map((row) =>
+      [...row.cells].slice(1).map((cell) => cell.textContent).join(" | ") +
+      (row.classList.contains("to-throw") ? " | to throw" : "")),
+  };
+})()`;
+
 // ---- The run -----------------------------------------------------------------------------------
 
 const Name = "<b>&amp;'\"</b>";
-const Caption = "  301 Double Out - Best of Best of 1 Set";
+const Caption = "301 Double Out · Best of 1 Set";
+const Deciding = "first to 3 legs, tie-break at 2-2";
 const Fresh = [`${Name} | 301 |  | 0 | 0 | 0.000 | 0.000 | – | to throw | starter`,
                "Anna | 301 |  | 0 | 0 | 0.000 | 0.000 | –"];
 
@@ -227,19 +282,24 @@ async function main() {
   if ((await Promise.race([brennix.exited, sleep(15000).then(() => "running")])) !== 0)
     throw new Error("the first run did not end with status 0: " + brennix.output);
 
+  // The settings: 301 double out, best of 1 set, no sound, and the first `count` of four
+  // players.
+  const players = (count) => {
+    const image = fs.readFileSync(settings);
+    if (image.length !== 8956) throw new Error(`settings file of ${image.length} bytes`);
+    image.writeInt32LE(count, 0); // PlayerCount
+    image.writeInt32LE(3, 4); // MatchFormat: Best of 1 Set
+    image.writeInt32LE(1, 8); // GameType: 301 Double Out
+    [Name, "Anna", "Chris", "Maximilian Mustermann"].forEach((name, n) => {
+      image.fill(0, 8733 + n * 27, 8733 + (n + 1) * 27);
+      image[8733 + n * 27] = name.length;
+      image.write(name, 8733 + n * 27 + 1, "latin1");
+    });
+    image[8949] = 0;
+    fs.writeFileSync(settings, image);
+  };
   log(`the settings: 301 double out, best of 1 set, players ${Name} and Anna, no sound`);
-  const image = fs.readFileSync(settings);
-  if (image.length !== 8956) throw new Error(`settings file of ${image.length} bytes`);
-  image.writeInt32LE(2, 0); // PlayerCount
-  image.writeInt32LE(3, 4); // MatchFormat: Best of 1 Set
-  image.writeInt32LE(1, 8); // GameType: 301 Double Out
-  [Name, "Anna"].forEach((name, n) => {
-    image.fill(0, 8733 + n * 27, 8733 + (n + 1) * 27);
-    image[8733 + n * 27] = name.length;
-    image.write(name, 8733 + n * 27 + 1, "latin1");
-  });
-  image[8949] = 0;
-  fs.writeFileSync(settings, image);
+  players(2);
 
   log("second run with /safe /live=127.0.0.1:0, then on the port it took");
   const live = (port) => start(path.join(app, "brennix"), ["/safe", `/live=127.0.0.1:${port}`],
@@ -256,8 +316,10 @@ async function main() {
     await browser.open(printed[1], 1280, 720);
     const board = () => browser.evaluate(ReadBoard);
     // The board as expected, waited for (every push is an event; 5 s is only the bound).
-    const expect = async (what, players, special = "", winner = null) => {
-      const expected = { caption: Caption, special, status: "live", winner, markup: 0, players };
+    const expect = async (what, players, { special = "", progress = "Set 1 · Leg 1 · " + Deciding,
+                                           result = null } = {}) => {
+      const expected = { caption: Caption, special, progress, status: "live", result, markup: 0,
+                         players };
       const same = (shown) => JSON.stringify(shown) === JSON.stringify(expected);
       if (!(await waitFor(5000, async () => same(await board()))))
         mismatch(`${what}:\n  shown    ${JSON.stringify(await board())}` +
@@ -265,7 +327,7 @@ async function main() {
     };
     // 301 in 6 darts is 150.500; 60 in 3 is 60.000; two won legs and two lost, 722 in 18 darts,
     // and five of each, 1805 in 45, are 120.333 (cut, not rounded). A leg's average stays on
-    // until the next leg's first visit.
+    // until the next leg's first visit, its visits do not.
     await expect("the start", Fresh);
 
     // One visit through the window, waited for on the page: the new score, the other to throw.
@@ -294,6 +356,7 @@ async function main() {
       await book(180);
       await book(60);
       if (number === 1) {
+        // The checkout of every player within reach, the thrower's highlighted.
         await expect("180 and 60", [
           `${Name} | 121 | T20 T11 D14 | 0 | 0 | 180.000 | 180.000 | 180 | to throw | starter`,
           "Anna | 241 |  | 0 | 0 | 60.000 | 60.000 | 60"]);
@@ -308,18 +371,23 @@ async function main() {
 
     await leg(1);
     await expect("the first leg won", [
-      `${Name} | 301 |  | 0 | 1 | 150.500 | 150.500 | 121,180`,
-      "Anna | 301 |  | 0 | 0 | 60.000 | 60.000 | 60 | to throw | starter"]);
+      `${Name} | 301 |  | 0 | 1 | 150.500 | 150.500 | –`,
+      "Anna | 301 |  | 0 | 0 | 60.000 | 60.000 | – | to throw | starter"],
+      { progress: "Set 1 · Leg 2 · " + Deciding, result: `Leg to ${Name} · 1–0` });
     log("legs 2-4, each won by its starter: two legs all makes it a tie-break set");
     for (let number = 2; number <= 4; ++number) await leg(number);
     const level = (legs) => [
-      `${Name} | 301 |  | 0 | ${legs} | 60.000 | 120.333 | 60,121,180 | to throw | starter`,
-      `Anna | 301 |  | 0 | ${legs} | 150.500 | 120.333 | 121,180,60`];
-    await expect("two legs all", level(2), "Tie Break");
+      `${Name} | 301 |  | 0 | ${legs} | 60.000 | 120.333 | – | to throw | starter`,
+      `Anna | 301 |  | 0 | ${legs} | 150.500 | 120.333 | –`];
+    await expect("two legs all", level(2), {
+      special: "Tie Break", progress: "Set 1 · Leg 5 · tie-break: two clear legs, sudden death at 5-5",
+      result: "Leg to Anna · 2–2" });
 
     log("legs 5-10: five legs all makes the next leg sudden death");
     for (let number = 5; number <= 10; ++number) await leg(number);
-    await expect("five legs all", level(5), "Sudden Death");
+    await expect("five legs all", level(5), {
+      special: "Sudden Death", progress: "Set 1 · Leg 11 · sudden death: the next leg wins",
+      result: "Leg to Anna · 5–5" });
 
     log("leg 11, the sudden-death leg: player 1 wins the match");
     thrower = 0;
@@ -330,21 +398,99 @@ async function main() {
     visit(121);
     await waitWindow("Game, Shot and the Match", 15000);
     // The set won, 6 legs to 5: 2106 in 51 darts is 123.882, 1865 in 48 is 116.562; nobody is
-    // to throw any more.
-    await expect("the winner", [`${Name} | 0 |  | 1 | 0 | 150.500 | 123.882 | 121,180,60`,
-                                "Anna | 241 |  | 0 | 0 | 60.000 | 116.562 | 60,121,180 | starter"],
-                 "Sudden Death", `Winner: ${Name}`);
+    // to throw any more. The final score stays once the result dialog is closed and the board
+    // is reset, until the next match's first visit.
+    const final = `Winner: ${Name} | ${Name} 1 sets 6 legs | Anna 0 sets 5 legs`;
+    await expect("the winner", [`${Name} | 0 |  | 1 | 0 | 150.500 | 123.882 | 121,180`,
+                                "Anna | 241 |  | 0 | 0 | 60.000 | 116.562 | 60 | starter"],
+                 { special: "Sudden Death", progress: "", result: final });
     await browser.screenshot("live-board-winner.png");
+    await focus("Game, Shot and the Match");
+    press("Return");
+    await expect("the board reset", Fresh, { result: final });
+    thrower = 0;
+    remaining.fill(301);
+    await book(60);
+    await expect("the next match's first visit", [
+      `${Name} | 241 |  | 0 | 0 | 60.000 | 60.000 | 60 | starter`,
+      "Anna | 301 |  | 0 | 0 | 0.000 | 0.000 | – | to throw"]);
 
     log("the program ends: the page says it is reconnecting");
     await stop(brennix);
     if (!(await waitFor(5000, async () => (await board()).status === "reconnecting…")))
       mismatch(`the page does not say it is reconnecting: "${(await board()).status}"`);
 
-    log("the program comes back: the page reconnects by itself");
+    log("the program comes back with four players: the page reconnects by itself");
+    players(4);
     brennix = live(printed[2]);
     await answerStartLeg();
-    await expect("reconnected", Fresh);
+    for (const score of [180, 140, 100, 0]) {
+      await focus(MainTitle);
+      visit(score);
+    }
+    const four = [
+      `${Name} | 121 | T20 T11 D14 | 0 | 0 | 180.000 | 180.000 | 180 | to throw | starter`,
+      "Anna | 161 | T20 T17 Bull | 0 | 0 | 140.000 | 140.000 | 140",
+      "Chris | 201 |  | 0 | 0 | 100.000 | 100.000 | 100",
+      "Maximilian Mustermann | 301 |  | 0 | 0 | 0.000 | 0.000 | 0"];
+    await expect("reconnected, four players", four, { progress: "Set 1 · Leg 1 · first to 3 legs" });
+
+    // Two by two on a TV, one column on a phone, eight players four by two and two by four;
+    // every card on the screen, nothing to scroll, no figure cut off, names and scores legible.
+    const layout = async (name, count, width, height, arrangement) => {
+      await browser.size(width, height);
+      const facts = await waitFor(5000, async () => {
+        const seen = await browser.evaluate(Layout);
+        return seen.width === width && seen.cards.length === count && seen;
+      });
+      if (!facts) return mismatch(`${name}: no ${count} cards at ${width}x${height}`);
+      const problems = [];
+      if (facts.scrollWidth > width || facts.scrollHeight > height)
+        problems.push(`the page scrolls: ${facts.scrollWidth}x${facts.scrollHeight}`);
+      const columns = new Set(facts.cards.map((card) => card.left)).size;
+      const rows = new Set(facts.cards.map((card) => card.top)).size;
+      if (`${columns}x${rows}` !== arrangement) problems.push(`cards ${columns}x${rows}`);
+      facts.cards.forEach((card, index) => {
+        if (card.left < 0 || card.top < 0 || card.right > width || card.bottom > height)
+          problems.push(`card ${index + 1} outside: ${JSON.stringify(card)}`);
+        if (card.clipped) problems.push(`card ${index + 1}: the score cut off`);
+        if (card.name < 14 || card.remaining < 40)
+          problems.push(`card ${index + 1}: name ${card.name}px, score ${card.remaining}px`);
+      });
+      if (problems.length) mismatch(`${name} at ${width}x${height}: ${problems.join("; ")}`);
+      await browser.screenshot(`live-board-${name}-${width}x${height}.png`);
+    };
+    await layout("4-players", 4, 1920, 1080, "2x2");
+    await layout("4-players", 4, 390, 844, "1x4");
+    await browser.evaluate(EightPlayers);
+    await layout("8-players", 8, 1920, 1080, "4x2");
+    await layout("8-players", 8, 390, 844, "2x4");
+
+    log("/overlay: the strip on a transparent page, following the pushes");
+    await browser.size(1920, 1080);
+    await browser.send("Emulation.setDefaultBackgroundColorOverride",
+                       { color: { r: 0, g: 0, b: 0, a: 0 } });
+    await browser.send("Page.navigate", { url: printed[1] + "overlay" });
+    const strip = (title, rows) => ({
+      background: ["rgba(0, 0, 0, 0)", "rgba(0, 0, 0, 0)"], title, markup: 0, rows });
+    // (While the page loads there is nothing to read.)
+    const read = () => browser.evaluate(ReadOverlay).catch(() => null);
+    const overlay = async (what, expected) => {
+      const same = async () => JSON.stringify(await read()) === JSON.stringify(expected);
+      if (!(await waitFor(5000, same)))
+        mismatch(`overlay, ${what}:\n  shown    ${JSON.stringify(await read())}` +
+                 `\n  expected ${JSON.stringify(expected)}`);
+    };
+    const title = "301 Double Out · Best of 1 Set | Set 1 · Leg 1";
+    await overlay("four players", strip(title, [
+      `${Name} | 0 | 0 | 121 | T20 T11 D14 | to throw`, "Anna | 0 | 0 | 161 | T20 T17 Bull",
+      "Chris | 0 | 0 | 201 | ", "Maximilian Mustermann | 0 | 0 | 301 | "]));
+    await browser.screenshot("live-overlay.png");
+    await focus(MainTitle);
+    visit(21);
+    await overlay("a visit", strip(title, [
+      `${Name} | 0 | 0 | 100 | T20 D20`, "Anna | 0 | 0 | 161 | T20 T17 Bull | to throw",
+      "Chris | 0 | 0 | 201 | ", "Maximilian Mustermann | 0 | 0 | 301 | "]));
   } finally {
     await browser.close();
   }

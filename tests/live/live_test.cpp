@@ -1,8 +1,8 @@
 // The live board: the switch on the command line, the board started by the program (its
-// messages, the state it serves and pushes after visits booked through the score field), the
-// board's JSON, the module's one function, and the server's answers and bounds (the request
-// size, the connection cap, the timeout, silent and slow pages). Everything talks to 127.0.0.1;
-// every wait is for an event and bounded.
+// messages, the state it serves and pushes after visits booked through the score field, the last
+// leg's result it keeps), the board's JSON, the module's one function, and the server's answers and
+// bounds (the request size, the connection cap, the timeout, silent and slow pages). Everything
+// talks to 127.0.0.1; every wait is for an event and bounded.
 #include "engine/state.h"
 #include "live/board_json.h"
 #include "live/live_board.h"
@@ -25,6 +25,7 @@
 #include <QtTest>
 #include <fstream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 using namespace brennix;
@@ -35,11 +36,11 @@ namespace {
 
 constexpr int WaitMs = 5000;
 
-// The module as the build made it, and the page as the source has it (both from the build).
+// The module as the build made it, and the pages as the source has them (both from the build).
 const std::vector<QString> Module = {QStringLiteral(BRENNIX_LIVE_MODULE)};
 
-QByteArray Page() {
-    QFile file(QStringLiteral(BRENNIX_LIVE_PAGE));
+QByteArray Page(const char* name = "index.html") {
+    QFile file(QStringLiteral(BRENNIX_LIVE_PAGES "/") + QLatin1String(name));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing");
 }
 
@@ -295,35 +296,38 @@ class LiveTest : public QObject {
     // A game through the score field, from its start: each page gets the state on connecting and
     // once per visit, the same on every page and at /state.json. Averages are worked out by hand:
     // 60, 0, 45 is 105 in 9 darts, 35.000; 100, 26, 140 is 266 in 9, 88.666 (cut, not rounded).
+    // The leg's visits are the last ones of the leg being played only.
     void theStateFollowsTheMatch_data() {
         QTest::addColumn<QList<int>>("visits");
         QTest::addColumn<QList<int>>("remaining");
-        QTest::addColumn<QByteArray>("state");
+        QTest::addColumn<int>("leg");          // the leg being played in the first set
+        QTest::addColumn<QByteArray>("state"); // leg_starter and player_to_throw
         QTest::addColumn<QByteArray>("first");
         QTest::addColumn<QByteArray>("second");
         QTest::newRow("a 0 visit")
-            << QList<int>{60, 100, 0, 26, 45, 140} << QList<int>{396, 235}
+            << QList<int>{60, 100, 0, 26, 45, 140} << QList<int>{396, 235} << 1
             << R"("leg_starter":1,"player_to_throw":1)"_ba
-            << R"("checkout":null,"darts_leg":9,"darts_match":9,"last_visits":[45,0,60],"leg_average":35.0,"legs":0,"match_average":35.0)"_ba
-            << R"("checkout":null,"darts_leg":9,"darts_match":9,"last_visits":[140,26,100],"leg_average":88.666,"legs":0,"match_average":88.666)"_ba;
+            << R"("checkout":null,"darts_leg":9,"darts_match":9,"last_visits":[45,0,60],"leg_average":35.0,"leg_visits":[45,0,60],"legs":0,"match_average":35.0)"_ba
+            << R"("checkout":null,"darts_leg":9,"darts_match":9,"last_visits":[140,26,100],"leg_average":88.666,"leg_visits":[140,26,100],"legs":0,"match_average":88.666)"_ba;
         // 285 in 12 darts is 71.250, 361 in 12 is 90.250; 140 left has a checkout.
         QTest::newRow("a checkout")
-            << QList<int>{60, 100, 0, 26, 45, 140, 180, 95} << QList<int>{216, 140}
+            << QList<int>{60, 100, 0, 26, 45, 140, 180, 95} << QList<int>{216, 140} << 1
             << R"("leg_starter":1,"player_to_throw":1)"_ba
-            << R"("checkout":null,"darts_leg":12,"darts_match":12,"last_visits":[180,45,0],"leg_average":71.25,"legs":0,"match_average":71.25)"_ba
-            << R"("checkout":"T20 T20 D10","darts_leg":12,"darts_match":12,"last_visits":[95,140,26],"leg_average":90.25,"legs":0,"match_average":90.25)"_ba;
+            << R"("checkout":null,"darts_leg":12,"darts_match":12,"last_visits":[180,45,0],"leg_average":71.25,"leg_visits":[180,45,0],"legs":0,"match_average":71.25)"_ba
+            << R"("checkout":"T20 T20 D10","darts_leg":12,"darts_match":12,"last_visits":[95,140,26],"leg_average":90.25,"leg_visits":[95,140,26],"legs":0,"match_average":90.25)"_ba;
         // The first leg won in 9 darts, then 85 in the second: the match is 586 in 12 darts,
         // 146.500; the other's 60, 60, 100 is 220 in 9, 73.333.
         QTest::newRow("a won leg")
-            << QList<int>{180, 60, 180, 60, 141, 100, 85} << QList<int>{416, 401}
+            << QList<int>{180, 60, 180, 60, 141, 100, 85} << QList<int>{416, 401} << 2
             << R"("leg_starter":2,"player_to_throw":2)"_ba
-            << R"("checkout":null,"darts_leg":3,"darts_match":12,"last_visits":[85,141,180],"leg_average":85.0,"legs":1,"match_average":146.5)"_ba
-            << R"("checkout":null,"darts_leg":3,"darts_match":9,"last_visits":[100,60,60],"leg_average":100.0,"legs":0,"match_average":73.333)"_ba;
+            << R"("checkout":null,"darts_leg":3,"darts_match":12,"last_visits":[85,141,180],"leg_average":85.0,"leg_visits":[85],"legs":1,"match_average":146.5)"_ba
+            << R"("checkout":null,"darts_leg":3,"darts_match":9,"last_visits":[100,60,60],"leg_average":100.0,"leg_visits":[100],"legs":0,"match_average":73.333)"_ba;
     }
 
     void theStateFollowsTheMatch() {
         QFETCH(QList<int>, visits);
         QFETCH(QList<int>, remaining);
+        QFETCH(int, leg);
         QFETCH(QByteArray, state);
         QFETCH(QByteArray, first);
         QFETCH(QByteArray, second);
@@ -335,39 +339,105 @@ class LiveTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(one.messages.size(), 1 + visits.size(), WaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(two.messages.size(), 1 + visits.size(), WaitMs);
         QCOMPARE(two.messages, one.messages);
+        const QByteArray number = QByteArray::number(leg);
+        // (moc reads a raw string right only with its quotes in pairs.)
         const QByteArray expected =
-            R"({"caption":"  501 Double Out - Best of Best of 3 Sets",)" + state +
+            R"({"caption":"501 Double Out · Best of 3 Sets","leg":)" + number + "," + state +
             ",\"players\":[{" + first + R"(,"name":"Jürgen","number":1,"remaining":)" +
             QByteArray::number(remaining[0]) + R"(,"sets":0},{)" + second + ",\"name\":" + OddJson +
-            R"(,"number":2,"remaining":)" + QByteArray::number(remaining[1]) +
-            R"(,"sets":0}],"special":"","winner":null})";
+            R"(,"number":2,"remaining":)" + QByteArray::number(remaining[1]) + R"(,"sets":0}],)" +
+            "\"progress\":\"Set 1 · Leg " + number + "\"," +
+            R"("result":null,"set":1,"special":"","target":"first to 3 legs","winner":null})";
         QCOMPARE(one.messages.last().toUtf8(), expected);
         QCOMPARE(Ask(*Connect(port), Get("/state.json")), Ok("application/json", expected));
     }
 
+    // The last leg's result stays on the board until the next leg's first visit: after a leg, a
+    // set (3-0, the board at no legs by then) and the match (the second set 3-1, sets 2-0), both
+    // while the result dialog names the winner and once the board is reset, even for a new game.
+    void theLastLegsResultStays() {
+        FreshGame("Anna", Odd);
+        TPage page(port);
+        QTRY_COMPARE_WITH_TIMEOUT(page.messages.size(), 1, WaitMs);
+        qsizetype pushes = 1; // on connecting, after every visit, and for the result dialog
+        // Plays until player `winner` has checked out with 180s, the other player scoring 0s.
+        auto leg = [&](int winner) {
+            for (bool out = false; !out && pushes < 100; ++pushes) {
+                const int32_t left = Players[winner].Remaining;
+                const int score = ActivePlayer == winner ? std::min(left, 180) : 0;
+                out = ActivePlayer == winner && score == left;
+                Visit(score);
+            }
+        };
+        // The result and the winner of the push `back` places before the newest, once all came.
+        auto shown = [&](qsizetype back) {
+            if (!QTest::qWaitFor([&] { return page.messages.size() == pushes; }, WaitMs))
+                return "missing pushes: " + QByteArray::number(page.messages.size());
+            const auto state =
+                nlohmann::json::parse(page.messages[pushes - 1 - back].toStdString());
+            return QByteArray::fromStdString(state["result"].dump() + " " + state["winner"].dump());
+        };
+        auto result = [](const QByteArray& won, int legs1, int sets1, int legs2, int sets2) {
+            auto n = [](int value) { return QByteArray::number(value); };
+            return R"({"players":[{"legs":)" + n(legs1) + R"(,"name":"Anna","sets":)" + n(sets1) +
+                   R"(},{"legs":)" + n(legs2) + R"(,"name":)" + OddJson + R"(,"sets":)" + n(sets2) +
+                   R"(}],"winner":"Anna","won":)" + won + "}";
+        };
+        leg(0);
+        QCOMPARE(shown(0), result(R"("leg")", 1, 0, 0, 0) + " null");
+        Visit(0);
+        ++pushes;
+        QCOMPARE(shown(0), "null null");
+        leg(0);
+        leg(0);
+        QCOMPARE(shown(0), result(R"("set")", 3, 1, 0, 0) + " null");
+        for (const int winner : {1, 0, 0, 0})
+            leg(winner);
+        ++pushes;
+        const QByteArray match = result(R"("match")", 3, 2, 1, 0);
+        QCOMPARE(shown(1), match + " \"Anna\"");
+        QCOMPARE(shown(0), match + " null");
+        FreshGame("Anna", Odd);
+        ++pushes;
+        QCOMPARE(shown(0), match + " null");
+        Visit(60);
+        ++pushes;
+        QCOMPARE(shown(0), "null null");
+    }
+
     // The JSON of a view at the end of a match: texts in UTF-8, visits without the empty places,
-    // averages cut to three decimals, numbers 1-based, a missing checkout null.
+    // averages cut to three decimals, numbers 1-based, a checkout without text null, the result
+    // as handed over.
     void boardJsonOfAView() {
         TBoardView view;
-        view.Caption = "Caf\xE9";
+        view.Caption = "the window's";
+        view.SpectatorCaption = "Caf\xE9 \xB7 x";
         view.Special = "Sudden Death";
         view.Winner = Odd;
         view.ActivePlayer = 1;
+        view.SetNumber = 2;
+        view.LegNumber = 11;
+        view.Progress = "Set 2 \xB7 Leg 11";
+        view.Target = "sudden death";
         // Remaining, checkout, sets, legs, points, counts, leg and match average, darts in the
         // leg and in the match, and what the JSON leaves out.
         const TPlayerFigures first{32, "T20\xB7T4", 1, 2, 0, {}, 336666, 1000, 9, 45, {}, {}, {}};
-
         const TPlayerFigures second{501, "", 0, 3, 0, {}, 0, 999999, 0, 30, {}, {}, {}};
-        view.Players = {{1, "J\xFCrgen", first, {}, {0, 60, -1}},
-                        {2, "x", second, {}, {-1, -1, -1}}};
-        QCOMPARE(BoardJson(view),
-                 R"({"caption":"Café","leg_starter":1,"player_to_throw":2,"players":[)"
+        view.Players = {{1, "J\xFCrgen", first, {}, {0, 60, -1}, {0}},
+                        {2, "x", second, {}, {-1, -1, -1}, {}}};
+        const TLegResult result{"set", "J\xFCrgen", {{"J\xFCrgen", 1, 6}, {Odd, 0, 5}}};
+        QCOMPARE(BoardJson(view, result),
+                 R"({"caption":"Café · x","leg":11,"leg_starter":1,"player_to_throw":2,"players":[)"
                  R"({"checkout":"T20·T4","darts_leg":9,"darts_match":45,"last_visits":[0,60],)"
-                 R"("leg_average":33.666,"legs":2,"match_average":0.1,"name":"Jürgen","number":1,)"
-                 R"("remaining":32,"sets":1},{"checkout":"","darts_leg":0,"darts_match":30,)"
-                 R"("last_visits":[],"leg_average":0.0,"legs":3,"match_average":99.999,"name":"x",)"
-                 R"("number":2,"remaining":501,"sets":0}],"special":"Sudden Death",)"
-                 R"("winner":)" +
+                 R"("leg_average":33.666,"leg_visits":[0],"legs":2,"match_average":0.1,)"
+                 R"("name":"Jürgen","number":1,"remaining":32,"sets":1},{"checkout":null,)"
+                 R"("darts_leg":0,"darts_match":30,"last_visits":[],"leg_average":0.0,)"
+                 R"("leg_visits":[],"legs":3,"match_average":99.999,"name":"x","number":2,)"
+                 R"("remaining":501,"sets":0}],"progress":"Set 2 · Leg 11","result":{"players":[)"
+                 R"({"legs":6,"name":"Jürgen","sets":1},{"legs":5,"name":)" +
+                     OddJson +
+                     R"(,"sets":0}],"winner":"Jürgen","won":"set"},"set":2,)"
+                     R"("special":"Sudden Death","target":"sudden death","winner":)" +
                      OddJson + "}");
     }
 
@@ -444,6 +514,9 @@ class LiveTest : public QObject {
         QTest::newRow("state") << Get("/state.json") << Ok("application/json", state);
         QTest::newRow("state, a query") << Get("/state.json?x=1") << Ok("application/json", state);
         QTest::newRow("HEAD page") << "HEAD / HTTP/1.1\r\n\r\n"_ba << head(html, Page().size());
+        QTest::newRow("overlay") << Get("/overlay") << Ok(html, Page("overlay.html"));
+        QTest::newRow("HEAD overlay")
+            << "HEAD /overlay HTTP/1.1\r\n\r\n"_ba << head(html, Page("overlay.html").size());
         QTest::newRow("HEAD state")
             << "HEAD /state.json HTTP/1.1\r\n\r\n"_ba << head("application/json", state.size());
         QTest::newRow("unknown path") << Get("/admin") << notFound + "11\r\n\r\nNot found.\n";

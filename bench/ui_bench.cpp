@@ -156,7 +156,7 @@ void MeasureLiveBoard(TForm1& form1, TTimedOps& ops, int rounds, int warmup, int
         Fail("the live board could not listen on 127.0.0.1");
     TLiveServer* publishing = nullptr;
     form1.AddBoardObserver([&publishing](const TBoardView& view) {
-        if (publishing) publishing->Publish(BoardJson(view));
+        if (publishing) publishing->Publish(BoardJson(view, std::nullopt));
     });
     std::vector<std::unique_ptr<QWebSocket>> clients;
     long received = 0;
@@ -202,7 +202,7 @@ void MeasureLiveBoard(TForm1& form1, TTimedOps& ops, int rounds, int warmup, int
         }
         // What the live board adds to a redraw, alone: the view, its JSON, the sends.
         const auto from = Clock::now();
-        watched.Publish(BoardJson(BoardView()));
+        watched.Publish(BoardJson(BoardView(), std::nullopt));
         if (round >= warmup) push.Add(from, Clock::now());
         QApplication::processEvents();
     }

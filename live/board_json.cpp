@@ -129,9 +129,4 @@ QByteArray BoardJson(const TBoardView& view, const std::optional<TLegResult>& re
     return QByteArray::fromStdString(state.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
-QByteArray BoardJson(const TBoardView& view) {
-    static TLegResults results; // the program has one board
-    return BoardJson(view, results.See(view));
-}
-
 } // namespace brennix

@@ -47,8 +47,4 @@ class TLegResults {
 // or null), result (the last leg's result or null) and players, one object per player in play.
 QByteArray BoardJson(const TBoardView& view, const std::optional<TLegResult>& result);
 
-// The same for the program's one board, whose every redraw comes here in turn: the last leg's
-// result is followed from one to the next.
-QByteArray BoardJson(const TBoardView& view);
-
 } // namespace brennix

@@ -107,9 +107,10 @@ std::shared_ptr<TLiveBoardModule> StartLiveBoard(const std::vector<std::string>&
         live->Address.isEmpty() || live->Address == u"0.0.0.0" || live->Address == u"::";
     AddAddressMenuItem(window, server, everywhere);
     const std::weak_ptr<TLiveBoardModule> watcher = server;
-    window.AddBoardObserver([watcher](const TBoardView& view) {
+    // Every redraw comes here in turn: the last leg's result is followed from one to the next.
+    window.AddBoardObserver([watcher, results = TLegResults()](const TBoardView& view) mutable {
         if (const std::shared_ptr<TLiveBoardModule> board = watcher.lock())
-            board->Publish(BoardJson(view));
+            board->Publish(BoardJson(view, results.See(view)));
     });
     return server;
 }

@@ -1,5 +1,6 @@
 #include "board.h"
 
+#include "rules.h"
 #include "state.h"
 
 #include <algorithm>
@@ -8,11 +9,6 @@ namespace brennix {
 
 namespace {
 
-// The set rules as rules.cpp plays them: three legs win a set; in the deciding set of two
-// players two legs all begins a tie-break, won by two clear legs, and five legs all its sudden
-// death, where the next leg wins.
-constexpr int SuddenDeathLegs = 5;
-constexpr int BestOfOneLeg = 2; // match format code of "Best of 1 Leg"
 constexpr int ShownLegVisits = 3;
 
 // The newest visits of the leg being played, at most three. Every booked visit takes its score
@@ -54,14 +50,18 @@ void SetProgress(TBoardView& view) {
     const int64_t format = Settings.MatchFormat;
     const bool deciding = Settings.PlayerCount == 2 && format == int64_t{one.Sets} + 3 &&
                           format == int64_t{two.Sets} + 3;
+    // The rules of the set: three legs win it; in the deciding set of two players two legs all
+    // begins a tie-break, won by two clear legs, and five legs all its sudden death.
+    auto all = [](int legs) { return std::to_string(legs) + "-" + std::to_string(legs); };
+    const std::string first = "first to " + std::to_string(LegsPerSet) + " legs";
     if (TieBreakSet && one.Legs == SuddenDeathLegs && two.Legs == SuddenDeathLegs)
         view.Target = "sudden death: the next leg wins";
     else if (TieBreakSet)
-        view.Target = "tie-break: two clear legs, sudden death at 5-5";
+        view.Target = "tie-break: two clear legs, sudden death at " + all(SuddenDeathLegs);
     else if (deciding)
-        view.Target = "first to 3 legs, tie-break at 2-2";
+        view.Target = first + ", tie-break at " + all(TieBreakLegs);
     else
-        view.Target = "first to 3 legs";
+        view.Target = first;
 }
 
 } // namespace

@@ -13,12 +13,6 @@ namespace brennix {
 
 namespace {
 
-constexpr int LegsPerSet = 3;      // a normal set is won with the third leg
-constexpr int TieBreakLegs = 2;    // a deciding set at two legs all becomes a tie-break
-constexpr int SuddenDeathLegs = 5; // from five legs all the next leg decides
-constexpr int TieBreakMaxLegs = 6; // ... so six legs always win the tie-break set
-constexpr int BestOfOneLeg = 2;    // match format code of "Best of 1 Leg"
-
 // A. The leg ends when the player stands at 0.
 void LegEnd(int p) {
     TPlayerStats& winner = Players[p];

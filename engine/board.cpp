@@ -31,13 +31,8 @@ std::vector<int32_t> LegVisitsOf(const TPlayerStats& player) {
 // Where the match stands and what wins the set being played.
 void SetProgress(TBoardView& view) {
     if (view.Winner) return;
-    int64_t sets = 0, legs = 0;
-    for (int p = 0; p < PlayersInPlay(); ++p) {
-        sets += Players[p].Sets;
-        legs += Players[p].Legs;
-    }
-    view.SetNumber = static_cast<int32_t>(sets + 1);
-    view.LegNumber = static_cast<int32_t>(legs + 1);
+    view.SetNumber = CurrentSetNumber();
+    view.LegNumber = CurrentLegNumber();
     const std::string leg = "Leg " + std::to_string(view.LegNumber);
     if (Settings.MatchFormat == BestOfOneLeg) {
         view.Progress = leg;

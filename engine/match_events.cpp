@@ -2,8 +2,6 @@
 
 #include "state.h"
 
-#include <algorithm>
-
 namespace brennix {
 
 namespace {
@@ -35,27 +33,6 @@ void AnnounceMatchEvent(const std::function<void(TMatchObserver&)>& tell) {
             // An observer's failure is its own; the match goes on.
         }
     }
-}
-
-namespace {
-
-// One more than the sum of a figure over the players in play; a loaded file may hold any
-// numbers, so the sum is kept within range.
-int32_t NextOf(int32_t TPlayerStats::*figure) {
-    int64_t won = 0;
-    for (int p = 0; p < PlayersInPlay(); ++p)
-        won += Players[p].*figure;
-    return static_cast<int32_t>(std::clamp<int64_t>(won + 1, INT32_MIN, INT32_MAX));
-}
-
-} // namespace
-
-int32_t CurrentSetNumber() {
-    return NextOf(&TPlayerStats::Sets);
-}
-
-int32_t CurrentLegNumber() {
-    return NextOf(&TPlayerStats::Legs);
 }
 
 TMatchInfo CurrentMatchInfo() {

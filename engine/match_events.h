@@ -81,11 +81,6 @@ void RemoveMatchObserver(TMatchObserver& observer);
 // Tells every observer; whatever an observer raises is swallowed, so play goes on.
 void AnnounceMatchEvent(const std::function<void(TMatchObserver&)>& tell);
 
-// The set and the leg being played, numbered from 1: one more than the sets won so far, and one
-// more than the legs won in this set.
-int32_t CurrentSetNumber();
-int32_t CurrentLegNumber();
-
 // The match as the state holds it now: settings, the names of the players in play, and
 // ActivePlayer as the one who began.
 TMatchInfo CurrentMatchInfo();

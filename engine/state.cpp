@@ -52,6 +52,27 @@ int PlayersInPlay() {
     return std::clamp<int32_t>(Settings.PlayerCount, 0, MaxPlayers);
 }
 
+namespace {
+
+// One more than the sum of a figure over the players in play; a loaded file may hold any
+// numbers, so the sum is kept within range.
+int32_t NextOf(int32_t TPlayerStats::*figure) {
+    int64_t won = 0;
+    for (int p = 0; p < PlayersInPlay(); ++p)
+        won += Players[p].*figure;
+    return static_cast<int32_t>(std::clamp<int64_t>(won + 1, INT32_MIN, INT32_MAX));
+}
+
+} // namespace
+
+int32_t CurrentSetNumber() {
+    return NextOf(&TPlayerStats::Sets);
+}
+
+int32_t CurrentLegNumber() {
+    return NextOf(&TPlayerStats::Legs);
+}
+
 int32_t Wrap(int32_t index) {
     return index + 1 >= PlayersInPlay() ? 0 : index + 1;
 }

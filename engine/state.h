@@ -104,6 +104,11 @@ std::string_view CheckoutText(const TSettings& settings, int32_t remaining);
 // Number of player records in play: PlayerCount, kept within the eight records.
 int PlayersInPlay();
 
+// The set and the leg being played, numbered from 1: one more than the sets won so far, and one
+// more than the legs won in this set.
+int32_t CurrentSetNumber();
+int32_t CurrentLegNumber();
+
 // index + 1, or 0 when that reaches PlayerCount.
 int32_t Wrap(int32_t index);
 

@@ -2,6 +2,8 @@
 
 #include "engine/state.h"
 #include "engine/text_forms.h"
+#include "storage/file_io.h"
+#include "storage/game_file.h"
 #include "storage/paths.h"
 
 #include <algorithm>
@@ -12,10 +14,8 @@
 
 namespace brennix {
 
-namespace {
-
 // The first layout: one table each for matches, their players, legs, visits and game-file saves.
-constexpr const char* SchemaVersion1 = R"(
+const char* const HistoryLayout1 = R"(
 CREATE TABLE matches (
     id INTEGER PRIMARY KEY,
     started_at TEXT NOT NULL,
@@ -68,6 +68,53 @@ CREATE TABLE saves (
 );
 )";
 
+namespace {
+
+// The second layout. A visit taken back or cut by a load is set aside with what its leg needs to
+// be made again, since a game file saved before may still hold it. A save is known by its
+// content (a 64-bit FNV-1a hash of the file's bytes), wherever the file lies, and records the
+// runs of the match's visit ids the file holds: [[first, last], ...].
+constexpr const char* SchemaVersion2 = R"(
+ALTER TABLE saves RENAME TO saves_v1;
+CREATE TABLE saves (
+    content_hash INTEGER PRIMARY KEY,
+    path TEXT NOT NULL,
+    match_id INTEGER NOT NULL REFERENCES matches(id),
+    last_visit INTEGER NOT NULL,
+    held_visits TEXT NOT NULL,
+    saved_at TEXT NOT NULL
+);
+CREATE TABLE visits_aside (
+    id INTEGER PRIMARY KEY,
+    match_id INTEGER NOT NULL REFERENCES matches(id),
+    set_no INTEGER NOT NULL,
+    leg_no INTEGER NOT NULL,
+    leg_starter INTEGER NOT NULL,
+    player INTEGER NOT NULL,
+    score INTEGER NOT NULL,
+    darts INTEGER NOT NULL,
+    remaining_before INTEGER NOT NULL,
+    won_leg INTEGER NOT NULL,
+    at TEXT NOT NULL,
+    winner_darts INTEGER
+);
+CREATE INDEX visits_aside_of_match ON visits_aside (match_id);
+)";
+
+// The visits of match ?1 that the saved runs ?2 hold (a visit row is "v").
+constexpr const char* HeldBy =
+    "EXISTS (SELECT 1 FROM json_each(?2) AS r WHERE v.id BETWEEN r.value ->> 0 AND "
+    "r.value ->> 1)";
+
+// The runs of ids of match ?1's recorded visits, in the order of all its visit ids: a visit set
+// aside splits a run.
+constexpr const char* RecordedRuns =
+    "SELECT json_group_array(json_array(first, last)) FROM (SELECT MIN(id) AS first, MAX(id) AS "
+    "last FROM (SELECT id, live, ROW_NUMBER() OVER (ORDER BY id) - ROW_NUMBER() OVER (PARTITION "
+    "BY live ORDER BY id) AS run FROM (SELECT id, 1 AS live FROM visits WHERE match_id = ?1 "
+    "UNION ALL SELECT id, 0 FROM visits_aside WHERE match_id = ?1)) WHERE live = 1 GROUP BY run "
+    "ORDER BY first)";
+
 struct ESqlError : std::runtime_error {
     ESqlError(int code, const std::string& text) : std::runtime_error(text), Code(code) {}
     int Code;
@@ -110,6 +157,10 @@ class TStatement {
     }
     int Parameters() const { return sqlite3_bind_parameter_count(statement_); }
     int64_t Int(int column) const { return sqlite3_column_int64(statement_, column); }
+    std::string Text(int column) const {
+        const auto* text = sqlite3_column_text(statement_, column);
+        return text ? reinterpret_cast<const char*>(text) : "";
+    }
 
   private:
     sqlite3* db_;
@@ -177,15 +228,81 @@ std::string AsideName(const std::string& path) {
     return name;
 }
 
+// The content of a game file as the history knows it: a 64-bit FNV-1a hash of its bytes (those a
+// load reads); none when the file cannot be read.
+std::optional<int64_t> ContentHash(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    try {
+        bytes = ReadRegularFile(path, GameFileSize);
+    } catch (...) {
+        return std::nullopt;
+    }
+    uint64_t hash = 0xcbf29ce484222325;
+    for (const uint8_t byte : bytes)
+        hash = (hash ^ byte) * 0x100000001b3;
+    return static_cast<int64_t>(hash);
+}
+
+using TBinder = std::function<void(TStatement&)>;
+
+// Moves the visits a condition on "v" picks from the record to visits_aside, then drops the
+// match's legs left without a visit and the winners of legs whose winning visit went.
+void SetAside(sqlite3* db, int64_t match, const std::string& which, const TBinder& bind) {
+    TStatement keep(db, ("INSERT INTO visits_aside SELECT v.id, v.match_id, l.set_no, l.leg_no, "
+                         "l.starter, v.player, v.score, v.darts, v.remaining_before, v.won_leg, "
+                         "v.at, CASE WHEN v.won_leg = 1 THEN l.winner_darts END FROM visits AS v "
+                         "JOIN legs AS l ON l.id = v.leg_id WHERE " +
+                         which)
+                            .c_str());
+    bind(keep);
+    keep.Run();
+    TStatement drop(db, ("DELETE FROM visits AS v WHERE " + which).c_str());
+    bind(drop);
+    drop.Run();
+    for (const char* sql : {"DELETE FROM legs WHERE match_id = ?1 AND NOT EXISTS (SELECT 1 FROM "
+                            "visits WHERE leg_id = legs.id)",
+                            "UPDATE legs SET winner = NULL, winner_darts = NULL WHERE match_id = "
+                            "?1 AND NOT EXISTS (SELECT 1 FROM visits WHERE leg_id = legs.id AND "
+                            "won_leg = 1)"}) {
+        TStatement tidy(db, sql);
+        tidy.Bind(1, match);
+        tidy.Run();
+    }
+}
+
+// Brings the visits of a match that the runs hold back from visits_aside, with their legs and
+// the winners of the legs they won.
+void BringBack(sqlite3* db, int64_t match, const std::string& runs) {
+    const std::string held =
+        std::string(" FROM visits_aside AS v WHERE v.match_id = ?1 AND ") + HeldBy;
+    for (const std::string& sql :
+         {"INSERT INTO legs (match_id, set_no, leg_no, starter) SELECT DISTINCT v.match_id, "
+          "v.set_no, v.leg_no, v.leg_starter" +
+              held + " ON CONFLICT DO NOTHING",
+          "UPDATE legs SET winner = v.player, winner_darts = v.winner_darts" + held +
+              " AND v.won_leg = 1 AND legs.match_id = ?1 AND legs.set_no = v.set_no AND "
+              "legs.leg_no = v.leg_no",
+          "INSERT INTO visits (id, match_id, leg_id, player, score, darts, remaining_before, "
+          "won_leg, at) SELECT v.id, v.match_id, (SELECT id FROM legs WHERE match_id = ?1 AND "
+          "set_no = v.set_no AND leg_no = v.leg_no), v.player, v.score, v.darts, "
+          "v.remaining_before, v.won_leg, v.at" +
+              held,
+          "DELETE" + held}) {
+        TStatement back(db, sql.c_str());
+        back.Bind(1, match).Bind(2, runs);
+        back.Run();
+    }
+}
+
 } // namespace
 
 std::string HistoryPath() {
     return BaseDir() + "history.sqlite";
 }
 
-THistoryStore::THistoryStore(std::string path, TWarn warn, int busyMilliseconds)
+THistoryStore::THistoryStore(std::string path, TWarn warn, int busyMilliseconds, int64_t maxPages)
     : path_(std::move(path)), warn_(std::move(warn)) {
-    Open(busyMilliseconds);
+    Open(busyMilliseconds, maxPages);
 }
 
 THistoryStore::~THistoryStore() {
@@ -198,7 +315,7 @@ void THistoryStore::Exec(const char* sql) {
     if (code != SQLITE_OK) Raise(db_, code);
 }
 
-void THistoryStore::Open(int busyMilliseconds) {
+void THistoryStore::Open(int busyMilliseconds, int64_t maxPages) {
     const int code =
         sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (code != SQLITE_OK) {
@@ -223,6 +340,7 @@ void THistoryStore::Open(int busyMilliseconds) {
         TStatement(db_, "PRAGMA journal_mode = WAL").Step();
         Exec("PRAGMA synchronous = NORMAL");
         Migrate();
+        if (maxPages > 0) Exec(("PRAGMA max_page_count = " + std::to_string(maxPages)).c_str());
     } catch (const ESqlError& error) {
         Fail(error.Code, error.what(), "cannot be opened");
     }
@@ -233,7 +351,26 @@ void THistoryStore::Migrate() {
     try {
         const int64_t version = UserVersion(db_);
         // Each layout is reached from the one before it.
-        if (version < 1) Exec(SchemaVersion1);
+        if (version < 1) Exec(HistoryLayout1);
+        if (version < 2) {
+            Exec(SchemaVersion2);
+            // A save of the first layout is known by its path only: it is carried over as the
+            // content of the file lying there now, holding its match's visits up to its last.
+            TStatement old(db_, "SELECT path, match_id, last_visit, saved_at FROM saves_v1");
+            TStatement carry(db_, "INSERT OR REPLACE INTO saves VALUES (?1, ?2, ?3, ?4, CASE WHEN "
+                                  "?4 = 0 THEN '[]' ELSE json_array(json_array(0, ?4)) END, ?5)");
+            while (old.Step()) {
+                const std::optional<int64_t> content = ContentHash(old.Text(0));
+                if (!content) continue;
+                carry.Bind(1, *content)
+                    .Bind(2, old.Text(0))
+                    .Bind(3, old.Int(1))
+                    .Bind(4, old.Int(2))
+                    .Bind(5, old.Text(3));
+                carry.Run();
+            }
+            Exec("DROP TABLE saves_v1");
+        }
         Exec(("PRAGMA user_version = " + std::to_string(HistorySchemaVersion)).c_str());
         Exec("COMMIT");
     } catch (...) {
@@ -339,15 +476,12 @@ void THistoryStore::VisitTakenBack(int player, int32_t score, TEventTime) {
     if (match_ == 0) return;
     Change([&] {
         // The player's newest visit, when it is the one taken back (a visit from before a game
-        // file the history did not know is not there to remove).
-        TStatement remove(db_, "DELETE FROM visits WHERE id = (SELECT MAX(id) FROM visits WHERE "
-                               "match_id = ?1 AND player = ?2) AND score = ?3");
-        remove.Bind(1, match_).Bind(2, player + 1).Bind(3, score);
-        remove.Run();
-        TStatement empty(db_, "DELETE FROM legs WHERE match_id = ?1 AND winner IS NULL AND NOT "
-                              "EXISTS (SELECT 1 FROM visits WHERE leg_id = legs.id)");
-        empty.Bind(1, match_);
-        empty.Run();
+        // file the history did not know is not there to remove). It is set aside, not deleted:
+        // a game file saved before holds it.
+        SetAside(db_, match_,
+                 "v.id = (SELECT MAX(id) FROM visits WHERE match_id = ?1 AND player = ?2) AND "
+                 "v.score = ?3",
+                 [&](TStatement& s) { s.Bind(1, match_).Bind(2, player + 1).Bind(3, score); });
     });
 }
 
@@ -397,60 +531,59 @@ void THistoryStore::MatchAbandoned(TAbandonReason reason, TEventTime time) {
 }
 
 void THistoryStore::GameSaved(const std::string& path, TEventTime time) {
+    // Read back at once: the file's content is what a load will be recognised by.
+    const std::optional<int64_t> content = ContentHash(path);
+    if (!content) return;
     Change([&] {
         const int64_t match = EnsureMatch(false);
-        if (match == 0) {
-            // The file holds a game the history has no match for.
-            TStatement forget(db_, "DELETE FROM saves WHERE path = ?");
-            forget.Bind(1, path);
-            forget.Run();
-            return;
-        }
-        TStatement save(db_,
-                        "INSERT OR REPLACE INTO saves (path, match_id, last_visit, saved_at) "
-                        "SELECT ?1, ?2, IFNULL(MAX(id), 0), ?3 FROM visits WHERE match_id = ?2");
-        save.Bind(1, path).Bind(2, match).Bind(3, TimeText(time));
+        if (match == 0) return;
+        TStatement save(db_, (std::string("INSERT OR REPLACE INTO saves (content_hash, path, "
+                                          "match_id, last_visit, held_visits, saved_at) SELECT "
+                                          "?2, ?3, ?1, (SELECT IFNULL(MAX(id), 0) FROM visits "
+                                          "WHERE match_id = ?1), (") +
+                              RecordedRuns + "), ?4")
+                                 .c_str());
+        save.Bind(1, match).Bind(2, *content).Bind(3, path).Bind(4, TimeText(time));
         save.Run();
     });
 }
 
 void THistoryStore::GameLoaded(const std::string& path, const TMatchInfo& info, TEventTime time) {
+    const std::optional<int64_t> content = ContentHash(path);
     Change([&] {
-        TStatement known(db_, "SELECT saves.match_id, saves.last_visit FROM saves JOIN matches ON "
-                              "matches.id = saves.match_id WHERE saves.path = ?");
-        known.Bind(1, path);
-        if (known.Step()) {
-            // That match goes on from the point the file holds: what was recorded after it is
-            // played again and recorded anew.
+        TStatement known(db_, "SELECT saves.match_id, saves.held_visits FROM saves JOIN matches "
+                              "ON matches.id = saves.match_id WHERE saves.content_hash = ?");
+        known.Bind(1, content.value_or(0));
+        if (content && known.Step()) {
+            // That match goes on from the point the file holds: its visits are exactly those the
+            // file holds, the others set aside, those set aside before brought back.
             const int64_t match = known.Int(0);
-            const int64_t last = known.Int(1);
+            const std::string held = known.Text(1);
+            SetAside(db_, match, std::string("v.match_id = ?1 AND NOT ") + HeldBy,
+                     [&](TStatement& s) { s.Bind(1, match).Bind(2, held); });
+            BringBack(db_, match, held);
             for (const char* sql :
-                 {"DELETE FROM visits WHERE match_id = ?1 AND id > ?2",
-                  "DELETE FROM legs WHERE match_id = ?1 AND NOT EXISTS (SELECT 1 FROM visits "
-                  "WHERE leg_id = legs.id)",
-                  "UPDATE legs SET winner = NULL, winner_darts = NULL WHERE match_id = ?1 AND NOT "
-                  "EXISTS (SELECT 1 FROM visits WHERE leg_id = legs.id AND won_leg = 1)",
-                  "UPDATE matches SET ended_at = NULL, end_reason = NULL, winner = NULL WHERE id "
+                 {"UPDATE matches SET ended_at = NULL, end_reason = NULL, winner = NULL WHERE id "
                   "= ?1",
                   "UPDATE match_players SET sets = NULL, legs = NULL WHERE match_id = ?1"}) {
-                TStatement cut(db_, sql);
-                cut.Bind(1, match);
-                if (cut.Parameters() == 2) cut.Bind(2, last);
-                cut.Run();
+                TStatement reopen(db_, sql);
+                reopen.Bind(1, match);
+                reopen.Run();
             }
             match_ = match;
             begun_.reset();
             return;
         }
         // A game file the history does not know: a new match from here on, marked as resumed.
-        // The file is remembered, so loading it once more takes this match up again.
+        // Its content is remembered, so loading it once more takes this match up again.
         match_ = 0;
         begun_ = info;
         begunAt_ = time;
         const int64_t match = EnsureMatch(true);
-        TStatement save(db_, "INSERT OR REPLACE INTO saves (path, match_id, last_visit, saved_at) "
-                             "VALUES (?, ?, 0, ?)");
-        save.Bind(1, path).Bind(2, match).Bind(3, TimeText(time));
+        if (!content) return;
+        TStatement save(db_, "INSERT OR REPLACE INTO saves (content_hash, path, match_id, "
+                             "last_visit, held_visits, saved_at) VALUES (?, ?, ?, 0, '[]', ?)");
+        save.Bind(1, *content).Bind(2, path).Bind(3, match).Bind(4, TimeText(time));
         save.Run();
     });
 }

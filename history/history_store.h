@@ -18,7 +18,10 @@ struct sqlite3;
 namespace brennix {
 
 // The layout of the file this program writes (PRAGMA user_version).
-inline constexpr int HistorySchemaVersion = 1;
+inline constexpr int HistorySchemaVersion = 2;
+
+// The tables of the first layout (version 1), from which every later one is reached.
+extern const char* const HistoryLayout1;
 
 // BaseDir() + "history.sqlite".
 std::string HistoryPath();
@@ -29,8 +32,9 @@ class THistoryStore : public TMatchObserver {
 
     // Opens the history at path, creating it or bringing an older layout up to date. A file
     // that cannot be opened, is damaged (it is then set aside under a new name) or has a newer
-    // layout is reported through warn, and the store records nothing.
-    THistoryStore(std::string path, TWarn warn, int busyMilliseconds = 2000);
+    // layout is reported through warn, and the store records nothing. maxPages > 0 caps the
+    // file's size in pages (a full disk without filling one).
+    THistoryStore(std::string path, TWarn warn, int busyMilliseconds = 2000, int64_t maxPages = 0);
     // Stops listening and closes the file; a clean close folds the write-ahead log back into it.
     ~THistoryStore() override;
     THistoryStore(const THistoryStore&) = delete;
@@ -49,7 +53,7 @@ class THistoryStore : public TMatchObserver {
     void GameLoaded(const std::string& path, const TMatchInfo& info, TEventTime time) override;
 
   private:
-    void Open(int busyMilliseconds);
+    void Open(int busyMilliseconds, int64_t maxPages);
     void Migrate();
     // Runs one change as one transaction; a failure rolls it back, warns and stops the store.
     void Change(const std::function<void()>& body);

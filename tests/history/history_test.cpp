@@ -8,12 +8,17 @@
 #include "storage/autosave.h"
 #include "storage/game_file.h"
 
+#include <iostream>
 #include <sqlite3.h>
+#include <sstream>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace brennix::test {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 
 // 2026-12-07 20:00:00 UTC and a minute later.
 constexpr std::chrono::seconds Evening{1796673600};
@@ -37,9 +42,9 @@ class HistoryTest : public StorageTest {
         MatchClock = [] { return std::chrono::system_clock::now(); };
         StorageTest::TearDown();
     }
-    void Open(const std::string& path) {
+    void Open(const std::string& path, int64_t maxPages = 0) {
         store = std::make_unique<THistoryStore>(
-            path, [this](const std::string& text) { warnings.push_back(text); }, 0);
+            path, [this](const std::string& text) { warnings.push_back(text); }, 0, maxPages);
         AddMatchObserver(*store);
     }
     void Open() { Open(HistoryPath()); }
@@ -56,6 +61,16 @@ class HistoryTest : public StorageTest {
     void Load(const std::string& path) {
         ops.OpenAnswer = path;
         LoadGameFile();
+    }
+    // Save As to a file of the test folder.
+    void SaveAs(const std::string& name) {
+        GameFileName = In(name);
+        SaveGameFile();
+    }
+    // A small tmpfs at `at` when this process may mount one (root, and a mount not refused).
+    static bool MountTmpfs(const fs::path& at, const char* options) {
+        fs::create_directories(at);
+        return ::getuid() == 0 && ::mount("tmpfs", at.c_str(), "tmpfs", 0, options) == 0;
     }
     // Every row a query gives, its columns joined by "|", NULL as "-".
     std::vector<std::string> Rows(const std::string& sql, const std::string& path = "") const {
@@ -93,10 +108,12 @@ TEST_F(HistoryTest, ScriptedMatchLeavesExactlyItsRows) {
     Enter("60");  // visit 4: Ann 201 -> 141
     BookVisit(TKey::F5);
     const std::string slot = SlotPath(100);
-    EXPECT_THAT(Rows("SELECT * FROM saves"), ElementsAre(slot + "|1|4|2026-12-07 20:00:00"));
+    const std::string saves = "SELECT path, match_id, last_visit, held_visits, saved_at FROM "
+                              "saves ORDER BY last_visit DESC LIMIT 1";
+    EXPECT_THAT(Rows(saves), ElementsAre(slot + "|1|4|[[1,2],[4,4]]|2026-12-07 20:00:00"));
     Enter("180");      // visit 5: Jürgen 301 -> 121
     Enter("141", "2"); // visit 6: Ann checks out with 3 + 3 + 2 darts, after a save
-    EXPECT_THAT(Rows("SELECT * FROM saves"), ElementsAre(slot + "|1|5|2026-12-07 20:00:00"));
+    EXPECT_THAT(Rows(saves), ElementsAre(slot + "|1|5|[[1,2],[4,5]]|2026-12-07 20:00:00"));
     PlayLegs({1, 0});
     now = T1;
     PlayLeg(0); // the third leg of Ann's wins the set and the match
@@ -120,7 +137,7 @@ TEST_F(HistoryTest, ScriptedMatchLeavesExactlyItsRows) {
              "FROM visits GROUP BY player"),
         ElementsAre("1|8|903|23|3|2026-12-07 20:01:00", "2|7|481|21|1|2026-12-07 20:01:00"));
     // The save before the last checkout holds the match up to Jürgen's last 0.
-    EXPECT_THAT(Rows("SELECT * FROM saves"), ElementsAre(slot + "|1|15|2026-12-07 20:01:00"));
+    EXPECT_THAT(Rows(saves), ElementsAre(slot + "|1|15|[[1,2],[4,15]]|2026-12-07 20:01:00"));
     EXPECT_TRUE(warnings.empty());
 }
 
@@ -155,6 +172,121 @@ TEST_F(HistoryTest, LoadingASaveTakesItsMatchUpAgainFromThatPoint) {
     EXPECT_THAT(Rows("SELECT end_reason, winner FROM matches"), ElementsAre("-|-"));
     EXPECT_THAT(Rows("SELECT winner, winner_darts FROM legs"), ElementsAre("-|-"));
     EXPECT_THAT(Rows("SELECT sets, legs FROM match_players"), ElementsAre("-|-", "-|-"));
+}
+
+// After any sequence of play, Undo, saves and loads, a match's visits are exactly those of the
+// loaded position plus those booked after it, each once. Steps: a number is a visit (ids count
+// from 1 in booking order), "u" Undo, "sA" Save As A, "lA" loading A, "cBA" B copied over A,
+// "xA" A saved with no history listening (a file made elsewhere), "k" a kill and a fresh start.
+TEST_F(HistoryTest, SavesAndLoadsInAnyOrderKeepEachVisitOnce) {
+    struct TCase {
+        int matchFormat;
+        std::string steps;
+        std::vector<std::string> visits;  // match_id|id|score
+        std::vector<std::string> matches; // id|resumed|end_reason|winner
+    } cases[] = {
+        // The visit taken back after the save comes back with it.
+        {3, "60 40 sA u 20 30 lA", {"1|1|60", "1|2|40"}, {"1|0|-|-"}},
+        // The newer save after an older one was loaded and played on from.
+        {3, "60 sA 40 20 sB lA 30 lB", {"1|1|60", "1|2|40", "1|3|20"}, {"1|0|-|-"}},
+        {3, "60 sA 40 sB 20 sC lA 30 lC lB", {"1|1|60", "1|2|40"}, {"1|0|-|-"}},
+        // The same save twice, an Undo between: what was taken back and what was cut return.
+        {3, "60 40 sA 20 lA u 50 lA", {"1|1|60", "1|2|40"}, {"1|0|-|-"}},
+        // A copy is known by its content, at any path: no cut when B lies at A's path.
+        {3, "60 sA 40 20 sB cBA lA", {"1|1|60", "1|2|40", "1|3|20"}, {"1|0|-|-"}},
+        {3, "60 sB 40 cBA lA 20", {"1|1|60", "1|3|20"}, {"1|0|-|-"}},
+        // A file the history never saw over a known path: a new resumed match, nothing cut.
+        {3,
+         "60 40 sA 20 xX cXA lA 30",
+         {"1|1|60", "1|2|40", "1|3|20", "2|4|30"},
+         {"1|0|game loaded|-", "2|1|-|-"}},
+        // A kill, a fresh start, the save loaded: one match.
+        {3, "60 sA 40 20 k lA 30", {"1|1|60", "1|4|30"}, {"1|0|-|-"}},
+        // A won match reopened by the save before its checkout, then won again.
+        {2, "180 60 sA 121 lA 121", {"1|1|180", "1|2|60", "1|4|121"}, {"1|0|won|1"}},
+        {2, "180 60 sA 121 lA", {"1|1|180", "1|2|60"}, {"1|0|-|-"}},
+        // A 0 of the last leg taken back after the leg: the leg's checkout stays.
+        {3, "180 180 0 121 u sA 60 lA", {"1|1|180", "1|2|180", "1|4|121"}, {"1|0|-|-"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.steps);
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        MakeSaveFolder();
+        Open();
+        NewMatch(1, c.matchFormat);
+        std::istringstream steps(c.steps);
+        for (std::string step; steps >> step;) {
+            const std::string a = step.size() > 1 ? In(step.substr(1, 1)) : "";
+            if (step == "u")
+                UndoVisit();
+            else if (step == "k") {
+                Close();
+                Open();
+                NewGame();
+            } else if (step[0] == 's')
+                SaveAs(step.substr(1));
+            else if (step[0] == 'l')
+                Load(a);
+            else if (step[0] == 'c')
+                fs::copy_file(a, In(step.substr(2)), fs::copy_options::overwrite_existing);
+            else if (step[0] == 'x') {
+                RemoveMatchObserver(*store);
+                SaveAs(step.substr(1));
+                AddMatchObserver(*store);
+            } else
+                Enter(step);
+        }
+        EXPECT_THAT(Rows("SELECT match_id, id, score FROM visits ORDER BY id"),
+                    ElementsAreArray(c.visits));
+        EXPECT_THAT(Rows("SELECT id, resumed, end_reason, winner FROM matches"),
+                    ElementsAreArray(c.matches));
+        // Every leg row has a visit, and a winner exactly when its winning visit is recorded.
+        EXPECT_THAT(Rows("SELECT COUNT(*) FROM legs WHERE NOT EXISTS (SELECT 1 FROM visits WHERE "
+                         "leg_id = legs.id) OR (winner IS NULL) = EXISTS (SELECT 1 FROM visits "
+                         "WHERE leg_id = legs.id AND won_leg = 1)"),
+                    ElementsAre("0"));
+        Close();
+    }
+}
+
+// A history of the first layout is brought to the second in place: its rows kept, a save whose
+// file is still there known by that file's content, one whose file is gone dropped.
+TEST_F(HistoryTest, FirstLayoutIsMigratedWithItsRows) {
+    NewMatch(2, 2);
+    Enter("60");
+    SaveAs("kept.bx3");
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(HistoryPath().c_str(), &db);
+        sqlite3_exec(db, HistoryLayout1, nullptr, nullptr, nullptr);
+        const std::string rows =
+            "PRAGMA user_version = 1;"
+            "INSERT INTO matches VALUES (1, '2026-12-06 20:00:00', NULL, 2, '501 Double Out', 2, "
+            "'Best of 1 Leg', 1, 0, NULL, NULL);"
+            "INSERT INTO match_players VALUES (1, 1, 'Ann', NULL, NULL), (1, 2, 'Bob', NULL, "
+            "NULL);"
+            "INSERT INTO legs VALUES (1, 1, 1, 1, 1, NULL, NULL);"
+            "INSERT INTO visits VALUES (1, 1, 1, 1, 60, 3, 501, 0, '2026-12-06 20:00:00'), "
+            "(4, 1, 1, 2, 0, 3, 501, 0, '2026-12-06 20:01:00');"
+            "INSERT INTO saves VALUES ('" +
+            In("kept.bx3") + "', 1, 3, '2026-12-06 20:00:30'), ('" + In("gone.bx3") +
+            "', 1, 4, '2026-12-06 20:01:30');";
+        sqlite3_exec(db, rows.c_str(), nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    Open();
+    EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("2"));
+    EXPECT_THAT(Rows("SELECT path, match_id, last_visit, held_visits, saved_at FROM saves"),
+                ElementsAre(In("kept.bx3") + "|1|3|[[0,3]]|2026-12-06 20:00:30"));
+    Load(In("kept.bx3")); // visit 4 lies beyond the save
+    Enter("45");
+    EXPECT_THAT(Rows("SELECT * FROM visits"),
+                ElementsAre("1|1|1|1|60|3|501|0|2026-12-06 20:00:00",
+                            "5|1|1|2|45|3|501|0|2026-12-07 20:00:00"));
+    EXPECT_THAT(Rows("SELECT * FROM match_players"), ElementsAre("1|1|Ann|-|-", "1|2|Bob|-|-"));
+    EXPECT_THAT(Rows("SELECT id, started_at, end_reason FROM matches"),
+                ElementsAre("1|2026-12-06 20:00:00|-"));
 }
 
 // A game file the history has never seen starts a new match marked as resumed, with what the
@@ -222,12 +354,12 @@ TEST_F(HistoryTest, UnusableHistoryWarnsOnceAndPlayGoesOn) {
         {[&] {
              sqlite3* db = nullptr;
              sqlite3_open(path.c_str(), &db);
-             sqlite3_exec(db, "PRAGMA user_version = 2", nullptr, nullptr, nullptr);
+             sqlite3_exec(db, "PRAGMA user_version = 3", nullptr, nullptr, nullptr);
              sqlite3_close(db);
          },
          path,
          "The match history " + path +
-             " has a newer layout (version 2; this Brennix knows up to 1) and is left as it is. "
+             " has a newer layout (version 3; this Brennix knows up to 2) and is left as it is. "
              "Play goes on without a history.",
          {"history.sqlite", "save"}},
         {[] {},
@@ -259,23 +391,64 @@ TEST_F(HistoryTest, UnusableHistoryWarnsOnceAndPlayGoesOn) {
     }
 }
 
-// A write that fails (a full disk) warns once and keeps what was there; play goes on.
-TEST_F(HistoryTest, FailedWriteWarnsOnceAndKeepsEarlierRows) {
-    Open();
+// A full disk: one warning, play goes on, the change that met it rolled back whole, the rows
+// before it intact. On a real small tmpfs when this process may mount one, else at SQLite's own
+// page limit, which meets the same SQLITE_FULL.
+TEST_F(HistoryTest, FullDiskWarnsOnceAndKeepsEarlierRows) {
+    const fs::path small = dir / "small";
+    const bool tmpfs = MountTmpfs(small, "size=160k");
+    RecordProperty("full_disk", tmpfs ? "tmpfs" : "max_page_count");
+    std::cout << "full disk: " << (tmpfs ? "a 160 KiB tmpfs" : "PRAGMA max_page_count") << "\n";
+    const std::string path = (small / "history.sqlite").string();
+    Open(path, tmpfs ? 0 : 10); // a new file has 10 pages, the visits' first one among them
+    NewMatch(2, 3);
+    int booked = 0;
+    while (warnings.empty() && booked < 400) {
+        Enter("1");
+        ++booked;
+    }
+    Enter("2"); // play goes on, with no second warning
+    EXPECT_THAT(warnings, ElementsAre("The match history " + path +
+                                      " could not be written (database or disk is full). Play "
+                                      "goes on without a history."));
+    EXPECT_EQ(Players[(booked + 1) % 2].Remaining, 499);
+    Close();
+    EXPECT_THAT(Rows("SELECT COUNT(*), MAX(id), SUM(score) FROM visits", path),
+                ElementsAre(std::to_string(booked - 1) + "|" + std::to_string(booked - 1) + "|" +
+                            std::to_string(booked - 1)));
+    EXPECT_THAT(
+        Rows("SELECT COUNT(*) FROM legs UNION ALL SELECT * FROM pragma_integrity_check", path),
+        ElementsAre("1", "ok"));
+    if (tmpfs) ::umount(small.c_str());
+}
+
+// A data folder that cannot be written (a read-only mount, or no write permission) keeps the
+// history there as it is: one warning, play goes on, the rows untouched.
+TEST_F(HistoryTest, ReadOnlyDataFolderWarnsOnceAndKeepsTheHistory) {
+    const fs::path folder = dir / "readonly";
+    const bool tmpfs = MountTmpfs(folder, "size=1m");
+    const std::string path = (folder / "history.sqlite").string();
+    Open(path);
     NewMatch(2, 2);
     Enter("60");
-    {
-        TFileSizeLimit limit(fs::file_size(HistoryPath() + "-wal"));
-        for (int n = 0; n < 20; ++n)
-            Enter("1");
-    }
-    EXPECT_FALSE(store->Recording());
-    EXPECT_THAT(warnings, ElementsAre("The match history " + HistoryPath() +
-                                      " could not be written (disk I/O error). Play "
-                                      "goes on without a history."));
-    EXPECT_EQ(Players[0].Remaining, 431);
     Close();
-    EXPECT_THAT(Rows("SELECT id, score FROM visits"), ElementsAre("1|60"));
+    const std::vector<uint8_t> before = ReadBytes(path);
+    if (tmpfs)
+        ASSERT_EQ(::mount("tmpfs", folder.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    else
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    Open(path);
+    NewMatch(2, 2);
+    Enter("45");
+    EXPECT_FALSE(store->Recording());
+    EXPECT_THAT(warnings, ElementsAre("The match history " + path +
+                                      " cannot be opened (unable to open database file). Play "
+                                      "goes on without a history."));
+    EXPECT_EQ(Players[0].Remaining, 456);
+    Close();
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_THAT(FilesIn(folder), ElementsAre("history.sqlite"));
+    if (tmpfs) ::umount(folder.c_str());
 }
 
 // "/nohistory" opens nothing; otherwise the file has the current layout in WAL mode, and a clean
@@ -290,7 +463,7 @@ TEST_F(HistoryTest, NoHistorySwitchAndCleanClose) {
     Close();
     EXPECT_THAT(warnings, ElementsAre());
     EXPECT_THAT(FilesIn(dir), ElementsAre("history.sqlite", "save"));
-    EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("1"));
+    EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("2"));
     EXPECT_THAT(Rows("PRAGMA journal_mode"), ElementsAre("wal"));
     EXPECT_THAT(Rows("SELECT player, score FROM visits"), ElementsAre("1|60"));
 }

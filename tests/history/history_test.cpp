@@ -200,6 +200,8 @@ TEST_F(HistoryTest, SavesAndLoadsInAnyOrderKeepEachVisitOnce) {
          "60 40 sA 20 xX cXA lA 30",
          {"1|1|60", "1|2|40", "1|3|20", "2|4|30"},
          {"1|0|game loaded|-", "2|1|-|-"}},
+        // A won leg cut and brought back: its winner with it.
+        {3, "180 60 sA 121 sB lA lB", {"1|1|180", "1|2|60", "1|3|121"}, {"1|0|-|-"}},
         // A kill, a fresh start, the save loaded: one match.
         {3, "60 sA 40 20 k lA 30", {"1|1|60", "1|4|30"}, {"1|0|-|-"}},
         // A won match reopened by the save before its checkout, then won again.
@@ -241,10 +243,12 @@ TEST_F(HistoryTest, SavesAndLoadsInAnyOrderKeepEachVisitOnce) {
                     ElementsAreArray(c.visits));
         EXPECT_THAT(Rows("SELECT id, resumed, end_reason, winner FROM matches"),
                     ElementsAreArray(c.matches));
-        // Every leg row has a visit, and a winner exactly when its winning visit is recorded.
+        // Every leg row has a visit, and a winner exactly when its winning visit is recorded, with
+        // the darts the winner threw in it.
         EXPECT_THAT(Rows("SELECT COUNT(*) FROM legs WHERE NOT EXISTS (SELECT 1 FROM visits WHERE "
                          "leg_id = legs.id) OR (winner IS NULL) = EXISTS (SELECT 1 FROM visits "
-                         "WHERE leg_id = legs.id AND won_leg = 1)"),
+                         "WHERE leg_id = legs.id AND won_leg = 1) OR winner_darts IS NOT (SELECT "
+                         "SUM(darts) FROM visits WHERE leg_id = legs.id AND player = winner)"),
                     ElementsAre("0"));
         Close();
     }

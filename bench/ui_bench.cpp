@@ -8,6 +8,9 @@
 //   - a repaint of the scoreboard without any change;
 //   - the bare window: a label's text changed and the window repainted, and a repaint alone.
 //
+// Enter is measured twice in each round: with the match history off, and with it on (the store
+// writing history.sqlite in the temporary folder, one transaction per visit, as the program does).
+//
 // The measurements take turns within each round, so both windows see the same conditions; the
 // medians of Enter and Undo are also printed as multiples of the bare window's label change. The
 // platform is the one QT_QPA_PLATFORM names, "offscreen" when it is not set (painting then goes
@@ -19,8 +22,10 @@
 //
 // Files go to a temporary folder; the build tree and the home folder are not touched.
 #include "engine/board.h"
+#include "engine/match_events.h"
 #include "engine/operations.h"
 #include "engine/state.h"
+#include "history/history_store.h"
 #include "live/board_json.h"
 #include "live/live_server.h"
 #include "storage/paths.h"
@@ -243,6 +248,11 @@ int main(int argc, char* argv[]) {
     Settings.PlayerCount = players;
     SaveSettings();
 
+    // The history listens from the start, so it sees the match begin; it is switched off and on
+    // by taking it from the observers and adding it again.
+    THistoryStore history(HistoryPath(), [](const std::string& text) { Fail(text.c_str()); });
+    AddMatchObserver(history);
+
     CreateForms({});
     TForm1& form1 = *Form1;
     TForm5& form5 = *Form5;
@@ -283,7 +293,9 @@ int main(int argc, char* argv[]) {
     for (int i = 0; i < 20; ++i)
         QApplication::processEvents(QEventLoop::AllEvents, 10);
 
+    RemoveMatchObserver(history);
     TSeries enter{"Scoreboard: Enter in Edit33 -> RefreshBoard return", {}};
+    TSeries enterHistory{"History on: Enter in Edit33 -> RefreshBoard return", {}};
     TSeries undo{"Scoreboard: Undo click -> RefreshBoard return", {}};
     TSeries boardRepaint{"Scoreboard: repaint(), nothing changed", {}};
     TSeries labelRepaint{"Bare window: label setText + repaint()", {}};
@@ -309,6 +321,21 @@ int main(int argc, char* argv[]) {
         if (keep) undo.Add(from, ops.Refreshed);
         QApplication::processEvents();
 
+        // The same with the history on: the visit recorded, then set aside again by the Undo.
+        AddMatchObserver(history);
+        form1.Edit33->setText(QStringLiteral("60"));
+        from = Clock::now();
+        QApplication::sendEvent(form1.Edit33, &press);
+        if (ops.Refreshes != refreshes + 3 || ActivePlayer != 1)
+            Fail("Enter did not book the visit");
+        if (keep) enterHistory.Add(from, ops.Refreshed);
+        QApplication::processEvents();
+        form1.Button2->click();
+        RemoveMatchObserver(history);
+        if (Players[0].Remaining != 501 || !history.Recording())
+            Fail("Undo did not take the visit back, or the history stopped");
+        QApplication::processEvents();
+
         from = Clock::now();
         form1.repaint();
         if (keep) boardRepaint.Add(from, Clock::now());
@@ -331,10 +358,10 @@ int main(int argc, char* argv[]) {
 
     std::printf("ui_bench: platform %s, %d player(s), %d rounds after %d warm-up rounds\n",
                 qPrintable(QApplication::platformName()), players, rounds, warmup);
-    PrintTable({&enter, &undo, &boardRepaint, &labelRepaint, &bareRepaint});
+    PrintTable({&enter, &enterHistory, &undo, &boardRepaint, &labelRepaint, &bareRepaint});
     // The yardstick: the bare window's label change and repaint, median against median.
     const double yardstick = Percentile(labelRepaint.micros, 0.5);
-    for (const TSeries* series : {&enter, &undo})
+    for (const TSeries* series : {&enter, &enterHistory, &undo})
         std::printf("ratio: %-50s %5.2f x the bare window's label setText + repaint()\n",
                     series->name, Percentile(series->micros, 0.5) / yardstick);
 

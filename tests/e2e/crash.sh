@@ -51,7 +51,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-board="Brennix 3.2  [FINAL]"
 board_id() { xdotool search --onlyvisible --name "^Brennix 3\.2  \[FINAL\]\$" 2>/dev/null | head -n 1; }
 shown() { [[ -n $(xdotool search --onlyvisible --name "$1" 2>/dev/null) ]]; }
 gone() { ! shown "$1"; }

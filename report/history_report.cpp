@@ -362,8 +362,10 @@ std::string FormatHtml(const TSheet& sheet) {
                        HtmlEscape(sheet.Title) + "</title>\n<style>\n";
     html += HtmlStyle();
     html += "</style>\n</head>\n<body>\n<h1>" + HtmlEscape(sheet.Title) + "</h1>\n";
+    std::string notes;
     for (const std::string& note : sheet.Notes)
-        html += "<p class=\"path\">" + HtmlEscape(note) + "</p>\n";
+        notes += (notes.empty() ? "" : " \xC2\xB7 ") + HtmlEscape(note);
+    html += "<p class=\"path\">" + notes + "</p>\n";
     html += sheet.Chart;
     for (const TTable& table : sheet.Tables) {
         if (!table.Caption.empty()) html += "<h2>" + HtmlEscape(table.Caption) + "</h2>\n";

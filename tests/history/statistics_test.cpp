@@ -7,9 +7,13 @@
 #include "engine/flow.h"
 #include "history/history_store.h"
 #include "history/statistics.h"
+#include "report/cli.h"
 #include "storage/game_file.h"
 
+#include "report/text.h"
+
 #include <sqlite3.h>
+#include <sstream>
 
 namespace brennix::test {
 namespace {
@@ -305,6 +309,165 @@ TEST_F(StatisticsTest, FilesAndRowsThatCannotBeTrusted) {
     EXPECT_EQ(matches[1].WinnerName(), "");
     EXPECT_EQ(matches[0].WinnerName(), "Al");
     EXPECT_EQ(matches[0].Players.size(), 2u); // not the one without a number
+}
+
+struct TRun {
+    int Status;
+    std::string Out, Err;
+};
+
+TRun Report(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = report::RunReport(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+// brennix-report on a history of one match: whole reports in every format (the name with every
+// character that HTML, CSV and JSON escape), and the exit status of each kind of mistake.
+TEST_F(StatisticsTest, ReportOfTheHistory) {
+    NewMatch(5, 2, "Al & \"Bo\" <x>'s", "Zo\xEB"); // 301 single out, one leg
+    Enter("180");
+    Enter("60");
+    Enter("121", "2"); // Al: 301 in 5 darts, 180.6; one chance, taken
+    At(24 * 60);
+    NewMatch(5, 2, "Al & \"Bo\" <x>'s", "Zo\xEB");
+    Enter("26");
+    store.reset();
+    const std::string h = HistoryPath();
+    const std::string al = "\"Al & \"\"Bo\"\" <x>'s\"", zoe = "Zo\xC3\xAB";
+    const std::string players =
+        "name,matches,matches_won,legs,legs_won,darts,points,average,first9_average,best_leg,"
+        "highest_checkout,checkout_chances,checkouts,checkout_rate,count_180,count_140,count_100,"
+        "count_60,count_40,last_played\r\n";
+    const std::string html =
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Brennix "
+        "standings</title>\n<style>\n" +
+        std::string(report::HtmlStyle()) +
+        "</style>\n</head>\n<body>\n<h1>Brennix standings</h1>\n<p class=\"path\">History: " + h +
+        " \xC2\xB7 Until 2026-12-07</p>\n<table>\n<thead><tr><th>Name</th><th>Matches</th><th>"
+        "Won</th><th>Legs</th><th>Legs won</th><th>Darts</th><th>Points</th><th>Average</th><th>"
+        "First 9</th><th>Best leg</th><th>High out</th><th>Chances</th><th>Checkouts</th><th>"
+        "Rate</th><th>180</th><th>140+</th><th>100+</th><th>60+</th><th>40+</th><th>Last played"
+        "</th></tr></thead>\n<tbody>\n<tr><td>Al &amp; &quot;Bo&quot; &lt;x&gt;&#39;s</td>";
+    const std::string cells = "<td class=\"n\">";
+    struct TCase {
+        std::vector<std::string> args;
+        int status;
+        std::string out, err;
+    } cases[] = {
+        {{"--players", "--history", h},
+         0,
+         "Brennix standings\nHistory: " + h +
+             "\n\nName             Matches  Won  Legs  Legs won  Darts  Points  Average  First 9  "
+             "Best leg  High out  Chances  Checkouts   Rate  180  140+  100+  60+  40+  Last "
+             "played\nAl & \"Bo\" <x>'s        1    1     1         1      8     327  122,625  "
+             "122,625         5       121        1          1  1,000    1     0     1    0    0  "
+             "2026-12-08 20:00\nZo\xC3\xAB                    1    0     1         0      3      "
+             "60   60,000   60,000         -         -        0          0      -    0     0     0"
+             "    1    0  2026-12-08 20:00\n",
+         ""},
+        {{"--format", "csv", "--players", "--history", h},
+         0,
+         players +
+             "\"Al & \"\"Bo\"\" <x>'s\",1,1,1,1,8,327,122.625,122.625,5,121,1,1,1.000,1,0,1,"
+             "0,0,2026-12-08 20:00\r\n" +
+             zoe + ",1,0,1,0,3,60,60.000,60.000,,,0,0,,0,0,0,1,0,2026-12-08 20:00\r\n",
+         ""},
+        {{"--vs", zoe, " AL & \"bo\" <X>'s", "--since", "2026-12-07", "-f", "csv", "--csv-style",
+          "excel", "--history", h},
+         0,
+         "\xEF\xBB\xBF"
+         "name;matches;matches_won;legs;legs_won;darts;points;average;"
+         "first9_average;best_leg;highest_checkout;checkout_chances;checkouts;checkout_rate;"
+         "count_180;count_140;count_100;count_60;count_40;last_played\r\n" +
+             zoe + ";1;0;1;0;3;60;60,000;60,000;;;0;0;;0;0;0;1;0;2026-12-08 20:00\r\n" + al +
+             ";1;1;1;1;8;327;122,625;122,625;5;121;1;1;1,000;1;0;1;0;0;2026-12-08 20:00\r\n\r\n"
+             "match;started;ended;game;format;result;winner;number;name;sets;legs_won;average;"
+             "first9_average\r\n1;2026-12-07 20:00;2026-12-07 20:00;301 Single Out;Best of 1 Leg;"
+             "won;" +
+             al + ";1;" + al +
+             ";0;1;180,600;180,600\r\n1;2026-12-07 20:00;2026-12-07 "
+             "20:00;301 Single Out;Best of 1 Leg;won;" +
+             al + ";2;" + zoe +
+             ";0;0;60,000;60,000\r\n2;2026-12-08 20:00;;301 Single Out;Best of 1 Leg;open;;1;" +
+             al + ";;0;26,000;26,000\r\n2;2026-12-08 20:00;;301 Single Out;Best of 1 Leg;open;;2;" +
+             zoe + ";;0;0,000;0,000\r\n",
+         ""},
+        {{"--player", " zo\xC3\x8B", "-f", "json", "--history", h, "--until", "2026-12-07"},
+         0,
+         "{\n  \"player\": {\n    \"name\": \"" + zoe +
+             "\",\n    \"matches\": 1,\n    \"matches_won\": 0,\n    \"legs\": 1,\n    "
+             "\"legs_won\": 0,\n    \"darts\": 3,\n    \"points\": 60,\n    \"average\": 60.0,\n   "
+             " \"first9_average\": 60.0,\n    \"best_leg\": null,\n    \"highest_checkout\": "
+             "null,\n    \"checkout_chances\": 0,\n    \"checkouts\": 0,\n    \"checkout_rate\": "
+             "null,\n    \"count_180\": 0,\n    \"count_140\": 0,\n    \"count_100\": 0,\n    "
+             "\"count_60\": 1,\n    \"count_40\": 0,\n    \"last_played\": \"2026-12-07 "
+             "20:00\"\n  },\n  \"matches\": [\n    {\n      \"match\": 1,\n      \"started\": "
+             "\"2026-12-07 20:00\",\n      \"game\": \"301 Single Out\",\n      \"format\": \"Best "
+             "of 1 Leg\",\n      \"opponents\": [\n        \"Al & \\\"Bo\\\" <x>'s\"\n      ],\n "
+             "     \"result\": \"lost\",\n      \"legs\": 1,\n      \"legs_won\": 0,\n      "
+             "\"darts\": 3,\n      \"points\": 60,\n      \"average\": 60.0,\n      "
+             "\"first9_average\": 60.0,\n      \"best_leg\": null,\n      \"highest_checkout\": "
+             "null,\n      \"checkout_chances\": 0,\n      \"checkouts\": 0,\n      "
+             "\"checkout_rate\": null,\n      \"count_180\": 0,\n      \"count_140\": 0,\n      "
+             "\"count_100\": 0,\n      \"count_60\": 1,\n      \"count_40\": 0\n    }\n  ]\n}\n",
+         ""},
+        {{"--players", "--format", "html", "--until", "2026-12-07", "--history", h},
+         0,
+         html + cells + "1</td>" + cells + "1</td>" + cells + "1</td>" + cells + "1</td>" + cells +
+             "5</td>" + cells + "301</td>" + cells + "180,600</td>" + cells + "180,600</td>" +
+             cells + "5</td>" + cells + "121</td>" + cells + "1</td>" + cells + "1</td>" + cells +
+             "1,000</td>" + cells + "1</td>" + cells + "0</td>" + cells + "1</td>" + cells +
+             "0</td>" + cells + "0</td><td>2026-12-07 20:00</td></tr>\n<tr><td>" + zoe + "</td>" +
+             cells + "1</td>" + cells + "0</td>" + cells + "1</td>" + cells + "0</td>" + cells +
+             "3</td>" + cells + "60</td>" + cells + "60,000</td>" + cells + "60,000</td>" + cells +
+             "-</td>" + cells + "-</td>" + cells + "0</td>" + cells + "0</td>" + cells + "-</td>" +
+             cells + "0</td>" + cells + "0</td>" + cells + "0</td>" + cells + "1</td>" + cells +
+             "0</td><td>2026-12-07 20:00</td></tr>\n</tbody>\n</table>\n</body>\n</html>\n",
+         ""},
+        {{"--player", "Nobody", "--history", h},
+         1,
+         "",
+         "brennix-report: no player 'Nobody' in the matches of the history\n"},
+        {{"--matches", "--history", In("none.sqlite")},
+         1,
+         "",
+         "brennix-report: " + In("none.sqlite") + ": unable to open database file\n"},
+        {{"--players", "--matches"},
+         2,
+         "",
+         "one of --players, --player, --vs and --matches at a time"},
+        {{"--players", "x.bx3"},
+         2,
+         "",
+         "game files and --players, --player, --vs or --matches at the same time"},
+        {{"--players", "--since", "2026-02-29"},
+         2,
+         "",
+         "'2026-02-29' is not a date of the form YYYY-MM-DD"},
+        {{"--matches", "--all-names"}, 2, "", "option '--all-names' needs --players"},
+        {{"--until", "2026-12-07", "x.bx3"},
+         2,
+         "",
+         "option '--until' needs --players, --player, --vs or --matches"},
+        {{"--vs", "Al"}, 2, "", "option '--vs' needs two names"},
+        {{"--vs", "zo\xC3\xAB", "ZO\xC3\x8B "}, 2, "", "option '--vs' needs two different players"},
+        {{"--players", "--history", h, "-o", h},
+         2,
+         "",
+         "brennix-report: " + h + ": is the history read; nothing was written\n"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        const TRun run = Report(c.args);
+        EXPECT_EQ(run.Status, c.status);
+        EXPECT_EQ(run.Out, c.out);
+        if (c.status == 2 && !c.err.ends_with("\n"))
+            EXPECT_EQ(run.Err, "brennix-report: " + c.err +
+                                   "\nTry 'brennix-report --help' for more information.\n");
+        else
+            EXPECT_EQ(run.Err, c.err);
+    }
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <memory>
 #include <sqlite3.h>
 #include <tuple>
+#include <unordered_map>
 
 namespace brennix {
 
@@ -87,6 +88,10 @@ class TQuery {
         if (code != SQLITE_DONE) Fail();
         return false;
     }
+    // Whether the value is a whole number as stored (not a text, a fraction or NULL).
+    bool Whole(int column) const {
+        return sqlite3_column_type(statement_, column) == SQLITE_INTEGER;
+    }
     bool Null(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
     int64_t Int(int column) const { return sqlite3_column_int64(statement_, column); }
     std::optional<int64_t> Maybe(int column) const {
@@ -118,6 +123,15 @@ void NameKeyFunction(sqlite3_context* context, int, sqlite3_value** values) {
                                         static_cast<size_t>(sqlite3_value_bytes(values[0])))
                      : std::string_view());
     sqlite3_result_text(context, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+}
+
+// The column is one of the matches in which a player of one of the keys ?3, ?4, ... played.
+std::string KeysBound(const std::string& column, size_t keys) {
+    std::string condition =
+        column + " IN (SELECT match_id FROM match_players WHERE name_key(name) IN (";
+    for (size_t k = 0; k < keys; ++k)
+        condition += (k ? ", ?" : "?") + std::to_string(k + 3);
+    return condition + "))";
 }
 
 // The matches a query reads: those begun in the period, and with keys only those in which a
@@ -334,7 +348,7 @@ std::vector<TMatchSummary> THistoryReader::Read(const TPeriod& period,
     } end{db_};
 
     std::vector<TMatchSummary> matches;
-    std::map<int64_t, size_t> index; // match id -> position
+    std::unordered_map<int64_t, size_t> index; // match id -> position
     auto rows = query("SELECT id, started_at, ended_at, game_type, game, match_format, format, "
                       "resumed, end_reason, winner FROM matches m" +
                       where + " ORDER BY started_at, id");
@@ -379,40 +393,54 @@ std::vector<TMatchSummary> THistoryReader::Read(const TPeriod& period,
         match.Players.push_back(std::move(player));
     }
 
-    // Only visits a match can have count: a score of 0-180 with at most three darts.
-    const std::string visits = " FROM visits v JOIN matches m ON m.id = v.match_id" + where +
-                               " AND v.score BETWEEN 0 AND 180 AND v.darts BETWEEN 0 AND 3";
-    rows = query("SELECT v.match_id, v.player, SUM(v.score), SUM(v.darts), SUM(v.score = 180), "
-                 "SUM(v.score BETWEEN 140 AND 179), SUM(v.score BETWEEN 100 AND 139), "
-                 "SUM(v.score BETWEEN 60 AND 99), SUM(v.score BETWEEN 40 AND 59), "
-                 "SUM(v.won_leg = 1), MAX(CASE WHEN v.won_leg = 1 THEN v.score END), "
-                 "SUM(v.won_leg = 1 OR checkout_chance(m.game_type, v.remaining_before))" +
-                 visits + " GROUP BY v.match_id, v.player");
-    while (rows->Step()) {
-        TMatchPlayer* player = slot(rows->Int(0), rows->Int(1));
-        if (!player) continue;
-        TFigures& figures = player->Figures;
-        figures.Points = rows->Int(2);
-        figures.Darts = rows->Int(3);
-        figures.Count180 = rows->Int(4);
-        figures.Count140 = rows->Int(5);
-        figures.Count100 = rows->Int(6);
-        figures.Count60 = rows->Int(7);
-        figures.Count40 = rows->Int(8);
-        figures.Checkouts = rows->Int(9);
-        figures.HighestCheckout = rows->Maybe(10);
-        figures.CheckoutChances = rows->Int(11);
-    }
-    // The first three visits of each player in each leg, in the order they were booked.
-    rows = query("SELECT match_id, player, SUM(score), SUM(darts) FROM (SELECT v.match_id, "
-                 "v.player, v.score, v.darts, ROW_NUMBER() OVER (PARTITION BY v.match_id, "
-                 "v.leg_id, v.player ORDER BY v.id) AS n" +
-                 visits + ") WHERE n <= 3 GROUP BY match_id, player");
-    while (rows->Step())
-        if (TMatchPlayer* player = slot(rows->Int(0), rows->Int(1))) {
-            player->Figures.First9Points = rows->Int(2);
-            player->Figures.First9Darts = rows->Int(3);
+    // The visits in one pass over the table, in the order they were booked (a grouping in SQL
+    // sorts them all, several times slower on a long history). Only visits a match can have
+    // count: a whole score of 0-180 with at most three darts.
+    struct TLegPlayer {
+        int64_t Match, Leg, Player;
+        bool operator==(const TLegPlayer&) const = default;
+    };
+    struct THash {
+        size_t operator()(const TLegPlayer& k) const {
+            return std::hash<int64_t>()(k.Leg * 1000003 + k.Player * 31 + k.Match);
         }
+    };
+    std::unordered_map<TLegPlayer, int, THash> visitsInLeg;
+    rows = query("SELECT match_id, leg_id, player, score, darts, remaining_before, won_leg FROM "
+                 "visits" +
+                 std::string(keys.empty() ? "" : " WHERE " + KeysBound("match_id", keys.size())));
+    while (rows->Step()) {
+        if (!rows->Whole(3) || !rows->Whole(4)) continue;
+        const int64_t score = rows->Int(3), darts = rows->Int(4);
+        if (score < 0 || score > 180 || darts < 0 || darts > 3) continue;
+        const auto found = index.find(rows->Int(0));
+        if (found == index.end()) continue;
+        const TMatchSummary& match = matches[found->second];
+        TMatchPlayer* player = slot(rows->Int(0), rows->Int(2));
+        if (!player) continue;
+        TFigures& f = player->Figures;
+        const bool won = rows->Int(6) == 1;
+        f.Points += score;
+        f.Darts += darts;
+        // The board's counters: 180, 140-179, 100-139, 60-99, 40-59.
+        int64_t* counter = score == 180   ? &f.Count180
+                           : score >= 140 ? &f.Count140
+                           : score >= 100 ? &f.Count100
+                           : score >= 60  ? &f.Count60
+                           : score >= 40  ? &f.Count40
+                                          : nullptr;
+        if (counter) ++*counter;
+        if (won) {
+            ++f.Checkouts;
+            f.HighestCheckout = std::max(f.HighestCheckout.value_or(score), score);
+        }
+        if (won || IsCheckoutChance(rows->Int(5), OutRuleOf(match.GameType))) ++f.CheckoutChances;
+        // The first three visits of each player in each leg.
+        if (++visitsInLeg[{match.Id, rows->Int(1), player->Number}] <= 3) {
+            f.First9Points += score;
+            f.First9Darts += darts;
+        }
+    }
     // Finished legs: each one counts for every player of its match.
     rows = query("SELECT l.match_id, l.winner, COUNT(*), MIN(CASE WHEN l.winner_darts > 0 THEN "
                  "l.winner_darts END) FROM legs l JOIN matches m ON m.id = l.match_id" +

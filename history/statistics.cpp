@@ -408,7 +408,8 @@ std::vector<TMatchSummary> THistoryReader::Read(const TPeriod& period,
     std::unordered_map<TLegPlayer, int, THash> visitsInLeg;
     rows = query("SELECT match_id, leg_id, player, score, darts, remaining_before, won_leg FROM "
                  "visits" +
-                 std::string(keys.empty() ? "" : " WHERE " + KeysBound("match_id", keys.size())));
+                 std::string(keys.empty() ? "" : " WHERE " + KeysBound("match_id", keys.size())) +
+                 " ORDER BY id");
     while (rows->Step()) {
         if (!rows->Whole(3) || !rows->Whole(4)) continue;
         const int64_t score = rows->Int(3), darts = rows->Int(4);

@@ -67,7 +67,7 @@ void Make(const std::string& path) {
         Settings.PlayerNames[0] = Club[first];
         Settings.PlayerNames[1] = Club[second];
         const uint32_t kind = random.Below(10);
-        Settings.MatchFormat = kind < 3 ? 2 : kind < 9 ? 3 : 4;
+        Settings.MatchFormat = kind < 2 ? 2 : kind < 9 ? 3 : 4;
         NewGame();
         end.Won = false;
         for (int guard = 0; !end.Won && guard < 2000; ++guard) {

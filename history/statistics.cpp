@@ -402,7 +402,10 @@ std::vector<TMatchSummary> THistoryReader::Read(const TPeriod& period,
     };
     struct THash {
         size_t operator()(const TLegPlayer& k) const {
-            return std::hash<int64_t>()(k.Leg * 1000003 + k.Player * 31 + k.Match);
+            // Unsigned: the numbers may be anything, their product must not overflow.
+            return std::hash<uint64_t>()(static_cast<uint64_t>(k.Leg) * 1000003u +
+                                         static_cast<uint64_t>(k.Player) * 31u +
+                                         static_cast<uint64_t>(k.Match));
         }
     };
     std::unordered_map<TLegPlayer, int, THash> visitsInLeg;

@@ -282,10 +282,12 @@ TEST_F(StatisticsTest, FilesAndRowsThatCannotBeTrusted) {
          "CREATE TABLE visits (id INTEGER PRIMARY KEY, match_id, leg_id, player, score, darts, "
          "remaining_before, won_leg);"
          "INSERT INTO matches VALUES (1, 'x', NULL, 'y', NULL, -5, '', 2, 'won', 7), "
-         "(2, '2026-12-07 20:00:00', NULL, 99, 'g', NULL, 'f', NULL, 'won', 1);"
+         "(2, '2026-12-07 20:00:00', NULL, 99, 'g', NULL, 'f', NULL, 'won', 1), "
+         "(3, '2026-12-07 19:00:00', NULL, 2, 'g', 2, 'f', 0, 'new game', NULL);"
          "INSERT INTO match_players VALUES (1, 1, x'FF41', NULL), (2, 1, 'Al', 1), "
-         "(2, 2, 'x', -9), (2, NULL, NULL, NULL);"
-         "INSERT INTO legs VALUES (1, 2, 1, -4), (2, 2, 9, 3), (3, 2, 1, 12), (4, 2, NULL, 1);"
+         "(2, 2, 'x', -9), (2, NULL, NULL, NULL), (3, 1, 'al ', NULL);"
+         "INSERT INTO legs VALUES (1, 2, 1, -4), (2, 2, 9, 3), (3, 2, 1, 12), (4, 2, NULL, 1), (5, "
+         "3, 1, 15);"
          "INSERT INTO visits (match_id, leg_id, player, score, darts, remaining_before, won_leg) "
          "VALUES (2, 1, 1, 180, 3, 501, 0), (2, 1, 1, 181, 3, 321, 0), (2, 1, 1, -1, 3, 321, 0), "
          "(2, 1, 1, 60, 9, 321, 0), (2, 1, 1, 9223372036854775807, 3, 0, 1), "
@@ -293,22 +295,23 @@ TEST_F(StatisticsTest, FilesAndRowsThatCannotBeTrusted) {
          "(2, 1, 1, 2, 1, NULL, 1), (1, 1, 1, 50, 3, 2, 1), (2, 1, 2, 180, 3, 501, NULL)");
     THistoryReader reader(path);
     // Al: 180, a won 170 begun on 180 (a chance as it won), a won 2 begun on nothing: 352 in 7
-    // darts. Legs 1 and 3 won (-4 darts is none), leg 2 by a number not in the match. x: one
+    // darts. Legs 1 and 3 won (-4 darts is none), leg 2 by a number not in the match; an
+    // abandoned match's leg of 15 darts as "al ". x: one
     // 180, a higher average than Al's but no match won. The blob's name: a finished match won by
     // nobody of it, begun at no time.
     EXPECT_THAT(Lines(reader.Standings({})),
-                ElementsAre("Al|1|1|3|2|7|352|1508571|1508571|12|170|2|2|10000|1|1|0|0|0|"
+                ElementsAre("Al|1|1|4|3|7|352|1508571|1508571|12|170|2|2|10000|1|1|0|0|0|"
                             "2026-12-07 20:00",
                             "x|1|0|3|0|3|180|1800000|1800000|-|-|0|0|-|1|0|0|0|0|"
                             "2026-12-07 20:00",
                             "\xFF"
                             "A|1|0|0|0|3|50|500000|500000|-|50|1|1|10000|0|0|0|0|1|"));
     const std::vector<TMatchSummary> matches = reader.Matches({});
-    ASSERT_EQ(matches.size(), 2u);
-    EXPECT_EQ(matches[1].Started, "");
-    EXPECT_EQ(matches[1].WinnerName(), "");
-    EXPECT_EQ(matches[0].WinnerName(), "Al");
-    EXPECT_EQ(matches[0].Players.size(), 2u); // not the one without a number
+    ASSERT_EQ(matches.size(), 3u);
+    EXPECT_EQ(matches[2].Started, "");
+    EXPECT_EQ(matches[2].WinnerName(), "");
+    EXPECT_EQ(matches[1].WinnerName(), "Al");
+    EXPECT_EQ(matches[1].Players.size(), 2u); // not the one without a number
 }
 
 struct TRun {

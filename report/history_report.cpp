@@ -67,7 +67,7 @@ struct TSheet {
     std::string Chart; // HTML only
 };
 
-// The figures of section columns shared by the standings and a profile's matches.
+// The figure columns shared by the standings and the rows of a profile.
 const std::vector<TField> FigureFields = {
     {"legs", "Legs"},
     {"legs_won", "Legs won"},

@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include "history_report.h"
 #include "text.h"
 
 #include "engine/errors.h"
@@ -23,6 +24,9 @@ constexpr std::string_view Program = "brennix-report";
 constexpr std::string_view Usage =
     R"(Usage: brennix-report [--format text|json|csv|html] [--csv-style rfc|excel]
                       [-o OUT] FILE|FOLDER ...
+       brennix-report --players|--player NAME|--vs NAME NAME|--matches
+                      [--history FILE] [--since DATE] [--until DATE] [--all-names]
+                      [--format ...] [--csv-style ...] [-o OUT]
 
 Writes a report of Brennix game files (.bx3): the game type and match format, the
 player to throw, the leg and set starters, and for every player the name, remaining
@@ -47,6 +51,20 @@ Options:
                        refused with any format but csv
   -o, --output OUT     write the report to OUT instead of standard output
   -h, --help           show this help and exit
+
+Statistics of the match history (one of these instead of game files):
+      --players        the standings: every player's figures across matches, by
+                       matches won, then average
+      --player NAME    one player's figures and matches (HTML: a chart of the
+                       average and first-9 average per match)
+      --vs NAME NAME   two players head to head: matches and legs won by each and
+                       each one's figures in the matches both played
+      --matches        every match: date, players, result, averages
+      --history FILE   the history to read (default: history.sqlite in the data
+                       folder the program uses)
+      --since DATE     only matches begun on or after that local day (YYYY-MM-DD)
+      --until DATE     only matches begun on or before that local day
+      --all-names      with --players, also the default names Player1 ... Player8
 )";
 
 std::optional<TFormat> FormatNamed(std::string_view name) {
@@ -89,6 +107,28 @@ std::optional<std::time_t> ModificationTime(const std::string& path) {
     return info.st_mtime;
 }
 
+// Writes the report to `out`, or with an output file to that file, all or nothing; the status
+// given, or 1 when the report could not be written.
+int Deliver(const std::string& text, const std::optional<std::string>& output, std::ostream& out,
+            std::ostream& err, int status) {
+    if (!output) {
+        out << text << std::flush;
+        if (!out) {
+            err << Program << ": cannot write the report\n";
+            return 1;
+        }
+        return status;
+    }
+    try {
+        // All or nothing: a new file in the same folder takes the old one's place when complete.
+        WriteRecordFile(*output, {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+    } catch (const EBrennixError& error) {
+        Complain(err, *output, error.what());
+        return 1;
+    }
+    return status;
+}
+
 } // namespace
 
 std::vector<std::string> GameFilesIn(const std::string& folder) {
@@ -118,13 +158,35 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             << "Try '" << Program << " --help' for more information.\n";
         return 2;
     };
+    // What the history's statistics ask for; a query stands instead of game files.
+    std::optional<THistoryQuery> query;
+    THistoryRequest request;
+    std::optional<std::string> history;
     // getopt_long scans a copy of the words; "-" first hands back the files in their place among
     // the options, ":" tells a missing value from an unknown option.
-    constexpr int CsvStyleOption = 256; // a long option alone
+    constexpr int CsvStyleOption = 256; // the long options alone
+    enum {
+        PlayersOption = 257,
+        PlayerOption,
+        VsOption,
+        MatchesOption,
+        HistoryOption,
+        SinceOption,
+        UntilOption,
+        AllNamesOption
+    };
     static const option options[] = {{"format", required_argument, nullptr, 'f'},
                                      {"csv-style", required_argument, nullptr, CsvStyleOption},
                                      {"output", required_argument, nullptr, 'o'},
                                      {"help", no_argument, nullptr, 'h'},
+                                     {"players", no_argument, nullptr, PlayersOption},
+                                     {"player", required_argument, nullptr, PlayerOption},
+                                     {"vs", required_argument, nullptr, VsOption},
+                                     {"matches", no_argument, nullptr, MatchesOption},
+                                     {"history", required_argument, nullptr, HistoryOption},
+                                     {"since", required_argument, nullptr, SinceOption},
+                                     {"until", required_argument, nullptr, UntilOption},
+                                     {"all-names", no_argument, nullptr, AllNamesOption},
                                      {}};
     std::vector<std::string> words = args;
     words.insert(words.begin(), std::string(Program));
@@ -146,31 +208,109 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         // Only whole option names count: neither "--form" nor "-hx" is an option here.
         const std::string& word = words[at];
         const std::string name = word.substr(0, word.find('='));
-        const bool whole = name.starts_with("--") ? name == "--format" || name == "--csv-style" ||
-                                                        name == "--output" || name == "--help"
-                                                  : c != 'h' || word == "-h";
+        const bool whole =
+            name.starts_with("--")
+                ? std::any_of(std::begin(options), std::end(options) - 1,
+                              [&](const option& o) { return name.substr(2) == o.name; })
+                : c != 'h' || word == "-h";
         if (c == '?' || !whole) return wrong("unknown option '" + word + "'");
         if (c == ':') return wrong("option '" + word + "' needs a value");
-        if (c == 'h') {
+        auto ask = [&](THistoryQuery asked) {
+            if (query) return false;
+            query = asked;
+            return true;
+        };
+        switch (c) {
+        case 'h':
             out << Usage;
             return 0;
-        }
-        if (c == 'o') {
+        case 'o':
             output = optarg;
-        } else if (c == CsvStyleOption) {
+            break;
+        case CsvStyleOption:
             csvStyle = CsvStyleNamed(optarg);
             if (!csvStyle)
                 return wrong("unknown CSV style '" + std::string(optarg) + "' (rfc or excel)");
-        } else if (const auto named = FormatNamed(optarg)) {
-            format = *named;
-        } else {
+            break;
+        case 'f':
+            if (const auto named = FormatNamed(optarg)) {
+                format = *named;
+                break;
+            }
             return wrong("unknown format '" + std::string(optarg) + "' (text, json, csv or html)");
+        case PlayersOption:
+        case MatchesOption:
+        case PlayerOption:
+        case VsOption:
+            if (!ask(c == PlayersOption   ? THistoryQuery::Players
+                     : c == MatchesOption ? THistoryQuery::Matches
+                     : c == PlayerOption  ? THistoryQuery::Player
+                                          : THistoryQuery::Vs))
+                return wrong("one of --players, --player, --vs and --matches at a time");
+            if (c == PlayerOption || c == VsOption) request.Names.push_back(optarg);
+            if (c == VsOption) {
+                // The second name is the next word.
+                if (optind >= static_cast<int>(words.size()))
+                    return wrong("option '--vs' needs two names");
+                request.Names.push_back(words[static_cast<size_t>(optind++)]);
+            }
+            break;
+        case HistoryOption:
+            history = optarg;
+            break;
+        case SinceOption:
+            request.Since = optarg;
+            break;
+        case UntilOption:
+            request.Until = optarg;
+            break;
+        case AllNamesOption:
+            request.AllNames = true;
+            break;
         }
     }
     // After "--" every word is a file.
     inputs.insert(inputs.end(), words.begin() + optind, words.end());
     // A CSV style asked for with another format is a mistake, not a choice to pass over.
     if (csvStyle && format != TFormat::Csv) return wrong("option '--csv-style' needs --format csv");
+    if (query) {
+        request.Query = *query;
+        if (!inputs.empty())
+            return wrong("game files and --players, --player, --vs or --matches at the same time");
+        if (request.AllNames && *query != THistoryQuery::Players)
+            return wrong("option '--all-names' needs --players");
+        if (*query == THistoryQuery::Vs && NameKey(request.Names[0]) == NameKey(request.Names[1]))
+            return wrong("option '--vs' needs two different players");
+        try {
+            PeriodOf(request.Since, request.Until);
+        } catch (const EBrennixError& error) {
+            return wrong(error.what());
+        }
+        const std::string path = history.value_or(DefaultHistoryPath());
+        if (output && IsDirectory(*output)) {
+            Complain(err, *output, "is a folder");
+            return 2;
+        }
+        if (output && SameFile(path, *output)) {
+            Complain(err, *output, "is the history read; nothing was written");
+            return 2;
+        }
+        std::string text;
+        try {
+            text = HistoryReport(request, path, format, csvStyle.value_or(TCsvStyle::Rfc));
+        } catch (const EBrennixError& error) {
+            err << Program << ": " << error.what() << "\n";
+            return 1;
+        }
+        return Deliver(text, output, out, err, 0);
+    }
+    for (const auto& [given, option] : {std::pair{history.has_value(), "--history"},
+                                        {request.Since.has_value(), "--since"},
+                                        {request.Until.has_value(), "--until"},
+                                        {request.AllNames, "--all-names"}})
+        if (given)
+            return wrong("option '" + std::string(option) +
+                         "' needs --players, --player, --vs or --matches");
     if (inputs.empty()) return wrong("no game file or folder given");
 
     // The report only reads: it never writes over a folder or over a file it reads.
@@ -218,23 +358,8 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (readsOutput) return 2;
     // A run that reported nothing leaves an earlier report in place.
     if (output && games.empty()) return status;
-    const std::string text = FormatReport(format, games, csvStyle.value_or(TCsvStyle::Rfc));
-    if (!output) {
-        out << text << std::flush;
-        if (!out) {
-            err << Program << ": cannot write the report\n";
-            return 1;
-        }
-        return status;
-    }
-    try {
-        // All or nothing: a new file in the same folder takes the old one's place when complete.
-        WriteRecordFile(*output, {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
-    } catch (const EBrennixError& error) {
-        Complain(err, *output, error.what());
-        return 1;
-    }
-    return status;
+    return Deliver(FormatReport(format, games, csvStyle.value_or(TCsvStyle::Rfc)), output, out, err,
+                   status);
 }
 
 } // namespace brennix::report

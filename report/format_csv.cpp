@@ -17,8 +17,9 @@ struct TCsv {
     char Separator = ',';
 };
 
-// A field in quotes, its quotes doubled, when it holds the separator, a quote or a line break.
-std::string Field(std::string_view text, char separator) {
+} // namespace
+
+std::string CsvField(std::string_view text, char separator) {
     if (text.find_first_of("\"\r\n") == std::string_view::npos &&
         text.find(separator) == std::string_view::npos)
         return std::string(text);
@@ -30,10 +31,12 @@ std::string Field(std::string_view text, char separator) {
     return quoted + '"';
 }
 
+namespace {
+
 void Row(TCsv& csv, const std::vector<std::string>& fields) {
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) csv.Text += csv.Separator;
-        csv.Text += Field(fields[i], csv.Separator);
+        csv.Text += CsvField(fields[i], csv.Separator);
     }
     csv.Text += "\r\n";
 }

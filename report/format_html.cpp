@@ -37,7 +37,9 @@ svg text{fill:#333}
 @media print{body{margin:0}section+section{break-before:page}th,tr.throw td{-webkit-print-color-adjust:exact;print-color-adjust:exact}}
 )";
 
-std::string Escape(std::string_view utf8) {
+} // namespace
+
+std::string HtmlEscape(std::string_view utf8) {
     std::string escaped;
     for (const char c : Printable(utf8)) {
         switch (c) {
@@ -62,6 +64,12 @@ std::string Escape(std::string_view utf8) {
     }
     return escaped;
 }
+
+std::string_view HtmlStyle() {
+    return Style;
+}
+
+namespace {
 
 std::string N(int64_t value) {
     return std::to_string(value);
@@ -157,14 +165,15 @@ std::string Cell(const std::string& text, bool number = true) {
 }
 
 void Game(std::string& html, const TReportGame& game) {
-    html += "<section>\n<h2>" + Escape(FileHeading(game)) + "</h2>\n<p class=\"path\">" +
-            Escape(game.File) + "</p>\n";
-    html += "<p class=\"caption\">" + Escape(game.Caption) + "</p>\n";
-    html += "<p class=\"turns\"><span>To throw: " + Escape(NumberedName(game, game.PlayerToThrow)) +
-            "</span><span>Leg starter: " + Escape(NumberedName(game, game.LegStarter)) +
-            "</span><span>Next leg starter: " + Escape(NumberedName(game, game.NextLegStarter)) +
-            "</span><span>Next set starter: " + Escape(NumberedName(game, game.NextSetStarter)) +
-            "</span></p>\n";
+    html += "<section>\n<h2>" + HtmlEscape(FileHeading(game)) + "</h2>\n<p class=\"path\">" +
+            HtmlEscape(game.File) + "</p>\n";
+    html += "<p class=\"caption\">" + HtmlEscape(game.Caption) + "</p>\n";
+    html +=
+        "<p class=\"turns\"><span>To throw: " + HtmlEscape(NumberedName(game, game.PlayerToThrow)) +
+        "</span><span>Leg starter: " + HtmlEscape(NumberedName(game, game.LegStarter)) +
+        "</span><span>Next leg starter: " + HtmlEscape(NumberedName(game, game.NextLegStarter)) +
+        "</span><span>Next set starter: " + HtmlEscape(NumberedName(game, game.NextSetStarter)) +
+        "</span></p>\n";
     html += "<table>\n<thead><tr><th>#</th><th>Name</th><th>Score</th><th>Sets</th><th>Legs</th>"
             "<th>Points</th><th>40+</th><th>60+</th><th>100+</th><th>140+</th><th>180</th>"
             "<th>3 Dart Leg Average</th><th>3 Dart Match Average</th><th>Darts leg</th>"
@@ -172,7 +181,7 @@ void Game(std::string& html, const TReportGame& game) {
             "</tr></thead>\n<tbody>\n";
     for (const TReportPlayer& player : game.Players) {
         html += player.Number == game.PlayerToThrow ? "<tr class=\"throw\">" : "<tr>";
-        html += Cell(N(player.Number)) + Cell(Escape(player.Name), false) +
+        html += Cell(N(player.Number)) + Cell(HtmlEscape(player.Name), false) +
                 Cell(N(player.Figures.Remaining)) + Cell(N(player.Figures.Sets)) +
                 Cell(N(player.Figures.Legs)) + Cell(N(player.Figures.Points));
         for (const int32_t count : player.Figures.Counts)
@@ -180,13 +189,13 @@ void Game(std::string& html, const TReportGame& game) {
         html += Cell(FormatAverage(player.Figures.LegAverage)) +
                 Cell(FormatAverage(player.Figures.MatchAverage)) +
                 Cell(N(player.Figures.DartsLeg)) + Cell(N(player.Figures.DartsMatch)) +
-                Cell(Escape(player.Checkout), false) +
+                Cell(HtmlEscape(player.Checkout), false) +
                 Cell(Join(player.Figures.WonLegDarts, " "), false) +
                 Cell(player.Figures.BestLeg ? N(*player.Figures.BestLeg) : "") + "</tr>\n";
     }
     html += "</tbody>\n</table>\n" + Legend() + "<div class=\"charts\">\n";
     for (const TReportPlayer& player : game.Players) {
-        html += "<figure>\n<figcaption>" + N(player.Number) + " " + Escape(player.Name) +
+        html += "<figure>\n<figcaption>" + N(player.Number) + " " + HtmlEscape(player.Name) +
                 "</figcaption>\n<div>Visits</div>\n" + VisitChart(player.Figures.Visits) +
                 "<div>Darts of the won legs</div>\n" +
                 LegChart(player.Figures.WonLegDarts, player.Figures.BestLeg) + "</figure>\n";

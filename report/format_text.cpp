@@ -7,15 +7,6 @@
 
 namespace brennix::report {
 
-namespace {
-
-struct TColumn {
-    std::string Heading;
-    bool Right = true; // numbers to the right, texts to the left
-};
-
-// A table with a heading row; cells are UTF-8, padded by their characters. Lines carry no
-// trailing blanks.
 void Table(std::string& text, const std::vector<TColumn>& columns,
            const std::vector<std::vector<std::string>>& rows) {
     std::vector<size_t> widths;
@@ -39,6 +30,8 @@ void Table(std::string& text, const std::vector<TColumn>& columns,
     for (const auto& row : rows)
         line([&](size_t c) { return c < row.size() ? row[c] : std::string(); });
 }
+
+namespace {
 
 std::string Dash(std::string text) {
     return text.empty() ? "-" : text;

@@ -1,0 +1,542 @@
+#include "statistics.h"
+
+#include "engine/errors.h"
+#include "engine/visit.h"
+#include "history_store.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <sqlite3.h>
+#include <tuple>
+#include <unordered_map>
+
+namespace brennix {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The history's time form; false for any other text.
+bool ParseUtc(std::string_view text, std::tm& parts) {
+    if (text.size() != 19) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        constexpr std::string_view form = "0000-00-00 00:00:00";
+        if (form[i] == '0' ? c < '0' || c > '9' : c != form[i]) return false;
+    }
+    auto number = [&](size_t at, size_t length) {
+        int value = 0;
+        for (size_t i = at; i < at + length; ++i)
+            value = value * 10 + (text[i] - '0');
+        return value;
+    };
+    parts = {};
+    parts.tm_year = number(0, 4) - 1900;
+    parts.tm_mon = number(5, 2) - 1;
+    parts.tm_mday = number(8, 2);
+    parts.tm_hour = number(11, 2);
+    parts.tm_min = number(14, 2);
+    parts.tm_sec = number(17, 2);
+    return parts.tm_mon >= 0 && parts.tm_mon < 12 && parts.tm_mday >= 1 && parts.tm_mday <= 31 &&
+           parts.tm_hour < 24 && parts.tm_min < 60 && parts.tm_sec < 61;
+}
+
+std::string Formatted(const std::tm& parts, const char* format) {
+    char text[64];
+    return std::strftime(text, sizeof text, format, &parts) ? text : "";
+}
+
+// The UTC text of the first second of a local calendar day given as "YYYY-MM-DD", moved by
+// `days`; none for a text that is no date.
+std::optional<std::string> LocalDayStart(std::string_view date, int days) {
+    std::tm parts{};
+    if (date.size() != 10 || !ParseUtc(std::string(date) + " 00:00:00", parts)) return std::nullopt;
+    static constexpr int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const int year = parts.tm_year + 1900;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (parts.tm_mday > lengths[parts.tm_mon] + (parts.tm_mon == 1 && leap)) return std::nullopt;
+    parts.tm_mday += days;
+    parts.tm_isdst = -1;
+    const std::time_t start = std::mktime(&parts);
+    std::tm utc{};
+    if (start == -1 || !::gmtime_r(&start, &utc)) return std::nullopt;
+    return Formatted(utc, "%Y-%m-%d %H:%M:%S");
+}
+
+class TQuery {
+  public:
+    TQuery(sqlite3* db, const std::string& sql) : db_(db) {
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement_, nullptr) != SQLITE_OK) Fail();
+    }
+    ~TQuery() { sqlite3_finalize(statement_); }
+    TQuery(const TQuery&) = delete;
+    TQuery& operator=(const TQuery&) = delete;
+
+    void Bind(int index, const std::string& text) {
+        sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+    }
+    bool Step() {
+        const int code = sqlite3_step(statement_);
+        if (code == SQLITE_ROW) return true;
+        if (code != SQLITE_DONE) Fail();
+        return false;
+    }
+    // Whether the value is a whole number as stored (not a text, a fraction or NULL).
+    bool Whole(int column) const {
+        return sqlite3_column_type(statement_, column) == SQLITE_INTEGER;
+    }
+    bool Null(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
+    int64_t Int(int column) const { return sqlite3_column_int64(statement_, column); }
+    std::optional<int64_t> Maybe(int column) const {
+        return Null(column) ? std::nullopt : std::optional<int64_t>(Int(column));
+    }
+    std::string Text(int column) const {
+        const auto* text = sqlite3_column_text(statement_, column);
+        return text ? std::string(reinterpret_cast<const char*>(text),
+                                  static_cast<size_t>(sqlite3_column_bytes(statement_, column)))
+                    : std::string();
+    }
+
+  private:
+    [[noreturn]] void Fail() const { throw EBrennixError(sqlite3_errmsg(db_)); }
+
+    sqlite3* db_;
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+void CheckoutChanceFunction(sqlite3_context* context, int, sqlite3_value** values) {
+    sqlite3_result_int(context, IsCheckoutChance(sqlite3_value_int64(values[1]),
+                                                 OutRuleOf(sqlite3_value_int64(values[0]))));
+}
+
+void NameKeyFunction(sqlite3_context* context, int, sqlite3_value** values) {
+    const auto* text = sqlite3_value_text(values[0]);
+    const std::string key =
+        NameKey(text ? std::string_view(reinterpret_cast<const char*>(text),
+                                        static_cast<size_t>(sqlite3_value_bytes(values[0])))
+                     : std::string_view());
+    sqlite3_result_text(context, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+}
+
+// The column is one of the matches in which a player of one of the keys ?3, ?4, ... played.
+std::string KeysBound(const std::string& column, size_t keys) {
+    std::string condition =
+        column + " IN (SELECT match_id FROM match_players WHERE name_key(name) IN (";
+    for (size_t k = 0; k < keys; ++k)
+        condition += (k ? ", ?" : "?") + std::to_string(k + 3);
+    return condition + "))";
+}
+
+// The matches a query reads: those begun in the period, and with keys only those in which a
+// player of one of these keys played (?3, ?4, ... are the keys).
+std::string MatchCondition(const std::string& match, size_t keys) {
+    std::string condition = "(?1 = '' OR " + match + ".started_at >= ?1) AND (?2 = '' OR " + match +
+                            ".started_at < ?2)";
+    if (keys == 0) return condition;
+    condition +=
+        " AND " + match + ".id IN (SELECT match_id FROM match_players WHERE name_key(name) IN (";
+    for (size_t k = 0; k < keys; ++k)
+        condition += (k ? ", ?" : "?") + std::to_string(k + 3);
+    return condition + "))";
+}
+
+// A player's figures in one match: every slot of the match with that key.
+TFigures KeyFigures(const TMatchSummary& match, const std::string& key) {
+    TFigures figures;
+    for (const TMatchPlayer& player : match.Players)
+        if (NameKey(player.Name) == key) {
+            const int64_t matchesWon = figures.MatchesWon;
+            figures.Add(player.Figures);
+            // One match and its legs, however many of its players share the name.
+            figures.Matches = player.Figures.Matches;
+            figures.MatchesWon = std::max(matchesWon, player.Figures.MatchesWon);
+            figures.Legs = player.Figures.Legs;
+        }
+    return figures;
+}
+
+bool HasKey(const TMatchSummary& match, const std::string& key) {
+    return std::any_of(match.Players.begin(), match.Players.end(),
+                       [&](const TMatchPlayer& player) { return NameKey(player.Name) == key; });
+}
+
+// A player's figures over matches, named as in the latest of them.
+TPlayerStatistics Statistics(const std::vector<const TMatchSummary*>& matches,
+                             const std::string& key) {
+    TPlayerStatistics statistics;
+    for (const TMatchSummary* match : matches) {
+        statistics.Figures.Add(KeyFigures(*match, key));
+        for (const TMatchPlayer& player : match->Players)
+            if (NameKey(player.Name) == key) {
+                statistics.Name = player.Name;
+                break;
+            }
+        statistics.LastPlayed = match->Started;
+    }
+    return statistics;
+}
+
+int32_t ThreeDarts(int64_t points, int64_t darts) {
+    if (darts <= INT32_MAX) return ThreeDartAverage(points, static_cast<int32_t>(darts));
+    return static_cast<int32_t>(std::nearbyint(static_cast<double>(points) / darts * 30000.0));
+}
+
+} // namespace
+
+TOutRule OutRuleOf(int64_t gameType) {
+    return gameType >= 5 && gameType <= 8 ? TOutRule::Single : TOutRule::Double;
+}
+
+bool IsCheckoutChance(int64_t remaining, TOutRule rule) {
+    if (rule == TOutRule::Double) {
+        static constexpr int64_t none[] = {159, 162, 163, 165, 166, 168, 169};
+        return remaining >= 2 && remaining <= 170 &&
+               std::find(std::begin(none), std::end(none), remaining) == std::end(none);
+    }
+    static constexpr int64_t none[] = {163, 166, 169, 172, 173, 175, 176, 178, 179};
+    return remaining >= 1 && remaining <= 180 &&
+           std::find(std::begin(none), std::end(none), remaining) == std::end(none);
+}
+
+std::string NameKey(std::string_view name) {
+    while (!name.empty() && IsBlank(name.front()))
+        name.remove_prefix(1);
+    while (!name.empty() && IsBlank(name.back()))
+        name.remove_suffix(1);
+    std::string key(name);
+    for (size_t i = 0; i < key.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(key[i]);
+        if (byte >= 'A' && byte <= 'Z') {
+            key[i] = static_cast<char>(byte + 32);
+        } else if (byte == 0xC3 && i + 1 < key.size()) {
+            // U+00C0..U+00DE are C3 80..C3 9E; their small letters lie 0x20 above.
+            const auto next = static_cast<unsigned char>(key[i + 1]);
+            if (next >= 0x80 && next <= 0x9E && next != 0x97)
+                key[i + 1] = static_cast<char>(next + 32);
+            ++i;
+        }
+    }
+    return key;
+}
+
+bool IsDefaultName(std::string_view name) {
+    const std::string key = NameKey(name);
+    return key.size() == 7 && key.starts_with("player") && key[6] >= '1' && key[6] <= '8';
+}
+
+TPeriod PeriodOf(const std::optional<std::string>& since, const std::optional<std::string>& until) {
+    TPeriod period;
+    for (const auto& [date, days, bound] :
+         {std::tuple(&since, 0, &period.From), std::tuple(&until, 1, &period.To)}) {
+        if (!*date) continue;
+        const std::optional<std::string> start = LocalDayStart(**date, days);
+        if (!start) throw EBrennixError("'" + **date + "' is not a date of the form YYYY-MM-DD");
+        *bound = *start;
+    }
+    return period;
+}
+
+std::string LocalTimeText(std::string_view utc) {
+    std::tm parts{};
+    if (!ParseUtc(utc, parts)) return "";
+    const std::time_t time = ::timegm(&parts);
+    std::tm local{};
+    if (time == -1 || !::localtime_r(&time, &local)) return "";
+    return Formatted(local, "%Y-%m-%d %H:%M");
+}
+
+int32_t TFigures::Average() const {
+    return ThreeDarts(Points, Darts);
+}
+
+int32_t TFigures::First9Average() const {
+    return ThreeDarts(First9Points, First9Darts);
+}
+
+std::optional<int32_t> TFigures::CheckoutRate() const {
+    if (CheckoutChances <= 0) return std::nullopt;
+    return static_cast<int32_t>(
+        std::nearbyint(static_cast<double>(Checkouts) / CheckoutChances * 10000.0));
+}
+
+void TFigures::Add(const TFigures& other) {
+    Matches += other.Matches, MatchesWon += other.MatchesWon;
+    Legs += other.Legs, LegsWon += other.LegsWon;
+    Darts += other.Darts, Points += other.Points;
+    First9Darts += other.First9Darts, First9Points += other.First9Points;
+    if (other.BestLeg && (!BestLeg || *other.BestLeg < *BestLeg)) BestLeg = other.BestLeg;
+    if (other.HighestCheckout && (!HighestCheckout || *other.HighestCheckout > *HighestCheckout))
+        HighestCheckout = other.HighestCheckout;
+    CheckoutChances += other.CheckoutChances, Checkouts += other.Checkouts;
+    Count180 += other.Count180, Count140 += other.Count140, Count100 += other.Count100;
+    Count60 += other.Count60, Count40 += other.Count40;
+}
+
+std::string TMatchSummary::Result() const {
+    if (Finished()) return "won";
+    if (EndReason.empty()) return "open";
+    return "abandoned (" + EndReason + ")";
+}
+
+std::string TMatchSummary::WinnerName() const {
+    for (const TMatchPlayer& player : Players)
+        if (Finished() && Winner == player.Number) return player.Name;
+    return "";
+}
+
+THistoryReader::THistoryReader(const std::string& path, int busyMilliseconds) : path_(path) {
+    const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
+    if (code != SQLITE_OK) {
+        const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
+        sqlite3_close_v2(db_);
+        throw EBrennixError(reason);
+    }
+    sqlite3_busy_timeout(db_, busyMilliseconds);
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    sqlite3_create_function(db_, "checkout_chance", 2, flags, nullptr, CheckoutChanceFunction,
+                            nullptr, nullptr);
+    sqlite3_create_function(db_, "name_key", 1, flags, nullptr, NameKeyFunction, nullptr, nullptr);
+    try {
+        TQuery version(db_, "PRAGMA user_version");
+        version.Step();
+        const int64_t layout = version.Int(0);
+        if (layout < 1 || layout > HistorySchemaVersion)
+            throw EBrennixError(layout < 1 ? "not a match history (no layout version)"
+                                           : "a newer layout (version " + std::to_string(layout) +
+                                                 "; this Brennix knows up to " +
+                                                 std::to_string(HistorySchemaVersion) + ")");
+        // Every table and column read, or the reason it is missing.
+        TQuery(db_, "SELECT id, started_at, ended_at, game_type, game, match_format, format, "
+                    "resumed, end_reason, winner FROM matches LIMIT 0");
+        TQuery(db_, "SELECT match_id, player, name, sets FROM match_players LIMIT 0");
+        TQuery(db_, "SELECT id, match_id, winner, winner_darts FROM legs LIMIT 0");
+        TQuery(db_, "SELECT id, match_id, leg_id, player, score, darts, remaining_before, won_leg "
+                    "FROM visits LIMIT 0");
+    } catch (...) {
+        sqlite3_close_v2(db_);
+        throw;
+    }
+}
+
+THistoryReader::~THistoryReader() {
+    sqlite3_close_v2(db_);
+}
+
+std::vector<TMatchSummary> THistoryReader::Read(const TPeriod& period,
+                                                const std::vector<std::string>& keys) {
+    auto query = [&](const std::string& sql) {
+        auto q = std::make_unique<TQuery>(db_, sql);
+        q->Bind(1, period.From);
+        q->Bind(2, period.To);
+        for (size_t k = 0; k < keys.size(); ++k)
+            q->Bind(static_cast<int>(k + 3), keys[k]);
+        return q;
+    };
+    const std::string where = " WHERE " + MatchCondition("m", keys.size());
+    // One snapshot of the file for all the queries, while the program may write.
+    TQuery(db_, "BEGIN").Step();
+    struct TEnd {
+        sqlite3* db;
+        ~TEnd() { sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr); }
+    } end{db_};
+
+    std::vector<TMatchSummary> matches;
+    std::unordered_map<int64_t, size_t> index; // match id -> position
+    auto rows = query("SELECT id, started_at, ended_at, game_type, game, match_format, format, "
+                      "resumed, end_reason, winner FROM matches m" +
+                      where + " ORDER BY started_at, id");
+    while (rows->Step()) {
+        TMatchSummary match;
+        match.Id = rows->Int(0);
+        match.Started = LocalTimeText(rows->Text(1));
+        match.Ended = LocalTimeText(rows->Text(2));
+        match.GameType = rows->Int(3);
+        match.Game = rows->Text(4);
+        match.MatchFormat = rows->Int(5);
+        match.Format = rows->Text(6);
+        match.Resumed = rows->Int(7) != 0;
+        match.EndReason = rows->Text(8);
+        match.Winner = rows->Maybe(9);
+        if (index.emplace(match.Id, matches.size()).second) matches.push_back(std::move(match));
+    }
+    // The slot of a player of a match; none for a number the match has no player for.
+    auto slot = [&](int64_t id, int64_t number) -> TMatchPlayer* {
+        const auto found = index.find(id);
+        if (found == index.end()) return nullptr;
+        for (TMatchPlayer& player : matches[found->second].Players)
+            if (player.Number == number) return &player;
+        return nullptr;
+    };
+
+    rows = query("SELECT mp.match_id, mp.player, mp.name, mp.sets FROM match_players mp JOIN "
+                 "matches m ON m.id = mp.match_id" +
+                 where +
+                 " AND mp.player IS NOT NULL AND mp.name IS NOT NULL ORDER BY mp.match_id, "
+                 "mp.player");
+    while (rows->Step()) {
+        const auto found = index.find(rows->Int(0));
+        if (found == index.end() || slot(rows->Int(0), rows->Int(1))) continue;
+        TMatchSummary& match = matches[found->second];
+        TMatchPlayer player;
+        player.Number = rows->Int(1);
+        player.Name = rows->Text(2);
+        player.Sets = match.Finished() ? rows->Maybe(3) : std::nullopt;
+        player.Figures.Matches = match.Finished();
+        player.Figures.MatchesWon = match.Finished() && match.Winner == player.Number;
+        match.Players.push_back(std::move(player));
+    }
+
+    // The visits in one pass over the table, in the order they were booked (a grouping in SQL
+    // sorts them all, several times slower on a long history). Only visits a match can have
+    // count: a whole score of 0-180 with at most three darts.
+    struct TLegPlayer {
+        int64_t Match, Leg, Player;
+        bool operator==(const TLegPlayer&) const = default;
+    };
+    struct THash {
+        size_t operator()(const TLegPlayer& k) const {
+            // Unsigned: the numbers may be anything, their product must not overflow.
+            return std::hash<uint64_t>()(static_cast<uint64_t>(k.Leg) * 1000003u +
+                                         static_cast<uint64_t>(k.Player) * 31u +
+                                         static_cast<uint64_t>(k.Match));
+        }
+    };
+    std::unordered_map<TLegPlayer, int, THash> visitsInLeg;
+    rows = query("SELECT match_id, leg_id, player, score, darts, remaining_before, won_leg FROM "
+                 "visits" +
+                 std::string(keys.empty() ? "" : " WHERE " + KeysBound("match_id", keys.size())) +
+                 " ORDER BY id");
+    while (rows->Step()) {
+        if (!rows->Whole(3) || !rows->Whole(4)) continue;
+        const int64_t score = rows->Int(3), darts = rows->Int(4);
+        if (score < 0 || score > 180 || darts < 0 || darts > 3) continue;
+        const auto found = index.find(rows->Int(0));
+        if (found == index.end()) continue;
+        const TMatchSummary& match = matches[found->second];
+        TMatchPlayer* player = slot(rows->Int(0), rows->Int(2));
+        if (!player) continue;
+        TFigures& f = player->Figures;
+        const bool won = rows->Int(6) == 1;
+        f.Points += score;
+        f.Darts += darts;
+        // The board's counters: 180, 140-179, 100-139, 60-99, 40-59.
+        int64_t* counter = score == 180   ? &f.Count180
+                           : score >= 140 ? &f.Count140
+                           : score >= 100 ? &f.Count100
+                           : score >= 60  ? &f.Count60
+                           : score >= 40  ? &f.Count40
+                                          : nullptr;
+        if (counter) ++*counter;
+        if (won) {
+            ++f.Checkouts;
+            f.HighestCheckout = std::max(f.HighestCheckout.value_or(score), score);
+        }
+        if (won || IsCheckoutChance(rows->Int(5), OutRuleOf(match.GameType))) ++f.CheckoutChances;
+        // The first three visits of each player in each leg.
+        if (++visitsInLeg[{match.Id, rows->Int(1), player->Number}] <= 3) {
+            f.First9Points += score;
+            f.First9Darts += darts;
+        }
+    }
+    // Finished legs: each one counts for every player of its match.
+    rows = query("SELECT l.match_id, l.winner, COUNT(*), MIN(CASE WHEN l.winner_darts > 0 THEN "
+                 "l.winner_darts END) FROM legs l JOIN matches m ON m.id = l.match_id" +
+                 where + " AND l.winner IS NOT NULL GROUP BY l.match_id, l.winner");
+    while (rows->Step()) {
+        const auto found = index.find(rows->Int(0));
+        if (found == index.end()) continue;
+        for (TMatchPlayer& player : matches[found->second].Players) {
+            player.Figures.Legs += rows->Int(2);
+            if (player.Number != rows->Int(1)) continue;
+            player.Figures.LegsWon = rows->Int(2);
+            player.Figures.BestLeg = rows->Maybe(3);
+        }
+    }
+    return matches;
+}
+
+std::vector<TPlayerStatistics> THistoryReader::Standings(const TPeriod& period, bool allNames) {
+    const std::vector<TMatchSummary> matches = Read(period, {});
+    std::map<std::string, std::vector<const TMatchSummary*>> byKey;
+    for (const TMatchSummary& match : matches)
+        for (const TMatchPlayer& player : match.Players) {
+            const std::string key = NameKey(player.Name);
+            if (!allNames && IsDefaultName(key)) continue;
+            auto& played = byKey[key];
+            if (played.empty() || played.back() != &match) played.push_back(&match);
+        }
+    std::vector<TPlayerStatistics> standings;
+    for (const auto& [key, played] : byKey)
+        standings.push_back(Statistics(played, key));
+    std::stable_sort(standings.begin(), standings.end(),
+                     [](const TPlayerStatistics& a, const TPlayerStatistics& b) {
+                         if (a.Figures.MatchesWon != b.Figures.MatchesWon)
+                             return a.Figures.MatchesWon > b.Figures.MatchesWon;
+                         if (a.Figures.Average() != b.Figures.Average())
+                             return a.Figures.Average() > b.Figures.Average();
+                         return a.Name < b.Name;
+                     });
+    return standings;
+}
+
+std::optional<TProfile> THistoryReader::Profile(std::string_view name, const TPeriod& period) {
+    const std::string key = NameKey(name);
+    const std::vector<TMatchSummary> matches = Read(period, {key});
+    std::vector<const TMatchSummary*> played;
+    TProfile profile;
+    for (const TMatchSummary& match : matches) {
+        if (!HasKey(match, key)) continue;
+        played.push_back(&match);
+        TProfileMatch row{match, {}, "", KeyFigures(match, key)};
+        for (const TMatchPlayer& player : match.Players)
+            if (NameKey(player.Name) != key) row.Opponents.push_back(player.Name);
+        row.Result = match.Finished()          ? row.Figures.MatchesWon ? "won" : "lost"
+                     : match.EndReason.empty() ? "open"
+                                               : "abandoned";
+        profile.Matches.push_back(std::move(row));
+    }
+    if (played.empty()) return std::nullopt;
+    profile.Player = Statistics(played, key);
+    return profile;
+}
+
+std::optional<THeadToHead> THistoryReader::HeadToHead(std::string_view one, std::string_view other,
+                                                      const TPeriod& period, std::string* unknown) {
+    const std::array<std::string, 2> keys{NameKey(one), NameKey(other)};
+    const std::vector<TMatchSummary> matches = Read(period, {keys[0], keys[1]});
+    for (size_t k = 0; k < 2; ++k) {
+        const bool known = std::any_of(matches.begin(), matches.end(),
+                                       [&](const TMatchSummary& m) { return HasKey(m, keys[k]); });
+        if (known) continue;
+        if (unknown) *unknown = std::string(k == 0 ? one : other);
+        return std::nullopt;
+    }
+    std::vector<const TMatchSummary*> both;
+    THeadToHead result;
+    for (const TMatchSummary& match : matches)
+        if (HasKey(match, keys[0]) && HasKey(match, keys[1])) {
+            both.push_back(&match);
+            result.Matches.push_back(match);
+        }
+    for (size_t k = 0; k < 2; ++k) {
+        result.Players[k] = Statistics(both, keys[k]);
+        // Named as in the player's latest match, met or not.
+        for (const TMatchSummary& match : matches)
+            for (const TMatchPlayer& player : match.Players)
+                if (NameKey(player.Name) == keys[k]) result.Players[k].Name = player.Name;
+    }
+    return result;
+}
+
+std::vector<TMatchSummary> THistoryReader::Matches(const TPeriod& period) {
+    return Read(period, {});
+}
+
+} // namespace brennix

@@ -1,0 +1,147 @@
+// Player statistics across matches, read from a match history (history.sqlite) that is only ever
+// read here: standings of all players, one player's profile, two players head to head, and the
+// list of matches. Every row of the file is taken as untrusted: a value no match can have is left
+// out, a file that is no match history is an error with its reason. No Qt.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+
+namespace brennix {
+
+// How a leg ends: on a double (and the bull), or on any score.
+enum class TOutRule { Double, Single };
+
+// The out rule of a game type: 5-8 are single out, every other number double out.
+TOutRule OutRuleOf(int64_t gameType);
+
+// Whether one visit of at most three darts can finish from `remaining` under the rule: double
+// out 2-170 except 159, 162, 163, 165, 166, 168 and 169; single out the scores three darts make,
+// 1-180 except 163, 166, 169, 172, 173, 175, 176, 178 and 179.
+bool IsCheckoutChance(int64_t remaining, TOutRule rule);
+
+// What makes two names one player: the name without surrounding blanks (spaces and tabs), its
+// letters A-Z and U+00C0-U+00DE (but U+00D7) in lower case. Names are UTF-8.
+std::string NameKey(std::string_view name);
+
+// Whether a name is one of the game's default names "Player1" ... "Player8" (by its key).
+bool IsDefaultName(std::string_view name);
+
+// Matches taken into account by their start: From inclusive, To exclusive, both UTC texts in the
+// history's own form ("2026-12-07 20:00:00"); an empty bound is open.
+struct TPeriod {
+    std::string From, To;
+};
+
+// The period of the local calendar days since..until (both inclusive, "YYYY-MM-DD"). Raises
+// EBrennixError naming the text that is not such a date.
+TPeriod PeriodOf(const std::optional<std::string>& since, const std::optional<std::string>& until);
+
+// The stored UTC time "YYYY-MM-DD HH:MM:SS" as local time "YYYY-MM-DD HH:MM"; "" for a text that
+// is no such time.
+std::string LocalTimeText(std::string_view utc);
+
+// A player's figures over some matches: what the standings show.
+struct TFigures {
+    int64_t Matches = 0, MatchesWon = 0;       // finished matches
+    int64_t Legs = 0, LegsWon = 0;             // finished legs of the player's matches
+    int64_t Darts = 0, Points = 0;             // every recorded visit
+    int64_t First9Darts = 0, First9Points = 0; // the first three visits of each leg
+    std::optional<int64_t> BestLeg;            // fewest darts in a won leg
+    std::optional<int64_t> HighestCheckout;    // largest visit that won a leg
+    int64_t CheckoutChances = 0, Checkouts = 0;
+    int64_t Count180 = 0, Count140 = 0, Count100 = 0, Count60 = 0, Count40 = 0;
+
+    // Three-dart averages x 10000, as the board keeps them; 0 without darts.
+    int32_t Average() const;
+    int32_t First9Average() const;
+    // Checkouts / checkout chances x 10000 (a fraction); none without a chance.
+    std::optional<int32_t> CheckoutRate() const;
+    void Add(const TFigures& other);
+};
+
+struct TPlayerStatistics {
+    std::string Name; // as shown in the player's latest match
+    TFigures Figures;
+    std::string LastPlayed; // the start of the latest match, local "YYYY-MM-DD HH:MM"
+};
+
+// A player of a match.
+struct TMatchPlayer {
+    int64_t Number = 0; // from 1
+    std::string Name;
+    std::optional<int64_t> Sets; // of a won match
+    TFigures Figures;            // in this match (LegsWon: the legs won recorded)
+};
+
+struct TMatchSummary {
+    int64_t Id = 0;
+    std::string Started, Ended; // local "YYYY-MM-DD HH:MM"; "" when not known
+    int64_t GameType = 0, MatchFormat = 0;
+    std::string Game, Format; // "501 Double Out", "Best of 3 Sets"
+    std::string EndReason;    // "won", why it was abandoned ("new game", ...), "" while open
+    bool Resumed = false;
+    std::optional<int64_t> Winner; // a player's number, for a won match
+    std::vector<TMatchPlayer> Players;
+
+    bool Finished() const { return EndReason == "won"; }
+    // "won", "abandoned (new game)" or "open".
+    std::string Result() const;
+    // The winner's name; "" without one.
+    std::string WinnerName() const;
+};
+
+// One match of a player's profile.
+struct TProfileMatch {
+    TMatchSummary Match;
+    std::vector<std::string> Opponents; // the other players' names, in order
+    std::string Result;                 // "won", "lost", "abandoned" or "open"
+    TFigures Figures;                   // the player's own in this match
+};
+
+struct TProfile {
+    TPlayerStatistics Player;
+    std::vector<TProfileMatch> Matches; // in the order they were played
+};
+
+// Two players over the matches both played: each one's figures in those matches.
+struct THeadToHead {
+    std::array<TPlayerStatistics, 2> Players;
+    std::vector<TMatchSummary> Matches; // in the order they were played
+};
+
+// A match history opened for reading only; it may be written by the program at the same time.
+class THistoryReader {
+  public:
+    // Raises EBrennixError with the reason when the file is missing, is not an SQLite database,
+    // lacks the history's tables or has a layout newer than this program knows.
+    explicit THistoryReader(const std::string& path, int busyMilliseconds = 2000);
+    ~THistoryReader();
+    THistoryReader(const THistoryReader&) = delete;
+    THistoryReader& operator=(const THistoryReader&) = delete;
+
+    // Every player of the matches in the period, by matches won, then average (both highest
+    // first), then name; the default names only with allNames.
+    std::vector<TPlayerStatistics> Standings(const TPeriod& period, bool allNames = false);
+    // One player's figures and matches; none when the name played no match in the period.
+    std::optional<TProfile> Profile(std::string_view name, const TPeriod& period);
+    // Two players; none when either played no match in the period (unknown says which name).
+    std::optional<THeadToHead> HeadToHead(std::string_view one, std::string_view other,
+                                          const TPeriod& period, std::string* unknown = nullptr);
+    // Every match of the period, finished, abandoned or open, in the order they were played.
+    std::vector<TMatchSummary> Matches(const TPeriod& period);
+
+  private:
+    std::vector<TMatchSummary> Read(const TPeriod& period, const std::vector<std::string>& keys);
+
+    std::string path_;
+    sqlite3* db_ = nullptr;
+};
+
+} // namespace brennix

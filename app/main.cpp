@@ -2,6 +2,7 @@
 #include "history/history_store.h"
 #include "instance/single_instance.h"
 #include "live/live_board.h"
+#include "statistics/statistics_menu.h"
 #include "storage/paths.h"
 #include "ui/dialog.h"
 #include "ui/form1.h"
@@ -49,6 +50,8 @@ int main(int argc, char* argv[]) {
                                [text] { ShowMessageBox(Form1, TMessageKind::Warning, text); });
         });
     opening = false;
+    // The Statistics menu reads the history that is being kept; a run without one has none.
+    if (history) AddStatisticsMenu(*Form1, HistoryPath());
     CentreOnDesktop(Form1); // until start-up puts it in its place
     // The live board for spectators, only when the command line asks for it ("/live").
     const std::shared_ptr<TLiveBoardModule> live = StartLiveBoard(arguments, *Form1, std::cout);

@@ -1,0 +1,106 @@
+#include "club_schema.h"
+
+#include "engine/errors.h"
+#include "pg.h"
+
+namespace brennix::club {
+
+namespace {
+
+// The first layout: the boards, and every board's matches, players, legs and visits as its own
+// match history holds them (keyed by the board and the board's own numbers).
+constexpr const char* Layout1 = R"(
+CREATE TABLE brennix.club_schema (version integer NOT NULL);
+INSERT INTO brennix.club_schema VALUES (0);
+CREATE TABLE brennix.boards (
+    board text PRIMARY KEY,
+    seen_at timestamptz NOT NULL,
+    state jsonb,
+    sync_note text NOT NULL DEFAULT ''
+);
+CREATE TABLE brennix.matches (
+    board text NOT NULL,
+    match_id bigint NOT NULL,
+    revision bigint NOT NULL,
+    started_at timestamp NOT NULL,
+    ended_at timestamp,
+    game_type integer NOT NULL,
+    game text NOT NULL,
+    match_format integer NOT NULL,
+    format text NOT NULL,
+    starter integer,
+    resumed boolean NOT NULL,
+    end_reason text,
+    winner integer,
+    PRIMARY KEY (board, match_id)
+);
+CREATE INDEX matches_by_start ON brennix.matches (started_at);
+CREATE TABLE brennix.match_players (
+    board text NOT NULL,
+    match_id bigint NOT NULL,
+    player integer NOT NULL,
+    name text NOT NULL,
+    name_key text NOT NULL,
+    sets integer,
+    legs integer,
+    PRIMARY KEY (board, match_id, player),
+    FOREIGN KEY (board, match_id) REFERENCES brennix.matches ON DELETE CASCADE
+);
+CREATE INDEX match_players_by_key ON brennix.match_players (name_key);
+CREATE TABLE brennix.legs (
+    board text NOT NULL,
+    match_id bigint NOT NULL,
+    leg_id bigint NOT NULL,
+    set_no integer NOT NULL,
+    leg_no integer NOT NULL,
+    starter integer NOT NULL,
+    winner integer,
+    winner_darts integer,
+    PRIMARY KEY (board, match_id, leg_id),
+    FOREIGN KEY (board, match_id) REFERENCES brennix.matches ON DELETE CASCADE
+);
+CREATE TABLE brennix.visits (
+    board text NOT NULL,
+    match_id bigint NOT NULL,
+    visit_id bigint NOT NULL,
+    leg_id bigint NOT NULL,
+    player integer NOT NULL,
+    score integer NOT NULL,
+    darts integer NOT NULL,
+    remaining_before integer NOT NULL,
+    won_leg boolean NOT NULL,
+    at timestamp NOT NULL,
+    PRIMARY KEY (board, match_id, visit_id),
+    FOREIGN KEY (board, match_id) REFERENCES brennix.matches ON DELETE CASCADE
+);
+)";
+
+} // namespace
+
+int ClubSchemaVersionOf(TConnection& db) {
+    const TResult found = db.Run("SELECT to_regclass('brennix.club_schema') IS NOT NULL");
+    if (found.Text(0, 0) != "t") return 0;
+    const TResult version = db.Run("SELECT max(version) FROM brennix.club_schema");
+    return static_cast<int>(version.Int(0, 0));
+}
+
+void EnsureClubSchema(TConnection& db) {
+    InTransaction(db, [&] {
+        // One board at a time makes or changes the layout; the others wait, then find it done.
+        db.Script("SELECT pg_advisory_xact_lock(7352291)");
+        const int version = ClubSchemaVersionOf(db);
+        if (version > ClubSchemaVersion)
+            throw EBrennixError("the club database has a newer layout (version " +
+                                std::to_string(version) + "; this Brennix knows up to " +
+                                std::to_string(ClubSchemaVersion) + ")");
+        if (version == ClubSchemaVersion) return;
+        // Each layout is reached from the one before it.
+        if (version < 1) {
+            db.Script("CREATE SCHEMA IF NOT EXISTS brennix");
+            db.Script(Layout1);
+        }
+        db.Run("UPDATE brennix.club_schema SET version = $1", {std::to_string(ClubSchemaVersion)});
+    });
+}
+
+} // namespace brennix::club

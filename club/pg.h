@@ -1,0 +1,73 @@
+// A thin hold on a PostgreSQL connection (libpq): parameters as text, results read by row and
+// column, errors as EBrennixError with the server's own message. No Qt.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct pg_conn;
+struct pg_result;
+
+namespace brennix::club {
+
+// A parameter: a text, or NULL.
+using TParam = std::optional<std::string>;
+
+class TResult {
+  public:
+    explicit TResult(pg_result* result) : result_(result, &Clear) {}
+    int Rows() const;
+    int Columns() const;
+    bool IsNull(int row, int column) const;
+    std::string Text(int row, int column) const;
+    int64_t Int(int row, int column) const; // 0 for NULL; raises EBrennixError for a non-number
+    pg_result* Handle() const { return result_.get(); }
+
+  private:
+    static void Clear(pg_result* result);
+    std::unique_ptr<pg_result, void (*)(pg_result*)> result_;
+};
+
+class TConnection {
+  public:
+    // Connects with a libpq connection string or postgresql:// URI; passwords come from
+    // ~/.pgpass or PGPASSWORD as libpq finds them. connectTimeout bounds the wait (seconds).
+    // Raises EBrennixError with libpq's reason when the server cannot be reached.
+    explicit TConnection(const std::string& url, int connectTimeoutSeconds = 5);
+    ~TConnection();
+    TConnection(const TConnection&) = delete;
+    TConnection& operator=(const TConnection&) = delete;
+
+    // Runs one statement (parameters $1, $2, ...); raises EBrennixError on any failure.
+    TResult Run(const std::string& sql, const std::vector<TParam>& params = {});
+    // Runs several statements without parameters.
+    void Script(const std::string& sql);
+    bool Broken() const;
+    pg_conn* Handle() { return conn_; }
+
+  private:
+    pg_conn* conn_ = nullptr;
+};
+
+// Runs body between BEGIN and COMMIT, rolling back when it raises.
+template <typename TBody>
+void InTransaction(TConnection& db, TBody&& body) {
+    db.Script("BEGIN");
+    try {
+        body();
+        db.Script("COMMIT");
+    } catch (...) {
+        if (!db.Broken()) {
+            try {
+                db.Script("ROLLBACK");
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+}
+
+} // namespace brennix::club

@@ -1,5 +1,5 @@
-// The live board's server as the program sees it. The server (Qt HTTP Server, Qt WebSockets, Qt
-// Network) is a module of its own that the program loads only when the command line asks for the
+// The live board's server as the program sees it. The server (Qt WebSockets, Qt Network) is a
+// module of its own that the program loads only when the command line asks for the
 // live board, so that a start without it loads none of those libraries. This header is all the
 // two sides share: the module exports one function by the name below, which makes a server
 // behind this interface, and needs nothing from the program but what it is handed: plain data,

@@ -63,6 +63,17 @@ bool Visited(const TBoardView& before, const TBoardView& now) {
     return changed && any;
 }
 
+// A text of the game's in UTF-8, its control characters (a crafted settings file may hold some)
+// as blanks, so that no card on a page breaks.
+std::string Text(std::string_view text) {
+    std::string shown(text);
+    for (char& c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && byte < 0xA0)) c = ' ';
+    }
+    return Latin1ToUtf8(shown);
+}
+
 } // namespace
 
 const std::optional<TLegResult>& TLegResults::See(const TBoardView& view) {
@@ -79,7 +90,7 @@ const std::optional<TLegResult>& TLegResults::See(const TBoardView& view) {
 QByteArray BoardJson(const TBoardView& view, const std::optional<TLegResult>& result) {
     using nlohmann::json;
     auto text = [](const std::optional<std::string>& value) {
-        return value ? json(Latin1ToUtf8(*value)) : json(nullptr);
+        return value ? json(Text(*value)) : json(nullptr);
     };
     json players = json::array();
     for (const TPlayerView& player : view.Players) {
@@ -89,7 +100,7 @@ QByteArray BoardJson(const TBoardView& view, const std::optional<TLegResult>& re
         const std::optional<std::string>& checkout = player.Figures.Checkout;
         players.push_back({
             {"number", player.Number},
-            {"name", Latin1ToUtf8(player.Name)},
+            {"name", Text(player.Name)},
             {"remaining", player.Figures.Remaining},
             // Within reach and with a suggestion, else null.
             {"checkout", text(checkout && !checkout->empty() ? checkout : std::nullopt)},
@@ -108,20 +119,19 @@ QByteArray BoardJson(const TBoardView& view, const std::optional<TLegResult>& re
         json scores = json::array();
         for (const TLegResult::TScore& score : result->Players)
             scores.push_back(
-                {{"name", Latin1ToUtf8(score.Name)}, {"sets", score.Sets}, {"legs", score.Legs}});
-        last = {{"won", result->Won},
-                {"winner", Latin1ToUtf8(result->Winner)},
-                {"players", std::move(scores)}};
+                {{"name", Text(score.Name)}, {"sets", score.Sets}, {"legs", score.Legs}});
+        last = {
+            {"won", result->Won}, {"winner", Text(result->Winner)}, {"players", std::move(scores)}};
     }
     const json state = {
-        {"caption", Latin1ToUtf8(view.SpectatorCaption)},
-        {"special", Latin1ToUtf8(view.Special)},
+        {"caption", Text(view.SpectatorCaption)},
+        {"special", Text(view.Special)},
         {"player_to_throw", view.ActivePlayer + 1},
         {"leg_starter", view.LegStarter + 1},
         {"set", view.SetNumber},
         {"leg", view.LegNumber},
-        {"progress", Latin1ToUtf8(view.Progress)},
-        {"target", Latin1ToUtf8(view.Target)},
+        {"progress", Text(view.Progress)},
+        {"target", Text(view.Target)},
         {"winner", text(view.Winner)},
         {"result", std::move(last)},
         {"players", std::move(players)},

@@ -5,6 +5,7 @@
 #include "live_server.h"
 
 #include <QNetworkInterface>
+#include <QThread>
 
 namespace brennix {
 
@@ -17,20 +18,41 @@ std::string Url(const QHostAddress& address, quint16 port) {
     return QStringLiteral("http://%1:%2/").arg(host).arg(port).toStdString();
 }
 
+// The server lives in a thread of its own, which owns its sockets: whatever the clients do, the
+// window's event loop does no network work. The window's calls cross over as plain data; a
+// publish is queued and never waited for.
 class TLiveBoard final : public TLiveBoardModule {
   public:
-    explicit TLiveBoard(const TLiveLimits& limits) : server_(limits) {}
+    explicit TLiveBoard(const TLiveLimits& limits) : server_(new TLiveServer(limits)) {
+        thread_.setObjectName(QStringLiteral("live board"));
+        server_->moveToThread(&thread_);
+        thread_.start();
+    }
+    ~TLiveBoard() override {
+        QMetaObject::invokeMethod(
+            server_, [server = server_] { delete server; }, Qt::BlockingQueuedConnection);
+        thread_.quit();
+        thread_.wait();
+    }
 
     QString Listen(const QString& address, quint16 port) override {
         if (!address.isEmpty() && !listening_.setAddress(address))
             return QStringLiteral("\"%1\" is not an IP address").arg(address);
-        return server_.Listen(listening_, port);
+        QString reason;
+        QMetaObject::invokeMethod(
+            server_,
+            [&] {
+                reason = server_->Listen(listening_, port);
+                port_ = server_->Port();
+            },
+            Qt::BlockingQueuedConnection);
+        return reason;
     }
 
-    quint16 Port() const override { return server_.Port(); }
+    quint16 Port() const override { return port_; }
 
     std::vector<std::string> Addresses() const override {
-        const quint16 port = server_.Port();
+        const quint16 port = port_;
         if (listening_ != QHostAddress(QHostAddress::Any) &&
             listening_ != QHostAddress(QHostAddress::AnyIPv4) &&
             listening_ != QHostAddress(QHostAddress::AnyIPv6))
@@ -45,11 +67,23 @@ class TLiveBoard final : public TLiveBoardModule {
         return urls;
     }
 
-    void Publish(const QByteArray& stateJson) override { server_.Publish(stateJson); }
+    void Publish(const QByteArray& stateJson) override {
+        QMetaObject::invokeMethod(
+            server_, [server = server_, stateJson] { server->Publish(stateJson); },
+            Qt::QueuedConnection);
+    }
+
+    void PublishPlayers(const QByteArray& playersJson) override {
+        QMetaObject::invokeMethod(
+            server_, [server = server_, playersJson] { server->PublishPlayers(playersJson); },
+            Qt::QueuedConnection);
+    }
 
   private:
-    TLiveServer server_;
+    QThread thread_;
+    TLiveServer* server_; // in thread_, deleted there
     QHostAddress listening_{QHostAddress::Any};
+    quint16 port_ = 0;
 };
 
 } // namespace

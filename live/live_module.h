@@ -1,5 +1,5 @@
-// The live board's server as the program sees it. The server (Qt HTTP Server, Qt WebSockets, Qt
-// Network) is a module of its own that the program loads only when the command line asks for the
+// The live board's server as the program sees it. The server (Qt WebSockets, Qt Network) is a
+// module of its own that the program loads only when the command line asks for the
 // live board, so that a start without it loads none of those libraries. This header is all the
 // two sides share: the module exports one function by the name below, which makes a server
 // behind this interface, and needs nothing from the program but what it is handed: plain data,
@@ -13,13 +13,22 @@
 
 namespace brennix {
 
+// Every bound the server keeps, so that no client on the network can slow down the operator,
+// grow the program's memory or keep spectators out. The server runs in a thread of its own; the
+// window only hands it each state.
 struct TLiveLimits {
-    int MaxConnections = 256;               // requests and pages together
-    int RequestTimeoutMs = 5000;            // to send a complete request, from connect or reply
-    qint64 MaxRequestBytes = 16 * 1024;     // request line, headers and body together
-    qint64 MaxBufferedBytes = 256 * 1024;   // unsent bytes a page may have before it is dropped
-    quint64 MaxIncomingMessageBytes = 1024; // pages send nothing of interest
-    int PagePingMs = 20000; // a page that answers no ping for twice this long is dropped
+    int MaxConnections = 256;                // requests and pages together
+    int MaxPagesPerAddress = 8;              // a further page of the address makes its oldest go
+    int RequestTimeoutMs = 5000;             // a request connection's whole life, from connect
+    qint64 MaxRequestBytes = 16 * 1024;      // request line, headers and body together
+    qint64 MaxUnsentAnswerBytes = 64 * 1024; // past this a request connection reads no request
+    qint64 MaxBufferedBytes = 256 * 1024;    // unsent bytes a page may have before it is dropped
+    quint64 MaxIncomingMessageBytes = 1024;  // a page's message, unfinished fragments included
+    qint64 MaxIncomingBytesPerCheck = 4096;  // all a page sends per PageCheckMs, pings included
+    int PageCheckMs = 1000;                  // how often the pages are looked at
+    // A page is pinged this often and dropped once it has not echoed two pings in a row: within
+    // 2 * (PagePingMs + PageCheckMs) of the first ping it left unanswered.
+    int PagePingMs = 20000;
 };
 
 class TLiveBoardModule {
@@ -37,12 +46,15 @@ class TLiveBoardModule {
     // The board's state as JSON, serialised once by the program: served at /state.json from now
     // on and handed to every open page without waiting for any.
     virtual void Publish(const QByteArray& stateJson) = 0;
+    // The players' standings as a JSON array, serialised by the program: served at /players.json
+    // from now on ("[]" until the first).
+    virtual void PublishPlayers(const QByteArray& playersJson) = 0;
 };
 
 // The module's one exported function, looked up by this name: a new server with the limits,
 // owned by the caller, or none when the module was built for another version of this interface.
 inline constexpr char LiveModuleFactoryName[] = "BrennixCreateLiveBoard";
-inline constexpr int LiveModuleInterface = 2; // raised whenever anything in this header changes
+inline constexpr int LiveModuleInterface = 3; // raised whenever anything in this header changes
 using TLiveModuleFactory = TLiveBoardModule* (*)(int version, const TLiveLimits& limits);
 
 } // namespace brennix

@@ -1,17 +1,110 @@
 #include "live_server.h"
 
 #include <QFile>
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QUrl>
 #include <QWebSocket>
+#include <QWebSocketServer>
 #include <algorithm>
+#include <optional>
 
 namespace brennix {
 
-// Accepts the connections itself, so that the server sees each socket before Qt HTTP Server
-// reads from it.
+namespace {
+
+QByteArray LoadPage(const QString& name) {
+    QFile file(QStringLiteral(":/live/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A request's line and headers as far as the server needs them.
+struct TRequest {
+    QByteArray Method;
+    QString Path;
+    QByteArray Upgrade;     // the Upgrade header, empty without one
+    qint64 BodyBytes = 0;   // from Content-Length
+    bool Close = false;     // Connection: close or HTTP/1.0: answered, then the connection closes
+    bool Chunked = false;   // a body whose end is not known beforehand: the connection closes too
+    bool WebSocket = false; // the key and version a WebSocket handshake needs are there
+};
+
+// The request line and headers (without the blank line that ends them), or none when they are
+// not a request of HTTP/1.x.
+std::optional<TRequest> ReadRequest(const QByteArray& head) {
+    const QList<QByteArray> lines = head.split('\n');
+    const QList<QByteArray> first = lines.front().trimmed().split(' ');
+    if (first.size() != 3 || first[0].isEmpty() || !first[2].startsWith("HTTP/1.") ||
+        first[2].size() != 8 || !first[1].startsWith('/'))
+        return std::nullopt;
+    TRequest request;
+    request.Method = first[0];
+    request.Path = QUrl(QString::fromLatin1(first[1])).path();
+    request.Close = first[2] == "HTTP/1.0";
+    bool key = false, version = false, length = false;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray& line = lines[i];
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0 || line.left(colon).contains(' ') || line.left(colon).contains('\t'))
+            return std::nullopt;
+        const QByteArray name = line.left(colon).toLower();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (name == "content-length") {
+            bool ok = false;
+            const qint64 bytes = value.toLongLong(&ok);
+            if (!ok || bytes < 0 || value.startsWith('+') || (length && bytes != request.BodyBytes))
+                return std::nullopt;
+            request.BodyBytes = bytes;
+            length = true;
+        } else if (name == "transfer-encoding") {
+            request.Chunked = true;
+        } else if (name == "connection") {
+            for (const QByteArray& option : value.split(','))
+                request.Close = request.Close || option.trimmed().toLower() == "close";
+        } else if (name == "upgrade") {
+            request.Upgrade = value.isEmpty() ? QByteArray("?") : value;
+        } else if (name == "sec-websocket-key") {
+            key = !value.isEmpty();
+        } else if (name == "sec-websocket-version") {
+            version = value == "13";
+        }
+    }
+    request.WebSocket = key && version;
+    return request;
+}
+
+QByteArray StatusLine(int status) {
+    switch (status) {
+    case 200:
+        return "HTTP/1.1 200 OK\r\n";
+    case 400:
+        return "HTTP/1.1 400 Bad Request\r\n";
+    case 404:
+        return "HTTP/1.1 404 Not Found\r\n";
+    case 405:
+        return "HTTP/1.1 405 Method Not Allowed\r\n";
+    case 413:
+        return "HTTP/1.1 413 Content Too Large\r\n";
+    case 431:
+        return "HTTP/1.1 431 Request Header Fields Too Large\r\n";
+    default:
+        return "HTTP/1.1 503 Service Unavailable\r\n";
+    }
+}
+
+// An answer that closes the connection: the status alone.
+QByteArray Refusal(int status) {
+    return StatusLine(status) + "Content-Length: 0\r\nConnection: close\r\n\r\n";
+}
+
+const QByteArray NotFound = "HTTP/1.1 404 Not Found\r\nContent-Type: text/plain; charset=utf-8\r\n";
+
+} // namespace
+
+// Accepts the connections itself, so that each socket is bounded before anything is read.
 class TLiveServer::TListener : public QTcpServer {
   public:
     TListener(TLiveServer* owner) : QTcpServer(owner), owner_(owner) {}
@@ -24,149 +117,198 @@ class TLiveServer::TListener : public QTcpServer {
             return;
         }
         owner_->Admit(socket);
-        addPendingConnection(socket);
     }
 
   private:
     TLiveServer* owner_;
 };
 
-// A connection that is sending or may send requests; it lives as a child of its socket. Its
-// handler of incoming data runs before Qt HTTP Server's and stops a request that grows too big;
-// its timer closes the connection when no complete request arrives in time.
+// A connection that is sending or may send requests; it lives as a child of its socket. It reads
+// one complete request at a time, answers it, and reads the next only while the unsent answers
+// stay below MaxUnsentAnswerBytes (Qt reads no more than one request's worth from the network
+// meanwhile). Its timer closes the connection RequestTimeoutMs after it was opened, however many
+// requests it has sent.
 class TLiveServer::TRequestConnection : public QObject {
   public:
     TRequestConnection(TLiveServer* owner, QTcpSocket* socket)
         : QObject(socket), owner_(owner), socket_(socket), timer_(new QTimer(this)) {
-        guard_ = connect(socket, &QTcpSocket::readyRead, this, [this] { Received(); });
+        const TLiveLimits& limits = owner_->limits_;
+        socket_->setReadBufferSize(limits.MaxRequestBytes + 1);
+        reading_ = connect(socket, &QTcpSocket::readyRead, this, [this] { Read(); });
+        writing_ = connect(socket, &QTcpSocket::bytesWritten, this, [this] { Read(); });
+        connect(socket, &QTcpSocket::disconnected, this, [this] { Close(); });
         timer_->setSingleShot(true);
-        connect(timer_, &QTimer::timeout, this, [this] { TimedOut(); });
-        Restart();
+        connect(timer_, &QTimer::timeout, this, [this] { Close(); });
+        timer_->start(limits.RequestTimeoutMs);
+        idle_.start();
     }
     ~TRequestConnection() override {
         if (owner_) owner_->Forget(this);
     }
 
-    QTcpSocket* Socket() const { return socket_; }
     qint64 IdleMs() const { return idle_.elapsed(); }
     void Detach() { owner_ = nullptr; }
 
-    // A complete request has been answered: the next one starts from nothing.
-    void Restart() {
-        received_ = 0;
-        headerBytes_ = -1;
-        tail_.clear();
-        idle_.start();
-        timer_->start(owner_->limits_.RequestTimeoutMs);
-    }
-
-    // The request was a page's WebSocket request: the connection is the WebSocket server's now.
-    void HandOver() {
-        handedOver_ = true;
-        timer_->stop();
+    // Closes at once, whatever is unsent.
+    void Close() {
         if (owner_) owner_->Forget(this);
         owner_ = nullptr;
-    }
-
-    void Close() {
         timer_->stop();
+        socket_->disconnect(this);
         socket_->abort();
         socket_->deleteLater();
     }
 
   private:
-    void Received() {
-        if (!socket_->isReadable()) return;
-        if (refused_) {
-            socket_->readAll(); // what follows a refused request is thrown away
-            return;
-        }
-        idle_.start();
-        const qint64 available = socket_->bytesAvailable();
-        // Where the blank line that ends the headers lies decides between "headers too large"
-        // and "content too large"; only the start of the data is looked at.
-        if (headerBytes_ < 0 && received_ <= owner_->limits_.MaxRequestBytes) {
-            const QByteArray seen =
-                tail_ +
-                socket_->peek(std::min<qint64>(available, owner_->limits_.MaxRequestBytes + 4));
+    void Read() {
+        while (owner_ && !closing_ && socket_->isOpen()) {
+            const TLiveLimits& limits = owner_->limits_;
+            if (socket_->bytesToWrite() > limits.MaxUnsentAnswerBytes) return;
+            const qint64 available = socket_->bytesAvailable();
+            if (available == 0) return;
+            const QByteArray seen = socket_->peek(std::min(available, limits.MaxRequestBytes + 1));
             const qsizetype end = seen.indexOf("\r\n\r\n");
-            if (end >= 0) headerBytes_ = received_ - tail_.size() + end + 4;
-            tail_ = seen.right(3);
+            if (end < 0 || end + 4 > limits.MaxRequestBytes) {
+                if (end >= 0 || available > limits.MaxRequestBytes) Refuse(431);
+                return; // the rest of the headers is still to come
+            }
+            idle_.start();
+            const std::optional<TRequest> request = ReadRequest(seen.left(end));
+            if (!request) return Refuse(400);
+            const qint64 size = end + 4 + request->BodyBytes;
+            if (size > limits.MaxRequestBytes) return Refuse(413);
+            if (available < size) return; // the body is still to come
+            if (!request->Upgrade.isEmpty()) return Upgrade(*request);
+            socket_->skip(size);
+            QByteArray answer = owner_->Answer(request->Method, request->Path);
+            if (request->Close || request->Chunked) {
+                const qsizetype blank = answer.indexOf("\r\n\r\n");
+                answer.insert(blank + 2, "Connection: close\r\n");
+                Finish(answer);
+                return;
+            }
+            socket_->write(answer);
         }
-        received_ += available;
-        if (received_ > owner_->limits_.MaxRequestBytes) {
-            const bool headersFit =
-                headerBytes_ >= 0 && headerBytes_ <= owner_->limits_.MaxRequestBytes;
-            Refuse(headersFit ? QByteArrayLiteral("413 Content Too Large")
-                              : QByteArrayLiteral("431 Request Header Fields Too Large"));
-            return;
-        }
-        // Qt HTTP Server reads the data next; see what it made of it once it has.
-        QMetaObject::invokeMethod(
-            this, [this] { AfterServerRead(); }, Qt::QueuedConnection);
     }
 
-    void AfterServerRead() {
-        if (guard_ || refused_ || handedOver_) return; // still the server's, or done with
-        // The server let go of the socket: either the WebSocket server took it over (the
-        // request was read back for it) or the request could not be read.
-        if (!socket_->isTransactionStarted()) {
-            timer_->stop();
-            if (owner_) owner_->Forget(this);
-            owner_ = nullptr;
-            return;
-        }
-        Refuse(QByteArrayLiteral("400 Bad Request"));
+    // A page's WebSocket request goes to the WebSocket server, unread; any other upgrade is
+    // not found here.
+    void Upgrade(const TRequest& request) {
+        if (request.Path != QLatin1String(LivePushPath) ||
+            request.Upgrade.toLower() != "websocket" || request.Method != "GET")
+            return Finish(NotFound + "Content-Length: 11\r\nConnection: close\r\n\r\nNot found.\n");
+        if (!request.WebSocket) return Refuse(400);
+        if (!owner_->CanTakePages()) return Refuse(503);
+        TLiveServer* owner = owner_;
+        owner_->Forget(this);
+        owner_ = nullptr;
+        timer_->stop();
+        socket_->disconnect(this);
+        owner->HandOver(socket_);
+        deleteLater();
     }
 
-    // Answers with an error and closes the connection once the answer is sent.
-    void Refuse(const QByteArray& status) {
-        refused_ = true;
-        if (owner_) QObject::disconnect(socket_, &QTcpSocket::readyRead, owner_, nullptr);
-        if (socket_->isTransactionStarted()) socket_->commitTransaction();
-        socket_->readAll();
-        socket_->write("HTTP/1.1 " + status + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    // Answers with an error and closes the connection once the answer is sent; what follows is
+    // thrown away.
+    void Refuse(int status) { Finish(Refusal(status)); }
+
+    void Finish(const QByteArray& answer) {
+        closing_ = true;
+        QObject::disconnect(reading_);
+        QObject::disconnect(writing_);
+        connect(socket_, &QTcpSocket::readyRead, this, [this] { socket_->skip(1 << 20); });
+        socket_->skip(socket_->bytesAvailable());
+        socket_->write(answer);
         socket_->disconnectFromHost();
-        if (socket_->state() == QAbstractSocket::UnconnectedState)
-            socket_->deleteLater();
-        else
-            connect(socket_, &QTcpSocket::disconnected, socket_, &QObject::deleteLater);
-    }
-
-    void TimedOut() {
-        if (!owner_ && !refused_) return; // handed over to the WebSocket server
-        Close();
     }
 
     TLiveServer* owner_;
     QTcpSocket* socket_;
     QTimer* timer_;
-    QMetaObject::Connection guard_;
+    QMetaObject::Connection reading_, writing_;
     QElapsedTimer idle_;
-    qint64 received_ = 0;
-    qint64 headerBytes_ = -1; // the size of the headers once their end has been seen
-    bool refused_ = false;
-    bool handedOver_ = false;
-    QByteArray tail_;
+    bool closing_ = false;
 };
 
-namespace {
+// What a page sends, counted on its socket before the WebSocket reads it: past
+// MaxIncomingBytesPerCheck in one PageCheckMs, or with more than MaxBufferedBytes unsent (the
+// pongs to its pings included), the connection is cut. It lives as a child of the socket.
+class TLiveServer::TIncoming : public QObject {
+  public:
+    TIncoming(TLiveServer* owner, QTcpSocket* socket)
+        : QObject(socket), owner_(owner), socket_(socket), seen_(socket->bytesAvailable()) {
+        window_.start();
+        connect(socket, &QTcpSocket::readyRead, this, [this] { Arrived(); });
+        connect(socket, &QTcpSocket::disconnected, this, [this] {
+            if (!taken_) socket_->deleteLater(); // the handshake never finished
+        });
+    }
+    ~TIncoming() override {
+        if (owner_) std::erase(owner_->arriving_, this);
+    }
 
-QByteArray LoadPage(const QString& name) {
-    QFile file(QStringLiteral(":/live/") + name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+    QTcpSocket* Socket() const { return socket_; }
 
-} // namespace
+    // The WebSocket has been made: from now on what it has read is known once it has read it.
+    void Taken() {
+        taken_ = true;
+        std::erase(owner_->arriving_, this);
+        owner_ = nullptr;
+        seen_ = socket_->bytesAvailable(); // the handshake has been read
+        connect(
+            socket_, &QTcpSocket::readyRead, this, [this] { seen_ = socket_->bytesAvailable(); },
+            Qt::QueuedConnection);
+    }
+    void Detach() { owner_ = nullptr; }
+
+  private:
+    void Arrived() {
+        const TLiveLimits& limits = limits_;
+        const qint64 available = socket_->bytesAvailable();
+        if (window_.elapsed() >= limits.PageCheckMs) {
+            window_.start();
+            received_ = 0;
+        }
+        received_ += std::max<qint64>(0, available - seen_);
+        seen_ = available;
+        if (received_ > limits.MaxIncomingBytesPerCheck ||
+            socket_->bytesToWrite() > limits.MaxBufferedBytes)
+            socket_->abort();
+    }
+
+    TLiveServer* owner_;
+    const TLiveLimits limits_ = owner_->limits_;
+    QTcpSocket* socket_;
+    QElapsedTimer window_;
+    qint64 seen_;         // what was waiting to be read after the last reading
+    qint64 received_ = 0; // in the current interval
+    bool taken_ = false;
+};
+
+// A page: its WebSocket, whom it belongs to, and its last ping.
+struct TLiveServer::TPage {
+    QWebSocket* Socket = nullptr;
+    QHostAddress Address;
+    quint64 Order = 0; // the lower, the older
+    QByteArray Ping;   // the payload of the last ping, which a pong must echo
+    qint64 PingedMs = 0;
+    bool Echoed = true;
+    int Missed = 0;
+    quint64 Unfinished = 0; // what has come of a fragmented message so far
+};
 
 TLiveServer::TLiveServer(TLiveLimits limits, QObject* parent)
-    : QAbstractHttpServer(parent), limits_(limits) {
+    : QObject(parent), limits_(limits),
+      handshakes_(new QWebSocketServer(QString(), QWebSocketServer::NonSecureMode, this)) {
     state_ = QByteArrayLiteral("{}");
     stateText_ = QString::fromUtf8(state_);
-    connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &TLiveServer::TakePages);
-    pinger_ = new QTimer(this);
-    pinger_->setInterval(limits_.PagePingMs);
-    connect(pinger_, &QTimer::timeout, this, &TLiveServer::PingPages);
+    players_ = QByteArrayLiteral("[]");
+    handshakes_->setHandshakeTimeout(limits_.RequestTimeoutMs);
+    handshakes_->setMaxPendingConnections(std::max(limits_.MaxConnections, 1));
+    connect(handshakes_, &QWebSocketServer::newConnection, this, &TLiveServer::TakePages);
+    checker_ = new QTimer(this);
+    checker_->setInterval(limits_.PageCheckMs);
+    connect(checker_, &QTimer::timeout, this, &TLiveServer::CheckPages);
     clock_.start();
 }
 
@@ -174,8 +316,11 @@ TLiveServer::~TLiveServer() {
     for (TRequestConnection* connection : requests_)
         connection->Detach();
     requests_.clear();
-    for (QWebSocket* page : pages_)
-        page->disconnect(this);
+    for (TIncoming* incoming : arriving_)
+        incoming->Detach();
+    arriving_.clear();
+    for (const std::unique_ptr<TPage>& page : pages_)
+        page->Socket->disconnect(this);
 }
 
 QString TLiveServer::Listen(const QHostAddress& address, quint16 port) {
@@ -187,7 +332,6 @@ QString TLiveServer::Listen(const QHostAddress& address, quint16 port) {
         return reason.isEmpty() ? QStringLiteral("unknown error") : reason;
     }
     listener_ = listener;
-    bind(listener_);
     return {};
 }
 
@@ -200,17 +344,14 @@ void TLiveServer::Admit(QTcpSocket* socket) {
     requests_.push_back(new TRequestConnection(this, socket));
 }
 
-// At the cap, the request connection idle the longest goes; pages are only dropped when slow.
+// At the cap, the request connection idle the longest goes; pages make room only for pages.
 void TLiveServer::MakeRoom() {
     while (!requests_.empty() &&
            static_cast<int>(requests_.size() + pages_.size()) >= limits_.MaxConnections) {
         const auto oldest = std::max_element(
             requests_.begin(), requests_.end(),
             [](TRequestConnection* a, TRequestConnection* b) { return a->IdleMs() < b->IdleMs(); });
-        TRequestConnection* connection = *oldest;
-        requests_.erase(oldest);
-        connection->Detach();
-        connection->Close();
+        (*oldest)->Close();
     }
 }
 
@@ -218,140 +359,187 @@ void TLiveServer::Forget(TRequestConnection* connection) {
     std::erase(requests_, connection);
 }
 
-TLiveServer::TRequestConnection* TLiveServer::Find(const QTcpSocket* socket) const {
-    for (TRequestConnection* connection : requests_)
-        if (connection->Socket() == socket) return connection;
-    return nullptr;
-}
-
-bool TLiveServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
-    // A WebSocket request is answered by Qt's WebSocket server once this returns.
-    if (request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0 &&
-        request.method() == QHttpServerRequest::Method::Get &&
-        request.url().path() == QLatin1String(LivePushPath)) {
-        if (TRequestConnection* connection = Find(socket)) connection->HandOver();
-        return true;
-    }
-    if (TRequestConnection* connection = Find(socket)) connection->Restart();
-    QHttpServerResponder responder = makeResponder(request, socket);
-    using TStatus = QHttpServerResponder::StatusCode;
-    const QHttpServerRequest::Method method = request.method();
-    const QString path = request.url().path();
-    if (method != QHttpServerRequest::Method::Get && method != QHttpServerRequest::Method::Head) {
-        responder.write(QByteArrayLiteral("Read only: GET and HEAD only.\n"),
-                        {{"Content-Type", "text/plain; charset=utf-8"}, {"Allow", "GET, HEAD"}},
-                        TStatus::MethodNotAllowed);
-        return true;
-    }
+// The answer to a request that is not a WebSocket's.
+QByteArray TLiveServer::Answer(const QByteArray& method, const QString& path) const {
+    const bool head = method == "HEAD";
+    if (method != "GET" && !head)
+        return "HTTP/1.1 405 Method Not Allowed\r\nContent-Type: text/plain; charset=utf-8\r\n"
+               "Allow: GET, HEAD\r\nContent-Length: 30\r\n\r\nRead only: GET and HEAD only.\n";
     QByteArray body;
-    QByteArray type;
+    QByteArray type = "text/html; charset=utf-8";
     if (path == QStringLiteral("/")) {
         static const QByteArray page = LoadPage(QStringLiteral("index.html"));
         body = page;
-        type = "text/html; charset=utf-8";
     } else if (path == QStringLiteral("/overlay")) {
         // The strip for a streaming program's browser source, on the same pushes.
         static const QByteArray overlay = LoadPage(QStringLiteral("overlay.html"));
         body = overlay;
-        type = "text/html; charset=utf-8";
+    } else if (path == QStringLiteral("/players")) {
+        static const QByteArray standings = LoadPage(QStringLiteral("players.html"));
+        body = standings;
     } else if (path == QStringLiteral("/state.json")) {
         body = state_;
         type = "application/json";
+    } else if (path == QStringLiteral("/players.json")) {
+        body = players_;
+        type = "application/json; charset=utf-8";
     } else {
         // A HEAD request gets the headers alone, here as below.
-        const bool head = method == QHttpServerRequest::Method::Head;
-        responder.write(head ? QByteArray() : QByteArrayLiteral("Not found.\n"),
-                        "text/plain; charset=utf-8", TStatus::NotFound);
-        return true;
+        return NotFound +
+               (head ? "Content-Length: 0\r\n\r\n" : "Content-Length: 11\r\n\r\nNot found.\n");
     }
-    if (method == QHttpServerRequest::Method::Head) {
-        responder.writeStatusLine(TStatus::Ok);
-        responder.writeHeader("Content-Type", type);
-        responder.writeHeader("Content-Length", QByteArray::number(body.size()));
-        responder.writeHeader("Cache-Control", "no-store");
-        responder.writeBody(QByteArray());
-        return true;
-    }
-    responder.write(body,
-                    {{"Content-Type", type},
-                     {"Cache-Control", "no-store"},
-                     {"X-Content-Type-Options", "nosniff"},
-                     {"Content-Security-Policy",
-                      "default-src 'none'; style-src 'unsafe-inline'; script-src 'unsafe-inline'; "
-                      "connect-src 'self' ws: wss:; img-src 'self' data:"}},
-                    TStatus::Ok);
-    return true;
+    const QByteArray length = "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    if (head)
+        return "HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\n" + length +
+               "Cache-Control: no-store\r\n\r\n";
+    return "HTTP/1.1 200 OK\r\nContent-Type: " + type +
+           "\r\nCache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\n"
+           "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'; script-src "
+           "'unsafe-inline'; connect-src 'self' ws: wss:; img-src 'self' data:\r\n" +
+           length + "\r\n" + body;
 }
 
-void TLiveServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
-    makeResponder(request, socket).write(QHttpServerResponder::StatusCode::NotFound);
+// Whether a page can be given a place (one always makes room for a newcomer, but with
+// limits that leave no place for a page there is none).
+bool TLiveServer::CanTakePages() const {
+    return limits_.MaxPagesPerAddress > 0 && limits_.MaxConnections > 0;
+}
+
+// A page's handshake, complete and unread on its socket, goes to the WebSocket server, which
+// answers it with the 101 and makes the page.
+void TLiveServer::HandOver(QTcpSocket* socket) {
+    arriving_.push_back(new TIncoming(this, socket));
+    handshakes_->handleConnection(socket);
 }
 
 void TLiveServer::TakePages() {
-    while (hasPendingWebSocketConnections()) {
-        QWebSocket* page = nextPendingWebSocketConnection().release();
-        if (!page) continue;
-        page->setParent(this);
-        if (page->requestUrl().path() != QLatin1String(LivePushPath)) {
-            page->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("not found"));
-            page->deleteLater();
-            continue;
+    while (handshakes_->hasPendingConnections()) {
+        QWebSocket* socket = handshakes_->nextPendingConnection();
+        if (!socket) continue;
+        socket->setParent(this);
+        const auto incoming = std::find_if(arriving_.begin(), arriving_.end(), [&](TIncoming* i) {
+            return i->Socket()->peerPort() == socket->peerPort() &&
+                   i->Socket()->peerAddress() == socket->peerAddress();
+        });
+        if (incoming != arriving_.end()) {
+            (*incoming)->Socket()->setParent(socket);
+            (*incoming)->Taken();
         }
-        MakeRoom();
-        if (static_cast<int>(requests_.size() + pages_.size()) >= limits_.MaxConnections) {
-            page->abort();
-            page->deleteLater();
-            continue;
-        }
-        page->setMaxAllowedIncomingFrameSize(limits_.MaxIncomingMessageBytes);
-        page->setMaxAllowedIncomingMessageSize(limits_.MaxIncomingMessageBytes);
-        connect(page, &QWebSocket::disconnected, this, [this, page] { DropPage(page); });
-        auto heard = [this, page] { page->setProperty("heard", clock_.elapsed()); };
-        heard();
-        connect(page, &QWebSocket::pong, this, heard);
-        connect(page, &QWebSocket::textMessageReceived, this, heard);
-        connect(page, &QWebSocket::binaryMessageReceived, this, heard);
-        pages_.push_back(page);
-        if (!pinger_->isActive()) pinger_->start();
-        page->sendTextMessage(stateText_);
+        MakeRoomForPage(socket->peerAddress());
+        auto page = std::make_unique<TPage>();
+        page->Socket = socket;
+        page->Address = socket->peerAddress();
+        page->Order = ++admitted_;
+        socket->setMaxAllowedIncomingFrameSize(limits_.MaxIncomingMessageBytes);
+        socket->setMaxAllowedIncomingMessageSize(limits_.MaxIncomingMessageBytes);
+        connect(socket, &QWebSocket::disconnected, this, [this, socket] { DropPage(socket); });
+        TPage* seen = page.get();
+        connect(socket, &QWebSocket::pong, this, [seen](quint64, const QByteArray& payload) {
+            if (payload == seen->Ping) seen->Echoed = true;
+        });
+        // A message's frames count against its cap as they come, the smallest frame's header
+        // (six bytes from a browser) included, so that endless empty fragments count too.
+        auto frame = [this, seen, socket](qsizetype bytes, bool last) {
+            seen->Unfinished += static_cast<quint64>(bytes) + 6;
+            const bool over = seen->Unfinished > limits_.MaxIncomingMessageBytes;
+            if (last) seen->Unfinished = 0;
+            if (over) DropPage(socket); // the page is gone after this
+        };
+        connect(socket, &QWebSocket::textFrameReceived, this,
+                [frame](const QString& text, bool last) { frame(text.toUtf8().size(), last); });
+        connect(socket, &QWebSocket::binaryFrameReceived, this,
+                [frame](const QByteArray& data, bool last) { frame(data.size(), last); });
+        pages_.push_back(std::move(page));
+        if (!checker_->isActive()) checker_->start();
+        socket->sendTextMessage(stateText_);
+        Ping(*seen);
     }
 }
 
-// A page that has not answered the last two pings has gone (a phone put away, a network
-// gone); the others are pinged again.
-void TLiveServer::PingPages() {
+// A new page of an address at its cap makes that address's oldest page go; with every
+// connection in use, the longest-idle request connection goes, else the oldest page of the
+// address with the most pages.
+void TLiveServer::MakeRoomForPage(const QHostAddress& address) {
+    auto count = [this](const QHostAddress& of) {
+        return std::count_if(pages_.begin(), pages_.end(),
+                             [&](const std::unique_ptr<TPage>& p) { return p->Address == of; });
+    };
+    auto oldestOf = [this](const QHostAddress& of) {
+        TPage* oldest = nullptr;
+        for (const std::unique_ptr<TPage>& page : pages_)
+            if (page->Address == of && (!oldest || page->Order < oldest->Order))
+                oldest = page.get();
+        return oldest;
+    };
+    while (count(address) >= limits_.MaxPagesPerAddress)
+        DropPage(oldestOf(address)->Socket);
+    MakeRoom();
+    while (!pages_.empty() &&
+           static_cast<int>(requests_.size() + pages_.size()) >= limits_.MaxConnections) {
+        QHostAddress most = pages_.front()->Address;
+        for (const std::unique_ptr<TPage>& page : pages_)
+            if (count(page->Address) > count(most)) most = page->Address;
+        DropPage(oldestOf(most)->Socket);
+    }
+}
+
+void TLiveServer::Ping(TPage& page) {
+    page.Ping = QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+    page.PingedMs = clock_.elapsed();
+    page.Echoed = false;
+    page.Socket->ping(page.Ping);
+}
+
+// Every PageCheckMs: a page with too much unsent goes, and every PagePingMs each page is pinged
+// again; one that has not echoed its last two pings has gone (a phone put away, a network gone).
+void TLiveServer::CheckPages() {
     const qint64 now = clock_.elapsed();
-    std::vector<QWebSocket*> silent;
-    for (QWebSocket* page : pages_) {
-        if (now - page->property("heard").toLongLong() > 2LL * limits_.PagePingMs)
-            silent.push_back(page);
+    std::vector<QWebSocket*> gone;
+    for (const std::unique_ptr<TPage>& page : pages_) {
+        if (page->Socket->bytesToWrite() > limits_.MaxBufferedBytes) {
+            gone.push_back(page->Socket);
+            continue;
+        }
+        if (now - page->PingedMs < limits_.PagePingMs) continue;
+        page->Missed = page->Echoed ? 0 : page->Missed + 1;
+        if (page->Missed >= 2)
+            gone.push_back(page->Socket);
         else
-            page->ping();
+            Ping(*page);
     }
-    for (QWebSocket* page : silent)
-        DropPage(page);
+    for (QWebSocket* socket : gone)
+        DropPage(socket);
 }
 
-void TLiveServer::DropPage(QWebSocket* page) {
-    std::erase(pages_, page);
-    if (pages_.empty()) pinger_->stop();
-    page->disconnect(this);
-    page->abort();
-    page->deleteLater();
+void TLiveServer::DropPage(QWebSocket* socket) {
+    if (!socket) return;
+    const auto page =
+        std::find_if(pages_.begin(), pages_.end(),
+                     [&](const std::unique_ptr<TPage>& p) { return p->Socket == socket; });
+    if (page == pages_.end()) return;
+    pages_.erase(page);
+    if (pages_.empty()) checker_->stop();
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
 }
 
 void TLiveServer::Publish(const QByteArray& stateJson) {
     state_ = stateJson;
     stateText_ = QString::fromUtf8(state_);
     std::vector<QWebSocket*> slow;
-    for (QWebSocket* page : pages_) {
-        if (page->bytesToWrite() > limits_.MaxBufferedBytes)
-            slow.push_back(page);
+    for (const std::unique_ptr<TPage>& page : pages_) {
+        if (page->Socket->bytesToWrite() > limits_.MaxBufferedBytes)
+            slow.push_back(page->Socket);
         else
-            page->sendTextMessage(stateText_);
+            page->Socket->sendTextMessage(stateText_);
     }
-    for (QWebSocket* page : slow)
-        DropPage(page);
+    for (QWebSocket* socket : slow)
+        DropPage(socket);
+}
+
+void TLiveServer::PublishPlayers(const QByteArray& playersJson) {
+    players_ = playersJson;
 }
 
 } // namespace brennix

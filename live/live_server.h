@@ -1,34 +1,37 @@
 // The live board's server: a read-only web page of the running match for the screens in the
-// room and a scoreboard strip for a stream (/overlay), with the board pushed to every open page
-// over a WebSocket after each redraw.
+// room, a scoreboard strip for a stream (/overlay) and the players' standings for the room's TV
+// (/players), with the board pushed to every open page over a WebSocket after each redraw.
 //
-// It runs in the program's one event loop. Qt HTTP Server reads the requests; this class only
-// answers them and keeps the connections bounded: a cap on simultaneous connections (the
-// longest-idle request connection makes room for a new one), a timeout for a connection that
-// sends no complete request, a cap on the size of a request and on what is buffered for a page,
-// and a ping for every page now and then. A page that cannot keep up or has gone silent is
-// dropped, never waited for.
+// It reads the requests itself and answers them one at a time, and keeps every connection
+// bounded (TLiveLimits): a connection cap, a deadline for a request connection's whole life, a
+// cap on the size of a request and on the unsent answers (past which a connection reads no
+// further request), a cap on the pages of one client address (the oldest goes), and for a page
+// a cap on its unsent data, on what it may send per interval and on a message, and a ping it
+// must echo. A client that breaks a bound is dropped, never waited for. The module runs the
+// server in a thread of its own; in the tests and benches it may run in the caller's.
 #pragma once
 
 #include "live_module.h"
 
-#include <QAbstractHttpServer>
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QObject>
 #include <QString>
-#include <QTcpServer>
+#include <memory>
 #include <vector>
 
+class QTcpSocket;
 class QTimer;
 class QWebSocket;
+class QWebSocketServer;
 
 namespace brennix {
 
 // The path the page opens its WebSocket on.
 inline constexpr char LivePushPath[] = "/live";
 
-class TLiveServer : public QAbstractHttpServer {
+class TLiveServer : public QObject {
     Q_OBJECT
   public:
     explicit TLiveServer(TLiveLimits limits = {}, QObject* parent = nullptr);
@@ -41,38 +44,46 @@ class TLiveServer : public QAbstractHttpServer {
     // Serves the board's state (JSON) from now on and hands it to every open page without
     // waiting for any.
     void Publish(const QByteArray& stateJson);
+    // Serves the players' standings (a JSON array) at /players.json from now on.
+    void PublishPlayers(const QByteArray& playersJson);
 
     // The last state published, as served at /state.json.
     const QByteArray& StateJson() const { return state_; }
     int PageCount() const { return static_cast<int>(pages_.size()); }
     int RequestConnectionCount() const { return static_cast<int>(requests_.size()); }
 
-  protected:
-    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
-    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
-
   private:
     class TListener;
     class TRequestConnection;
+    class TIncoming;
+    struct TPage;
     friend class TListener;
     friend class TRequestConnection;
 
     void Admit(QTcpSocket* socket);
     void MakeRoom();
     void Forget(TRequestConnection* connection);
-    TRequestConnection* Find(const QTcpSocket* socket) const;
+    QByteArray Answer(const QByteArray& method, const QString& path) const;
+    bool CanTakePages() const;
+    void HandOver(QTcpSocket* socket);
     void TakePages();
-    void DropPage(QWebSocket* page);
-    void PingPages();
+    void MakeRoomForPage(const QHostAddress& address);
+    void DropPage(QWebSocket* socket);
+    void CheckPages();
+    void Ping(TPage& page);
 
     TLiveLimits limits_;
     TListener* listener_ = nullptr;
+    QWebSocketServer* handshakes_;
     QByteArray state_;
     QString stateText_;
+    QByteArray players_;
     std::vector<TRequestConnection*> requests_;
-    std::vector<QWebSocket*> pages_;
-    QTimer* pinger_;
-    QElapsedTimer clock_; // when a page was last heard of, on the "heard" property
+    std::vector<std::unique_ptr<TPage>> pages_;
+    std::vector<TIncoming*> arriving_; // the pages handed over, before their handshake is done
+    quint64 admitted_ = 0;             // pages so far, for the order of age
+    QTimer* checker_;
+    QElapsedTimer clock_;
 };
 
 } // namespace brennix

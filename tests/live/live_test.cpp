@@ -17,7 +17,10 @@
 #include "ui_test_support.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLibrary>
+#include <QMutex>
+#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -72,6 +75,19 @@ QByteArray Ask(QTcpSocket& socket, const QByteArray& request) {
     return data;
 }
 
+// Requests over a connection that the server closes: everything it answered.
+QByteArray AskUntilClosed(QTcpSocket& socket, const QByteArray& requests) {
+    socket.write(requests);
+    QByteArray data;
+    (void)QTest::qWaitFor(
+        [&] {
+            data += socket.readAll();
+            return socket.state() != QAbstractSocket::ConnectedState;
+        },
+        WaitMs);
+    return data + socket.readAll();
+}
+
 QByteArray Get(const QByteArray& path) {
     return "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 }
@@ -120,6 +136,58 @@ qint64 KernelBuffers() {
     for (const char* name : {"/proc/sys/net/ipv4/tcp_rmem", "/proc/sys/net/ipv4/tcp_wmem"})
         total += std::ifstream(name) >> least >> first >> most ? most : qint64(64) << 20;
     return total;
+}
+
+// The program's resident memory.
+qint64 ResidentBytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
+    return -1;
+}
+
+// A page written by hand from an address of this machine: its handshake, then what the test
+// writes; it reads everything that comes.
+struct TRawPage {
+    QTcpSocket socket;
+    QByteArray received;
+    TRawPage(quint16 port, const QString& from = "127.0.0.1") {
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
+        socket.bind(QHostAddress(from), 0);
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        socket.write(Handshake);
+    }
+    // Whether the server answered the handshake with a 101.
+    bool Upgraded() {
+        return QTest::qWaitFor([&] { return received.contains("\r\n\r\n"); }, WaitMs) &&
+               received.startsWith("HTTP/1.1 101 ");
+    }
+    bool Open() const { return socket.state() == QAbstractSocket::ConnectedState; }
+};
+
+// A page's frame, masked with a key of zeros.
+QByteArray Frame(int first, const QByteArray& payload) {
+    QByteArray frame(1, char(first));
+    if (payload.size() < 126) {
+        frame += char(0x80 | payload.size());
+    } else {
+        frame += char(0x80 | 126);
+        frame += char(payload.size() >> 8);
+        frame += char(payload.size() & 0xFF);
+    }
+    return frame + QByteArray(4, '\0') + payload;
+}
+
+// What Qt logs while an attack runs.
+QMutex logged;
+QStringList logLines;
+QtMessageHandler testLog = nullptr;
+void Note(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    {
+        QMutexLocker lock(&logged);
+        logLines.append(message);
+    }
+    testLog(type, context, message);
 }
 
 } // namespace
@@ -334,6 +402,7 @@ class LiveTest : public QObject {
         FreshGame("J\xFCrgen", Odd);
         TPage one(port), two(port);
         QTRY_COMPARE_WITH_TIMEOUT(one.messages.size(), 1, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(two.messages.size(), 1, WaitMs);
         for (const int score : visits)
             Visit(score);
         QTRY_COMPARE_WITH_TIMEOUT(one.messages.size(), 1 + visits.size(), WaitMs);
@@ -405,7 +474,8 @@ class LiveTest : public QObject {
         QCOMPARE(shown(0), "null null");
     }
 
-    // The JSON of a view at the end of a match: texts in UTF-8, visits without the empty places,
+    // The JSON of a view at the end of a match: texts in UTF-8 with control characters as
+    // blanks, visits without the empty places,
     // averages cut to three decimals, numbers 1-based, a checkout without text null, the result
     // as handed over.
     void boardJsonOfAView() {
@@ -424,7 +494,7 @@ class LiveTest : public QObject {
         const TPlayerFigures first{32, "T20\xB7T4", 1, 2, 0, {}, 336666, 1000, 9, 45, {}, {}, {}};
         const TPlayerFigures second{501, "", 0, 3, 0, {}, 0, 999999, 0, 30, {}, {}, {}};
         view.Players = {{1, "J\xFCrgen", first, {}, {0, 60, -1}, {0}},
-                        {2, "x", second, {}, {-1, -1, -1}, {}}};
+                        {2, "x\t\x01\x7F\x85y", second, {}, {-1, -1, -1}, {}}};
         const TLegResult result{"set", "J\xFCrgen", {{"J\xFCrgen", 1, 6}, {Odd, 0, 5}}};
         QCOMPARE(BoardJson(view, result),
                  R"({"caption":"Café · x","leg":11,"leg_starter":1,"player_to_throw":2,"players":[)"
@@ -432,7 +502,7 @@ class LiveTest : public QObject {
                  R"("leg_average":33.666,"leg_visits":[0],"legs":2,"match_average":0.1,)"
                  R"("name":"Jürgen","number":1,"remaining":32,"sets":1},{"checkout":null,)"
                  R"("darts_leg":0,"darts_match":30,"last_visits":[],"leg_average":0.0,)"
-                 R"("leg_visits":[],"legs":3,"match_average":99.999,"name":"x","number":2,)"
+                 R"("leg_visits":[],"legs":3,"match_average":99.999,"name":"x    y","number":2,)"
                  R"("remaining":501,"sets":0}],"progress":"Set 2 · Leg 11","result":{"players":[)"
                  R"({"legs":6,"name":"Jürgen","sets":1},{"legs":5,"name":)" +
                      OddJson +
@@ -456,6 +526,77 @@ class LiveTest : public QObject {
         QCOMPARE(Ask(*Connect(port), Get("/")), Ok("text/html; charset=utf-8", Page()));
         for (const auto& socket : idle)
             QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
+    }
+
+    // The players' standings as the program hands them over are served byte for byte, "[]"
+    // before the first; the board's state is left as it was.
+    void theStandingsAsPublished() {
+        const QByteArray type = "application/json; charset=utf-8";
+        const QByteArray state = Ask(*Connect(port), Get("/state.json"));
+        QCOMPARE(Ask(*Connect(port), Get("/players.json")), Ok(type, "[]"));
+        const QByteArray standings = R"([{"name":)" + OddJson + R"(,"average":null},{"x":1.5}])";
+        live->PublishPlayers(standings);
+        QTRY_COMPARE_WITH_TIMEOUT(Ask(*Connect(port), Get("/players.json")), Ok(type, standings),
+                                  WaitMs);
+        QCOMPARE(Ask(*Connect(port), Get("/state.json")), state);
+    }
+
+    // Each attack, from 127.0.0.2, with the operator's view: while it runs, a visit typed into
+    // the window reaches a page that has just connected within the bound of the same visits
+    // without it (twice the slowest of ten, and 100 ms), the program's memory grows by less
+    // than 24 MB, the page gets every push, and nothing is written to the log.
+    void attacksCostTheOperatorNothing_data() {
+        QTest::addColumn<QString>("attack");
+        for (const char* attack :
+             {"pipeline", "pings", "fragments", "messages", "pages", "silent", "elsewhere"})
+            QTest::newRow(attack) << QString(attack);
+    }
+
+    void attacksCostTheOperatorNothing() {
+        QFETCH(QString, attack);
+        FreshGame("Anna", "Ben");
+        // The slowest of ten visits of 20 from Enter until the page has the push.
+        auto slowest = [&](TPage& page) {
+            qint64 most = 0;
+            for (int i = 0; i < 10; ++i) {
+                const qsizetype before = page.messages.size();
+                QElapsedTimer clock;
+                clock.start();
+                Visit(20);
+                if (!QTest::qWaitFor([&] { return page.messages.size() > before; }, WaitMs))
+                    return qint64{WaitMs};
+                most = std::max(most, clock.elapsed());
+            }
+            return most;
+        };
+        qint64 quiet = 0;
+        {
+            TPage page(port);
+            QTRY_COMPARE_WITH_TIMEOUT(page.messages.size(), 1, WaitMs);
+            quiet = slowest(page);
+        }
+        QProcess attacker;
+        attacker.start(QStringLiteral(BRENNIX_LIVE_ATTACKER), {attack, QString::number(port)});
+        QVERIFY(attacker.waitForReadyRead(WaitMs));
+        QCOMPARE(attacker.readAll(), "ready\n");
+        QTest::qWait(500); // under way
+        const qint64 memory = ResidentBytes();
+        logLines.clear();
+        testLog = qInstallMessageHandler(Note);
+        TPage page(port);
+        QTRY_COMPARE_WITH_TIMEOUT(page.messages.size(), 1, WaitMs);
+        const qint64 attacked = slowest(page);
+        const qint64 grown = ResidentBytes() - memory;
+        qInstallMessageHandler(testLog);
+        attacker.kill();
+        attacker.waitForFinished();
+        QVERIFY2(attacked <= 2 * quiet + 100,
+                 qPrintable(u"%1 ms, %2 ms quiet"_s.arg(attacked).arg(quiet)));
+        QCOMPARE(page.messages.size(), 11);
+        QVERIFY(page.messages.last().contains(R"("number":1,"remaining":301,)"));
+        QVERIFY(page.messages.last().contains(R"("number":2,"remaining":301,)"));
+        QVERIFY2(grown < 24 << 20, qPrintable(QString::number(grown)));
+        QCOMPARE(logLines.join('\n'), QString());
     }
 
     // ---- The module and the server ------------------------------------------------------------
@@ -489,7 +630,8 @@ class LiveTest : public QObject {
     }
 
     // Every kind of request, from a fresh connection to a server with requests of at most 1000
-    // bytes: the answer byte for byte, and the state as it was published.
+    // bytes: the answer byte for byte (all of it, and the connection closed, when it says
+    // "Connection: close"), and the state as it was published.
     void answersToRequests_data() {
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<QByteArray>("answer");
@@ -540,14 +682,35 @@ class LiveTest : public QObject {
         QTest::newRow("1000 bytes of headers, 1 of body")
             << Padded("POST / HTTP/1.1\r\nContent-Length: 1\r\n", 1001, "b")
             << refused("413 Content Too Large");
+        const QByteArray close = "\r\nConnection: close\r\n\r\n";
+        QTest::newRow("Connection: close")
+            << "GET /state.json HTTP/1.1\r\nConnection: keep-alive, Close\r\n\r\n"_ba
+            << Ok("application/json", state).replace("\r\n\r\n", close);
+        QTest::newRow("HTTP/1.0") << "GET /state.json HTTP/1.0\r\n\r\n"_ba
+                                  << Ok("application/json", state).replace("\r\n\r\n", close);
+        QTest::newRow("pipelined, the second closing")
+            << Get("/state.json") + "HEAD /x HTTP/1.1\r\nConnection: close\r\n\r\n"
+            << Ok("application/json", state) + notFound + "0" + close;
+        QTest::newRow("WebSocket elsewhere")
+            << QByteArray(Handshake).replace("/live", "/state.json")
+            << notFound + "11" + close + "Not found.\n";
+        QTest::newRow("not HTTP/1") << "GET / HTTP/2.0\r\n\r\n"_ba << refused("400 Bad Request");
+        QTest::newRow("players before any")
+            << Get("/players.json") << Ok("application/json; charset=utf-8", "[]");
+        QTest::newRow("players page") << Get("/players") << Ok(html, Page("players.html"));
     }
 
     void answersToRequests() {
         QFETCH(QByteArray, request);
+        QFETCH(QByteArray, answer);
         TLiveServer server({.MaxRequestBytes = 1000});
         QCOMPARE(server.Listen(QHostAddress::LocalHost, 0), QString());
         server.Publish("{\"name\":" + OddJson + "}");
-        QTEST(Ask(*Connect(server.Port()), request), "answer");
+        // An answer that says so closes the connection; the others leave it open.
+        const bool closes = answer.contains("Connection: close");
+        const auto socket = Connect(server.Port());
+        QCOMPARE(closes ? AskUntilClosed(*socket, request) : Ask(*socket, request), answer);
+        QCOMPARE(socket->state() == QAbstractSocket::ConnectedState, !closes);
         QCOMPARE(server.StateJson(), "{\"name\":" + OddJson + "}");
     }
 
@@ -574,61 +737,123 @@ class LiveTest : public QObject {
         QCOMPARE(Ask(*idle[0], Get("/state.json")), Ok("application/json", "{}"));
     }
 
-    // Pages count against the cap too: a page's own connection turns into the page and takes
-    // no other's place, a new page makes an idle connection go, and with the cap full of pages a
-    // further page is refused.
-    void pagesAtTheCap() {
-        TLiveServer server({.MaxConnections = 3});
+    // Room for newcomers, with MaxConnections = 5 and MaxPagesPerAddress = 3: a page's own
+    // connection turns into the page and takes no other's place; a fourth page of 127.0.0.1
+    // makes its oldest go; a page of a third address with every place taken makes the oldest
+    // page of the address with the most pages go. Every newcomer gets its 101 and the state.
+    void roomForNewcomers() {
+        TLiveServer server({.MaxConnections = 5, .MaxPagesPerAddress = 3});
         QCOMPARE(server.Listen(QHostAddress::LocalHost, 0), QString());
-        std::vector<std::unique_ptr<QTcpSocket>> idle;
-        idle.push_back(Connect(server.Port()));
-        idle.push_back(Connect(server.Port()));
-        QTRY_COMPARE_WITH_TIMEOUT(server.RequestConnectionCount(), 2, WaitMs);
-        std::vector<std::unique_ptr<TPage>> pages;
-        for (int i = 1; i <= 3; ++i) {
-            pages.push_back(std::make_unique<TPage>(server.Port()));
-            QTRY_COMPARE_WITH_TIMEOUT(pages.back()->messages, QStringList{"{}"}, WaitMs);
-            QCOMPARE(server.PageCount(), i);
-            QCOMPARE(server.RequestConnectionCount(), std::min(2, 3 - i));
+        std::vector<std::unique_ptr<TRawPage>> pages;
+        for (const char* from : {"127.0.0.1", "127.0.0.1", "127.0.0.1", "127.0.0.1", "127.0.0.2",
+                                 "127.0.0.2", "127.0.0.3"}) {
+            pages.push_back(std::make_unique<TRawPage>(server.Port(), from));
+            QVERIFY(pages.back()->Upgraded());
+            QTRY_VERIFY_WITH_TIMEOUT(pages.back()->received.contains("{}"), WaitMs);
         }
-        TPage refused(server.Port());
-        QTRY_COMPARE_WITH_TIMEOUT(refused.socket.state(), QAbstractSocket::UnconnectedState,
-                                  WaitMs);
-        QCOMPARE(server.PageCount(), 3);
+        QCOMPARE(server.PageCount(), 5);
+        QCOMPARE(server.RequestConnectionCount(), 0);
+        for (const int gone : {0, 1})
+            QTRY_VERIFY_WITH_TIMEOUT(!pages[gone]->Open(), WaitMs);
+        for (size_t i = 2; i < pages.size(); ++i)
+            QVERIFY2(pages[i]->Open(), qPrintable(QString::number(i)));
     }
 
-    // A connection that sends no complete request is closed after RequestTimeoutMs; one whose
-    // requests are answered stays past it, as each answer starts the time again.
-    void idleConnectionsTimeOut() {
+    // A request connection is closed RequestTimeoutMs after it opened, whether it sends
+    // nothing, half a request, or a request every 300 ms that is answered.
+    void requestConnectionsTimeOut() {
         TLiveServer server({.RequestTimeoutMs = 1000});
         QCOMPARE(server.Listen(QHostAddress::LocalHost, 0), QString());
-        const auto idle = Connect(server.Port()), busy = Connect(server.Port());
-        idle->write("GET / HTTP/1.1\r\n");
-        for (int i = 0; i < 4; ++i) { // 1.2 s in all
-            QTest::qWait(i ? 400 : 0);
-            QCOMPARE(Ask(*busy, Get("/state.json")), Ok("application/json", "{}"));
+        const auto idle = Connect(server.Port()), half = Connect(server.Port()),
+                   busy = Connect(server.Port());
+        half->write("GET / HTTP/1.1\r\n");
+        QCOMPARE(Ask(*busy, Get("/state.json")), Ok("application/json", "{}"));
+        QElapsedTimer asking;
+        asking.start();
+        while (busy->state() == QAbstractSocket::ConnectedState && asking.elapsed() < WaitMs) {
+            QTest::qWait(300);
+            Ask(*busy, Get("/state.json"));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(idle->state(), QAbstractSocket::UnconnectedState, WaitMs);
-        QCOMPARE(server.RequestConnectionCount(), 1);
+        for (const auto& socket : {&idle, &half, &busy})
+            QTRY_COMPARE_WITH_TIMEOUT((*socket)->state(), QAbstractSocket::UnconnectedState,
+                                      WaitMs);
+        QCOMPARE(server.RequestConnectionCount(), 0);
     }
 
-    // A page that answers no ping is dropped after two; one that answers stays, however long ago
-    // its request was. The answering page is the older: were its answers not heard, it would go
-    // first.
-    void aSilentPageIsDropped() {
-        TLiveServer server({.RequestTimeoutMs = 150, .PagePingMs = 500});
+    // Only a pong that echoes the server's ping keeps a page: one that answers no ping, or
+    // answers with pongs of its own every 100 ms, is dropped after two pings; one that echoes
+    // stays, however long ago its request was, and gets the next state.
+    void onlyAnEchoKeepsAPage_data() {
+        QTest::addColumn<QString>("pongs"); // "echo", "none", "own"
+        QTest::addColumn<bool>("stays");
+        QTest::newRow("echoes") << "echo" << true;
+        QTest::newRow("silent") << "none" << false;
+        QTest::newRow("pongs of its own") << "own" << false;
+    }
+
+    void onlyAnEchoKeepsAPage() {
+        QFETCH(QString, pongs);
+        QFETCH(bool, stays);
+        TLiveServer server({.RequestTimeoutMs = 150, .PageCheckMs = 100, .PagePingMs = 300});
         QCOMPARE(server.Listen(QHostAddress::LocalHost, 0), QString());
         TPage answering(server.Port());
         QTRY_COMPARE_WITH_TIMEOUT(server.PageCount(), 1, WaitMs);
-        QTcpSocket silent;
-        silent.setReadBufferSize(1); // reads nothing, so answers no ping
-        silent.connectToHost(QHostAddress::LocalHost, server.Port());
-        silent.write(Handshake);
+        std::unique_ptr<TPage> echoing;
+        std::unique_ptr<TRawPage> raw;
+        QTimer own;
+        if (pongs == "echo") {
+            echoing = std::make_unique<TPage>(server.Port());
+        } else {
+            raw = std::make_unique<TRawPage>(server.Port());
+            QVERIFY(raw->Upgraded());
+            connect(&own, &QTimer::timeout, [&] {
+                if (pongs == "own") raw->socket.write(Frame(0x8A, "mine"));
+            });
+            own.start(100);
+        }
         QTRY_COMPARE_WITH_TIMEOUT(server.PageCount(), 2, WaitMs);
-        QTRY_COMPARE_WITH_TIMEOUT(server.PageCount(), 1, WaitMs);
+        // Four pings' time: long enough for two missed pings and the check after them.
+        QTest::qWait(4 * 300 + 2 * 100);
+        QCOMPARE(server.PageCount(), stays ? 2 : 1);
         server.Publish("[]");
         QTRY_COMPARE_WITH_TIMEOUT(answering.messages, QStringList({"{}", "[]"}), WaitMs);
+        if (echoing)
+            QTRY_COMPARE_WITH_TIMEOUT(echoing->messages, QStringList({"{}", "[]"}), WaitMs);
         QCOMPARE(server.RequestConnectionCount(), 0);
+    }
+
+    // What a page sends is bounded, each on both sides of its bound (a frame counts six bytes
+    // besides its payload; a ping the test sends last, "sync", ten bytes): a message of 1024
+    // bytes, an unfinished message's fragments likewise, 4096 bytes per PageCheckMs in all.
+    void whatAPageSendsIsBounded_data() {
+        QTest::addColumn<QByteArray>("frames");
+        QTest::addColumn<bool>("stays");
+        const QByteArray begun = Frame(0x01, {}); // a text message begun, not ended
+        QTest::newRow("message of 1018 bytes") << Frame(0x81, QByteArray(1018, 'm')) << true;
+        QTest::newRow("message of 1019 bytes") << Frame(0x81, QByteArray(1019, 'm')) << false;
+        QTest::newRow("170 empty fragments") << begun + Frame(0x00, {}).repeated(169) << true;
+        QTest::newRow("171 empty fragments") << begun + Frame(0x00, {}).repeated(170) << false;
+        QTest::newRow("4 messages of 1000 bytes")
+            << Frame(0x81, QByteArray(1000, 'm')).repeated(4) << true;
+        QTest::newRow("408 pings: 4090 bytes") << Frame(0x89, "ping").repeated(408) << true;
+        QTest::newRow("409 pings: 4100 bytes") << Frame(0x89, "ping").repeated(409) << false;
+    }
+
+    void whatAPageSendsIsBounded() {
+        QFETCH(QByteArray, frames);
+        QFETCH(bool, stays);
+        TLiveServer server({.PageCheckMs = 60000, .PagePingMs = 60000});
+        QCOMPARE(server.Listen(QHostAddress::LocalHost, 0), QString());
+        TRawPage page(server.Port());
+        QVERIFY(page.Upgraded());
+        QTRY_VERIFY_WITH_TIMEOUT(page.received.endsWith("{}") || page.received.contains("\x89"),
+                                 WaitMs);
+        page.socket.write(frames + Frame(0x89, "sync"));
+        const QByteArray pong = "\x8A\x04sync";
+        QVERIFY(
+            QTest::qWaitFor([&] { return page.received.contains(pong) || !page.Open(); }, WaitMs));
+        QCOMPARE(page.Open(), stays);
+        QCOMPARE(server.PageCount(), stays ? 1 : 0);
     }
 
     // A page that never reads is dropped once more than MaxBufferedBytes waits for it; a page

@@ -25,7 +25,7 @@ packages=(
     espeak-ng sox                             # the caller voice script and the packaged voice
     desktop-file-utils appstream file         # the install test
     dpkg-dev lintian                          # the Debian package and its test
-    qt6-httpserver-dev qt6-websockets-dev     # the live board's server
+    qt6-websockets-dev                        # the live board's server
     libqrencode-dev zbar-tools                # the live board's address as a QR code, read back
     chromium nodejs node-ws                   # the live board's test in a headless browser
     libpq-dev postgresql-15                   # the club's database: the client, and a server for its tests

@@ -54,7 +54,8 @@ int main(int argc, char* argv[]) {
     if (history) AddStatisticsMenu(*Form1, HistoryPath());
     CentreOnDesktop(Form1); // until start-up puts it in its place
     // The live board for spectators, only when the command line asks for it ("/live").
-    const std::shared_ptr<TLiveBoardModule> live = StartLiveBoard(arguments, *Form1, std::cout);
+    const std::shared_ptr<TLiveBoardModule> live = StartLiveBoard(
+        arguments, *Form1, std::cout, {}, LiveModulePlaces(), history ? HistoryPath() : "");
     Form1->show();
     const int result = QApplication::exec();
     history.reset(); // folds the history's write-ahead log back into history.sqlite

@@ -87,7 +87,8 @@ const std::optional<TLegResult>& TLegResults::See(const TBoardView& view) {
     return result_;
 }
 
-QByteArray BoardJson(const TBoardView& view, const std::optional<TLegResult>& result) {
+QByteArray BoardJson(const TBoardView& view, const std::optional<TLegResult>& result,
+                     const TAllTimeAverage& allTime) {
     using nlohmann::json;
     auto text = [](const std::optional<std::string>& value) {
         return value ? json(Text(*value)) : json(nullptr);
@@ -113,6 +114,10 @@ QByteArray BoardJson(const TBoardView& view, const std::optional<TLegResult>& re
             {"last_visits", std::move(visits)},
             {"leg_visits", player.LegVisits},
         });
+        if (allTime) {
+            const std::optional<double> average = allTime(player.Name);
+            players.back()["all_time_average"] = average ? json(*average) : json(nullptr);
+        }
     }
     json last = nullptr;
     if (result) {

@@ -6,6 +6,7 @@
 #include "engine/board.h"
 
 #include <QByteArray>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +46,10 @@ class TLegResults {
 // spectators' caption), special, player_to_throw and leg_starter (1-based), set and leg (being
 // played), progress and target (where the match stands and what wins the set), winner (a name
 // or null), result (the last leg's result or null) and players, one object per player in play.
-QByteArray BoardJson(const TBoardView& view, const std::optional<TLegResult>& result);
+// With the match history kept, each player also has all_time_average: the player's average over
+// every recorded match as allTime gives it for the name as the game keeps it, or null.
+using TAllTimeAverage = std::function<std::optional<double>(const std::string& name)>;
+QByteArray BoardJson(const TBoardView& view, const std::optional<TLegResult>& result,
+                     const TAllTimeAverage& allTime = {});
 
 } // namespace brennix

@@ -2,6 +2,7 @@
 
 #include "address_dialog.h"
 #include "board_json.h"
+#include "live_players.h"
 #include "live_switch.h"
 #include "ui/dialog.h"
 #include "ui/form1.h"
@@ -12,6 +13,7 @@
 #include <QLibrary>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <ostream>
 
 // BRENNIX_LIVE_MODULE_FILE (the module's file name) and BRENNIX_LIVE_MODULE_DIR (where an
@@ -83,7 +85,8 @@ std::vector<QString> LiveModulePlaces() {
 std::shared_ptr<TLiveBoardModule> StartLiveBoard(const std::vector<std::string>& arguments,
                                                  TForm1& window, std::ostream& out,
                                                  TLiveLimits limits,
-                                                 const std::vector<QString>& places) {
+                                                 const std::vector<QString>& places,
+                                                 const std::string& historyPath) {
     const std::optional<TLiveSwitch> live = FindLiveSwitch(arguments);
     if (!live) return nullptr;
     QString reason = live->Error;
@@ -107,11 +110,23 @@ std::shared_ptr<TLiveBoardModule> StartLiveBoard(const std::vector<std::string>&
         live->Address.isEmpty() || live->Address == u"0.0.0.0" || live->Address == u"::";
     AddAddressMenuItem(window, server, everywhere);
     const std::weak_ptr<TLiveBoardModule> watcher = server;
+    QPointer<TLiveStandings> standings;
+    if (!historyPath.empty()) standings = new TLiveStandings(watcher, historyPath, &window);
     // Every redraw comes here in turn: the last leg's result is followed from one to the next.
-    window.AddBoardObserver([watcher, results = TLegResults()](const TBoardView& view) mutable {
-        if (const std::shared_ptr<TLiveBoardModule> board = watcher.lock())
-            board->Publish(BoardJson(view, results.See(view)));
-    });
+    window.AddBoardObserver(
+        [watcher, standings, results = TLegResults()](const TBoardView& view) mutable {
+            const std::shared_ptr<TLiveBoardModule> board = watcher.lock();
+            if (!board) return;
+            const std::optional<TLegResult>& result = results.See(view);
+            if (!standings) {
+                board->Publish(BoardJson(view, result));
+                return;
+            }
+            standings->Remember(view, result);
+            board->Publish(BoardJson(view, result, [&](const std::string& name) {
+                return standings->AllTimeAverage(name);
+            }));
+        });
     return server;
 }
 

@@ -76,7 +76,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Version) == "$version" ]] || mismatch "Version: $(field Version)"
 [[ $(field Section) == games ]] || mismatch "Section: $(field Section)"
 depends=$(field Depends)
-for library in libqt6widgets6 libpulse0 libsndfile1 libc6 libqt6httpserver6 libqt6websockets6; do
+for library in libqt6widgets6 libpulse0 libsndfile1 libc6 libqt6network6 libqt6websockets6 libsqlite3-0; do
     [[ $depends == *"$library"* ]] || mismatch "Depends lacks $library: $depends"
 done
 note "Depends: $depends"

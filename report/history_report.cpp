@@ -392,6 +392,7 @@ std::string FormatHtml(const TSheet& sheet) {
 std::string ProfileChart(const std::vector<TProfileMatch>& matches) {
     if (matches.empty()) return "";
     constexpr int left = 34, top = 8, height = 160, right = 10;
+    constexpr int64_t MostDots = 120; // a dot per match up to this many
     const int64_t count = static_cast<int64_t>(matches.size());
     const int64_t plot = std::clamp<int64_t>(count * 24, 240, 960);
     int64_t most = 60;
@@ -423,12 +424,14 @@ std::string ProfileChart(const std::vector<TProfileMatch>& matches) {
             const TProfileMatch& match = matches[static_cast<size_t>(i)];
             const int32_t value = first9 ? match.Figures.First9Average() : match.Figures.Average();
             points += (i ? " " : "") + N(x(i)) + "," + N(y(value));
+            // Past a few months of matches the dots would only hide the lines.
+            if (count > MostDots) continue;
             dots += "<circle cx=\"" + N(x(i)) + "\" cy=\"" + N(y(value)) + "\" r=\"2.5\" fill=\"" +
                     colour + "\"><title>" + HtmlEscape(match.Match.Started) + " " +
                     ShownText(Average(value)) + "</title></circle>\n";
         }
         svg += "<polyline points=\"" + points + "\" fill=\"none\" stroke=\"" + colour +
-               "\" stroke-width=\"1.5\"/>\n" + dots;
+               "\" stroke-width=\"" + (count > MostDots ? "0.75" : "1.5") + "\"/>\n" + dots;
     }
     svg += "<text x=\"" + N(left) + "\" y=\"" + N(base + 12) + "\">" +
            HtmlEscape(matches.front().Match.Started) + "</text><text x=\"" + N(width - right) +

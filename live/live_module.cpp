@@ -79,6 +79,12 @@ class TLiveBoard final : public TLiveBoardModule {
             Qt::QueuedConnection);
     }
 
+    void PublishHall(const QByteArray& hallJson) override {
+        QMetaObject::invokeMethod(
+            server_, [server = server_, hallJson] { server->PublishHall(hallJson); },
+            Qt::QueuedConnection);
+    }
+
   private:
     QThread thread_;
     TLiveServer* server_; // in thread_, deleted there

@@ -49,12 +49,16 @@ class TLiveBoardModule {
     // The players' standings as a JSON array, serialised by the program: served at /players.json
     // from now on ("[]" until the first).
     virtual void PublishPlayers(const QByteArray& playersJson) = 0;
+    // Every board of the club as JSON, serialised by the program: served at /hall.json, with the
+    // hall's page at /hall, from the first on (both are not found before, as on a board that is
+    // in no club).
+    virtual void PublishHall(const QByteArray& hallJson) = 0;
 };
 
 // The module's one exported function, looked up by this name: a new server with the limits,
 // owned by the caller, or none when the module was built for another version of this interface.
 inline constexpr char LiveModuleFactoryName[] = "BrennixCreateLiveBoard";
-inline constexpr int LiveModuleInterface = 3; // raised whenever anything in this header changes
+inline constexpr int LiveModuleInterface = 4; // raised whenever anything in this header changes
 using TLiveModuleFactory = TLiveBoardModule* (*)(int version, const TLiveLimits& limits);
 
 } // namespace brennix

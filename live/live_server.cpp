@@ -377,6 +377,12 @@ QByteArray TLiveServer::Answer(const QByteArray& method, const QString& path) co
     } else if (path == QStringLiteral("/players")) {
         static const QByteArray standings = LoadPage(QStringLiteral("players.html"));
         body = standings;
+    } else if (path == QStringLiteral("/hall") && !hall_.isEmpty()) {
+        static const QByteArray boards = LoadPage(QStringLiteral("hall.html"));
+        body = boards;
+    } else if (path == QStringLiteral("/hall.json") && !hall_.isEmpty()) {
+        body = hall_;
+        type = "application/json; charset=utf-8";
     } else if (path == QStringLiteral("/state.json")) {
         body = state_;
         type = "application/json";
@@ -540,6 +546,10 @@ void TLiveServer::Publish(const QByteArray& stateJson) {
 
 void TLiveServer::PublishPlayers(const QByteArray& playersJson) {
     players_ = playersJson;
+}
+
+void TLiveServer::PublishHall(const QByteArray& hallJson) {
+    hall_ = hallJson;
 }
 
 } // namespace brennix

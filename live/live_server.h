@@ -46,6 +46,8 @@ class TLiveServer : public QObject {
     void Publish(const QByteArray& stateJson);
     // Serves the players' standings (a JSON array) at /players.json from now on.
     void PublishPlayers(const QByteArray& playersJson);
+    // Serves every board of the club at /hall.json and the hall's page at /hall from now on.
+    void PublishHall(const QByteArray& hallJson);
 
     // The last state published, as served at /state.json.
     const QByteArray& StateJson() const { return state_; }
@@ -78,6 +80,7 @@ class TLiveServer : public QObject {
     QByteArray state_;
     QString stateText_;
     QByteArray players_;
+    QByteArray hall_; // empty until the first: no hall without a club
     std::vector<TRequestConnection*> requests_;
     std::vector<std::unique_ptr<TPage>> pages_;
     std::vector<TIncoming*> arriving_; // the pages handed over, before their handshake is done

@@ -541,6 +541,20 @@ class LiveTest : public QObject {
         QCOMPARE(Ask(*Connect(port), Get("/state.json")), state);
     }
 
+    // The hall is there once the club's boards are published: not found before, then the page
+    // and the boards byte for byte.
+    void theHallOnceItIsPublished() {
+        const QByteArray notFound = Ask(*Connect(port), Get("/nowhere"));
+        QCOMPARE(Ask(*Connect(port), Get("/hall")), notFound);
+        QCOMPARE(Ask(*Connect(port), Get("/hall.json")), notFound);
+        const QByteArray hall = R"({"boards":[{"board":)" + OddJson + R"(,"away":true}]})";
+        live->PublishHall(hall);
+        QTRY_COMPARE_WITH_TIMEOUT(Ask(*Connect(port), Get("/hall.json")),
+                                  Ok("application/json; charset=utf-8", hall), WaitMs);
+        QCOMPARE(Ask(*Connect(port), Get("/hall")),
+                 Ok("text/html; charset=utf-8", Page("hall.html")));
+    }
+
     // Each attack, from 127.0.0.2, with the operator's view: while it runs, a visit typed into
     // the window reaches a page that has just connected within the bound of the same visits
     // without it (twice the slowest of ten, and 100 ms), the program's memory grows by less

@@ -1,5 +1,6 @@
 // The players' standings on the live board: /players.json is what brennix-report --players
 // writes for the same history, and the match page's JSON carries each player's all-time average.
+#include "engine/board.h"
 #include "engine/state.h"
 #include "history/history_store.h"
 #include "live/live_board.h"
@@ -98,15 +99,15 @@ class LivePlayersTest : public QObject {
         history.reset();
     }
 
-    // 301 in one leg: Ann 180 then 121 (6 darts, 150.5), Bob 60 (3 darts). After the match the
-    // live board serves the report's standings and the board's JSON the averages.
+    // 301, the first leg of a set: Ann 180 then 121 (6 darts, 150.5), Bob 60 (3 darts). Once the
+    // leg is won the live board serves the report's standings and the board's JSON the averages.
     void standingsFollowTheHistory() {
         auto* standings = Form1->findChild<TLiveStandings*>();
         QVERIFY(standings);
         QSignalSpy published(standings, &TLiveStandings::Published);
         Settings.PlayerCount = 2;
         Settings.GameType = 1;
-        Settings.MatchFormat = 2;
+        Settings.MatchFormat = 3; // the match goes on after the leg
         Settings.PlayerNames[0] = "Ann &<>";
         Settings.PlayerNames[1] = "Bob";
         QTimer::singleShot(0, [] { Form1->NewGame1Click(); });
@@ -136,6 +137,27 @@ class LivePlayersTest : public QObject {
             nlohmann::json::parse(Fetch(live->Port(), "/state.json").toStdString());
         QCOMPARE(state["players"][0]["all_time_average"].get<double>(), 150.5);
         QCOMPARE(state["players"][1]["all_time_average"].get<double>(), 60.0);
+    }
+
+    // New standings bring the board as last drawn out again, with the averages in it.
+    void newStandingsPublishTheBoardAgain() {
+        struct TRecorder : TLiveBoardModule {
+            std::vector<QByteArray> states;
+            QString Listen(const QString&, quint16) override { return {}; }
+            quint16 Port() const override { return 0; }
+            std::vector<std::string> Addresses() const override { return {}; }
+            void Publish(const QByteArray& state) override { states.push_back(state); }
+            void PublishPlayers(const QByteArray&) override {}
+            void PublishHall(const QByteArray&) override {}
+        };
+        const auto recorder = std::make_shared<TRecorder>();
+        TLiveStandings standings(recorder, HistoryPath(), nullptr);
+        QSignalSpy published(&standings, &TLiveStandings::Published);
+        standings.Remember(BoardView(), std::nullopt);
+        QTRY_VERIFY_WITH_TIMEOUT(published.count() >= 1, WaitMs);
+        QCOMPARE(recorder->states.size(), size_t(1));
+        const nlohmann::json state = nlohmann::json::parse(recorder->states[0].toStdString());
+        QCOMPARE(state["players"][0]["all_time_average"].get<double>(), 150.5);
     }
 };
 

@@ -759,11 +759,15 @@ class LiveTest : public QObject {
         TLiveServer server({.MaxConnections = 5, .MaxPagesPerAddress = 3});
         QCOMPARE(server.Listen(QHostAddress::LocalHost, 0), QString());
         std::vector<std::unique_ptr<TRawPage>> pages;
-        for (const char* from : {"127.0.0.1", "127.0.0.1", "127.0.0.1", "127.0.0.1", "127.0.0.2",
-                                 "127.0.0.2", "127.0.0.3"}) {
+        // The pages open after each newcomer: a fourth of one address makes its first go.
+        const std::vector<std::pair<const char*, int>> arrivals = {
+            {"127.0.0.1", 1}, {"127.0.0.1", 2}, {"127.0.0.1", 3}, {"127.0.0.1", 3},
+            {"127.0.0.2", 4}, {"127.0.0.2", 5}, {"127.0.0.3", 5}};
+        for (const auto& [from, open] : arrivals) {
             pages.push_back(std::make_unique<TRawPage>(server.Port(), from));
             QVERIFY(pages.back()->Upgraded());
             QTRY_VERIFY_WITH_TIMEOUT(pages.back()->received.contains("{}"), WaitMs);
+            QTRY_COMPARE_WITH_TIMEOUT(server.PageCount(), open, WaitMs);
         }
         QCOMPARE(server.PageCount(), 5);
         QCOMPARE(server.RequestConnectionCount(), 0);
@@ -788,6 +792,8 @@ class LiveTest : public QObject {
             QTest::qWait(300);
             Ask(*busy, Get("/state.json"));
         }
+        // Closed while it was still asking: answers do not buy it more time.
+        QCOMPARE(busy->state(), QAbstractSocket::UnconnectedState);
         for (const auto& socket : {&idle, &half, &busy})
             QTRY_COMPARE_WITH_TIMEOUT((*socket)->state(), QAbstractSocket::UnconnectedState,
                                       WaitMs);

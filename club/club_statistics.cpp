@@ -101,13 +101,17 @@ std::string MatchCondition(int keysParameter = 0) {
 // server. $3 holds the game types played single out, $4 and $5 the chances of double and single
 // out. Only visits a match can have count: a score of 0-180 with at most three darts, of a
 // player the match has; the first three of them of each player in each leg are the first nine.
+// Over all matches the planner sees the tables themselves (no CTE is materialized), and the visits
+// numbered in the order they are then summed in, which the index visits_by_player holds: no sort of
+// the visits.
 std::string SlotsSql(bool keyed) {
-    return R"(WITH m AS MATERIALIZED (
+    // The matches of a player are a few: found first, their visits then looked up by match.
+    return std::string("WITH m AS ") + (keyed ? "MATERIALIZED" : "NOT MATERIALIZED") + R"( (
     SELECT board, match_id, started_at, game_type = ANY($3::integer[]) AS single,
            coalesce(end_reason = 'won', false) AS finished, winner
     FROM brennix.matches WHERE )" +
            MatchCondition(keyed ? 6 : 0) + R"(),
-p AS (
+p AS NOT MATERIALIZED (
     SELECT p.board, p.match_id, p.player, p.name, p.name_key, p.sets, m.started_at, m.single,
            m.finished, coalesce(m.finished AND m.winner = p.player, false) AS won
     FROM brennix.match_players p JOIN m USING (board, match_id)),
@@ -115,7 +119,7 @@ v AS (
     SELECT v.board, v.match_id, v.player, v.score, v.darts, v.won_leg,
            v.won_leg OR coalesce((CASE WHEN p.single THEN $5::boolean[] ELSE $4::boolean[]
                                   END)[v.remaining_before], false) AS chance,
-           row_number() OVER (PARTITION BY v.board, v.match_id, v.leg_id, v.player
+           row_number() OVER (PARTITION BY v.board, v.match_id, v.player, v.leg_id
                               ORDER BY v.visit_id) <= 3 AS first9
     FROM brennix.visits v JOIN p USING (board, match_id, player)
     WHERE v.score BETWEEN 0 AND 180 AND v.darts BETWEEN 0 AND 3),

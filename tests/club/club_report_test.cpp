@@ -204,13 +204,15 @@ TEST_F(ClubReportTest, EveryReportEqualsTheMergedHistorys) {
     store.reset();
 
     // Rows no board writes: a type no game has and a winner no player, scores and darts out of
-    // range, a player the match lacks, legs won in no darts or by nobody of the match.
+    // range, a player the match lacks, legs won in no darts or by nobody of the match, sets in an
+    // open match.
     sqlite3* bar = nullptr;
     sqlite3_open(In("bar.sqlite").c_str(), &bar);
     Exec(bar,
          "INSERT INTO matches VALUES (900, '2026-12-07 21:00:00', NULL, 99, 'g', 2, 'f', NULL, 0, "
-         "'won', 7);"
-         "INSERT INTO match_players VALUES (900, 1, 'Al', NULL, NULL), (900, 2, 'x', -9, NULL);"
+         "'won', 7), (901, '2026-12-07 21:30:00', NULL, 2, 'g', 2, 'f', NULL, 0, NULL, NULL);"
+         "INSERT INTO match_players VALUES (900, 1, 'Al', NULL, NULL), (900, 2, 'x', -9, NULL), "
+         "(901, 1, 'Al', 3, NULL);"
          "INSERT INTO legs VALUES (9001, 900, 1, 1, 0, 1, -4), (9002, 900, 1, 2, 0, 9, 3), "
          "(9003, 900, 1, 3, 0, 1, 12), (9004, 900, 1, 4, 0, NULL, 1);"
          "INSERT INTO visits (match_id, leg_id, player, score, darts, remaining_before, won_leg, "
@@ -271,7 +273,7 @@ TEST_F(ClubReportTest, EveryReportEqualsTheMergedHistorys) {
     // same second, in the order of the boards' names.
     const Json matches =
         Json::parse(Report({"--matches", "-f", "json", "--club", server->Url()}).Out);
-    ASSERT_EQ(matches.size(), 8u);
+    ASSERT_EQ(matches.size(), 9u);
     EXPECT_EQ(matches[0]["board"], "Bar");
     EXPECT_EQ(matches[1]["board"], "Hall");
     EXPECT_EQ(matches[1]["match"], 1);

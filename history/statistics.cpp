@@ -475,6 +475,11 @@ std::vector<TPlayerStatistics> THistoryReader::Standings(const TPeriod& period, 
     std::vector<TPlayerStatistics> standings;
     for (const auto& [key, played] : byKey)
         standings.push_back(Statistics(played, key));
+    SortStandings(standings);
+    return standings;
+}
+
+void SortStandings(std::vector<TPlayerStatistics>& standings) {
     std::stable_sort(standings.begin(), standings.end(),
                      [](const TPlayerStatistics& a, const TPlayerStatistics& b) {
                          if (a.Figures.MatchesWon != b.Figures.MatchesWon)
@@ -483,12 +488,11 @@ std::vector<TPlayerStatistics> THistoryReader::Standings(const TPeriod& period, 
                              return a.Figures.Average() > b.Figures.Average();
                          return a.Name < b.Name;
                      });
-    return standings;
 }
 
-std::optional<TProfile> THistoryReader::Profile(std::string_view name, const TPeriod& period) {
+std::optional<TProfile> ProfileOf(const std::vector<TMatchSummary>& matches,
+                                  std::string_view name) {
     const std::string key = NameKey(name);
-    const std::vector<TMatchSummary> matches = Read(period, {key});
     std::vector<const TMatchSummary*> played;
     TProfile profile;
     for (const TMatchSummary& match : matches) {
@@ -507,10 +511,10 @@ std::optional<TProfile> THistoryReader::Profile(std::string_view name, const TPe
     return profile;
 }
 
-std::optional<THeadToHead> THistoryReader::HeadToHead(std::string_view one, std::string_view other,
-                                                      const TPeriod& period, std::string* unknown) {
+std::optional<THeadToHead> HeadToHeadOf(const std::vector<TMatchSummary>& matches,
+                                        std::string_view one, std::string_view other,
+                                        std::string* unknown) {
     const std::array<std::string, 2> keys{NameKey(one), NameKey(other)};
-    const std::vector<TMatchSummary> matches = Read(period, {keys[0], keys[1]});
     for (size_t k = 0; k < 2; ++k) {
         const bool known = std::any_of(matches.begin(), matches.end(),
                                        [&](const TMatchSummary& m) { return HasKey(m, keys[k]); });
@@ -533,6 +537,15 @@ std::optional<THeadToHead> THistoryReader::HeadToHead(std::string_view one, std:
                 if (NameKey(player.Name) == keys[k]) result.Players[k].Name = player.Name;
     }
     return result;
+}
+
+std::optional<TProfile> THistoryReader::Profile(std::string_view name, const TPeriod& period) {
+    return ProfileOf(Read(period, {NameKey(name)}), name);
+}
+
+std::optional<THeadToHead> THistoryReader::HeadToHead(std::string_view one, std::string_view other,
+                                                      const TPeriod& period, std::string* unknown) {
+    return HeadToHeadOf(Read(period, {NameKey(one), NameKey(other)}), one, other, unknown);
 }
 
 std::vector<TMatchSummary> THistoryReader::Matches(const TPeriod& period) {

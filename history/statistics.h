@@ -82,6 +82,7 @@ struct TMatchPlayer {
 
 struct TMatchSummary {
     int64_t Id = 0;
+    std::string Board;          // the club's board that played it; "" in a board's own history
     std::string Started, Ended; // local "YYYY-MM-DD HH:MM"; "" when not known
     int64_t GameType = 0, MatchFormat = 0;
     std::string Game, Format; // "501 Double Out", "Best of 3 Sets"
@@ -115,6 +116,17 @@ struct THeadToHead {
     std::array<TPlayerStatistics, 2> Players;
     std::vector<TMatchSummary> Matches; // in the order they were played
 };
+
+// What the standings, a profile and head to head make of matches read with every player's figures
+// in them, whoever read them (a board's history or the club's): the same rules for both.
+// By matches won, then average (both highest first), then name; equal ones keep their order.
+void SortStandings(std::vector<TPlayerStatistics>& standings);
+// One player's figures and matches; none when the name played none of the matches.
+std::optional<TProfile> ProfileOf(const std::vector<TMatchSummary>& matches, std::string_view name);
+// Two players over the matches both played; none when either played none (unknown says which).
+std::optional<THeadToHead> HeadToHeadOf(const std::vector<TMatchSummary>& matches,
+                                        std::string_view one, std::string_view other,
+                                        std::string* unknown = nullptr);
 
 // A match history opened for reading only; it may be written by the program at the same time.
 class THistoryReader {

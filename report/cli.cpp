@@ -25,7 +25,8 @@ constexpr std::string_view Usage =
     R"(Usage: brennix-report [--format text|json|csv|html] [--csv-style rfc|excel]
                       [-o OUT] FILE|FOLDER ...
        brennix-report --players|--player NAME|--vs NAME NAME|--matches
-                      [--history FILE] [--since DATE] [--until DATE] [--all-names]
+                      [--history FILE | --club URL] [--since DATE] [--until DATE]
+                      [--all-names]
                       [--format ...] [--csv-style ...] [-o OUT]
 
 Writes a report of Brennix game files (.bx3): the game type and match format, the
@@ -62,6 +63,8 @@ Statistics of the match history (one of these instead of game files):
       --matches        every match: date, players, result, averages
       --history FILE   the history to read (default: history.sqlite in the data
                        folder the program uses)
+      --club URL       every board of a club instead: its PostgreSQL database, a
+                       libpq connection string or postgresql:// URI (only read)
       --since DATE     only matches begun on or after that local day (YYYY-MM-DD)
       --until DATE     only matches begun on or before that local day
       --all-names      with --players, also the default names Player1 ... Player8
@@ -161,7 +164,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     // What the history's statistics ask for; a query stands instead of game files.
     std::optional<THistoryQuery> query;
     THistoryRequest request;
-    std::optional<std::string> history;
+    std::optional<std::string> history, club;
     // getopt_long scans a copy of the words; "-" first hands back the files in their place among
     // the options, ":" tells a missing value from an unknown option.
     constexpr int CsvStyleOption = 256; // the long options alone
@@ -173,7 +176,8 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         HistoryOption,
         SinceOption,
         UntilOption,
-        AllNamesOption
+        AllNamesOption,
+        ClubOption
     };
     static const option options[] = {{"format", required_argument, nullptr, 'f'},
                                      {"csv-style", required_argument, nullptr, CsvStyleOption},
@@ -187,6 +191,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
                                      {"since", required_argument, nullptr, SinceOption},
                                      {"until", required_argument, nullptr, UntilOption},
                                      {"all-names", no_argument, nullptr, AllNamesOption},
+                                     {"club", required_argument, nullptr, ClubOption},
                                      {}};
     std::vector<std::string> words = args;
     words.insert(words.begin(), std::string(Program));
@@ -258,6 +263,9 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         case HistoryOption:
             history = optarg;
             break;
+        case ClubOption:
+            club = optarg;
+            break;
         case SinceOption:
             request.Since = optarg;
             break;
@@ -286,18 +294,20 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         } catch (const EBrennixError& error) {
             return wrong(error.what());
         }
+        if (club && history) return wrong("--club and --history at the same time");
         const std::string path = history.value_or(DefaultHistoryPath());
         if (output && IsDirectory(*output)) {
             Complain(err, *output, "is a folder");
             return 2;
         }
-        if (output && SameFile(path, *output)) {
+        if (!club && output && SameFile(path, *output)) {
             Complain(err, *output, "is the history read; nothing was written");
             return 2;
         }
         std::string text;
         try {
-            text = HistoryReport(request, path, format, csvStyle.value_or(TCsvStyle::Rfc));
+            text = club ? ClubReport(request, *club, format, csvStyle.value_or(TCsvStyle::Rfc))
+                        : HistoryReport(request, path, format, csvStyle.value_or(TCsvStyle::Rfc));
         } catch (const EBrennixError& error) {
             err << Program << ": " << error.what() << "\n";
             return 1;
@@ -305,6 +315,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return Deliver(text, output, out, err, 0);
     }
     for (const auto& [given, option] : {std::pair{history.has_value(), "--history"},
+                                        {club.has_value(), "--club"},
                                         {request.Since.has_value(), "--since"},
                                         {request.Until.has_value(), "--until"},
                                         {request.AllNames, "--all-names"}})

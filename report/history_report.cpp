@@ -5,6 +5,7 @@
 
 #include "text.h"
 
+#include "club/club_statistics.h"
 #include "engine/errors.h"
 #include "engine/text_forms.h"
 #include "storage/paths.h"
@@ -122,9 +123,14 @@ TTable PlayersTable(const std::vector<TPlayerStatistics>& players) {
     return table;
 }
 
-TTable MatchesTable(const std::vector<TMatchSummary>& matches) {
+// A club's matches are known by their board and the board's number for them: the board stands
+// beside the number.
+const TField BoardField = {"board", "Board", false, true};
+
+TTable MatchesTable(const std::vector<TMatchSummary>& matches, bool club) {
     TTable table{"Matches",
                  {{"match", "Match", true, true},
+                  BoardField,
                   {"started", "Started", false, true},
                   {"ended", "Ended", false, true},
                   {"game", "Game", false, true},
@@ -138,14 +144,16 @@ TTable MatchesTable(const std::vector<TMatchSummary>& matches) {
                   {"average", "Average"},
                   {"first9_average", "First 9"}},
                  {}};
+    if (!club) table.Fields.erase(table.Fields.begin() + 1);
     for (const TMatchSummary& match : matches) {
-        const std::vector<TCell> group = {Count(match.Id),
-                                          MaybeWord(match.Started),
-                                          MaybeWord(match.Ended),
-                                          Word(match.Game),
-                                          Word(match.Format),
-                                          Word(match.Result()),
-                                          MaybeWord(match.WinnerName())};
+        std::vector<TCell> group = {Count(match.Id),
+                                    MaybeWord(match.Started),
+                                    MaybeWord(match.Ended),
+                                    Word(match.Game),
+                                    Word(match.Format),
+                                    Word(match.Result()),
+                                    MaybeWord(match.WinnerName())};
+        if (club) group.insert(group.begin() + 1, Word(match.Board));
         for (size_t p = 0; p == 0 || p < match.Players.size(); ++p) {
             TRow row{group, p > 0};
             if (p < match.Players.size()) {
@@ -162,20 +170,23 @@ TTable MatchesTable(const std::vector<TMatchSummary>& matches) {
     return table;
 }
 
-TTable ProfileTable(const std::vector<TProfileMatch>& matches) {
+TTable ProfileTable(const std::vector<TProfileMatch>& matches, bool club) {
     TTable table{"Matches",
                  {{"match", "Match"},
+                  {"board", "Board", false},
                   {"started", "Started", false},
                   {"game", "Game", false},
                   {"format", "Format", false},
                   {"opponents", "Opponents", false},
                   {"result", "Result", false}},
                  {}};
+    if (!club) table.Fields.erase(table.Fields.begin() + 1);
     table.Fields.insert(table.Fields.end(), FigureFields.begin(), FigureFields.end());
     for (const TProfileMatch& match : matches) {
         TRow row{{Count(match.Match.Id), MaybeWord(match.Match.Started), Word(match.Match.Game),
                   Word(match.Match.Format), TCell{TCell::Texts, 0, match.Opponents},
                   Word(match.Result)}};
+        if (club) row.Cells.insert(row.Cells.begin() + 1, Word(match.Match.Board));
         for (TCell& cell : FigureCells(match.Figures))
             row.Cells.push_back(std::move(cell));
         table.Rows.push_back(std::move(row));
@@ -329,7 +340,9 @@ Json JsonRows(const TTable& table) {
 
 // The matches with their players as a list in each.
 Json JsonMatches(const TTable& table, const std::vector<TMatchSummary>& matches) {
-    constexpr size_t groupFields = 7;
+    // The match's own fields come first, the player's after them.
+    const auto groupFields = static_cast<size_t>(std::count_if(
+        table.Fields.begin(), table.Fields.end(), [](const TField& f) { return f.Group; }));
     Json list = Json::array();
     size_t at = 0;
     for (const TMatchSummary& match : matches) {
@@ -453,8 +466,83 @@ struct EUnknownPlayer : EBrennixError {
     using EBrennixError::EBrennixError;
 };
 
-[[noreturn]] void Unknown(const std::string& name) {
-    throw EUnknownPlayer("no player '" + Printable(name) + "' in the matches of the history");
+// What the figures are read from: a board's history or a club's database.
+struct TOrigin {
+    std::string Note;   // the sheet's first note
+    std::string Prefix; // before the reason of a failure
+    std::string Source; // "the history", "the club"
+    bool Club = false;
+};
+
+template <typename TReader>
+std::string Report(const THistoryRequest& request, TReader& reader, const TOrigin& origin,
+                   TFormat format, TCsvStyle csvStyle) {
+    const TPeriod period = PeriodOf(request.Since, request.Until);
+    auto unknown = [&](const std::string& name) {
+        throw EUnknownPlayer("no player '" + Printable(name) + "' in the matches of " +
+                             origin.Source);
+    };
+    TSheet sheet;
+    sheet.Notes.push_back(origin.Note);
+    if (const std::string note = PeriodNote(request); !note.empty()) sheet.Notes.push_back(note);
+    Json json;
+    try {
+        switch (request.Query) {
+        case THistoryQuery::Players: {
+            sheet.Title = "Brennix standings";
+            sheet.Tables.push_back(PlayersTable(reader.Standings(period, request.AllNames)));
+            json = JsonRows(sheet.Tables[0]);
+            break;
+        }
+        case THistoryQuery::Player: {
+            const std::optional<TProfile> profile = reader.Profile(request.Names.at(0), period);
+            if (!profile) unknown(request.Names[0]);
+            sheet.Title = "Brennix player: " + profile->Player.Name;
+            sheet.Tables.push_back(PlayersTable({profile->Player}));
+            sheet.Tables.push_back(ProfileTable(profile->Matches, origin.Club));
+            sheet.Chart = ProfileChart(profile->Matches);
+            json = {{"player", JsonRows(sheet.Tables[0])[0]},
+                    {"matches", JsonRows(sheet.Tables[1])}};
+            break;
+        }
+        case THistoryQuery::Vs: {
+            std::string missing;
+            const std::optional<THeadToHead> both =
+                reader.HeadToHead(request.Names.at(0), request.Names.at(1), period, &missing);
+            if (!both) unknown(missing);
+            sheet.Title = "Brennix head to head: " + both->Players[0].Name + " \xE2\x80\x93 " +
+                          both->Players[1].Name;
+            sheet.Tables.push_back(PlayersTable({both->Players[0], both->Players[1]}));
+            sheet.Tables.push_back(MatchesTable(both->Matches, origin.Club));
+            json = {{"players", JsonRows(sheet.Tables[0])},
+                    {"matches", JsonMatches(sheet.Tables[1], both->Matches)}};
+            break;
+        }
+        case THistoryQuery::Matches: {
+            sheet.Title = "Brennix matches";
+            const std::vector<TMatchSummary> matches = reader.Matches(period);
+            sheet.Tables.push_back(MatchesTable(matches, origin.Club));
+            sheet.Tables[0].Caption.clear();
+            json = JsonMatches(sheet.Tables[0], matches);
+            break;
+        }
+        }
+    } catch (const EUnknownPlayer&) {
+        throw;
+    } catch (const EBrennixError& error) {
+        throw EBrennixError(origin.Prefix + error.what());
+    }
+    switch (format) {
+    case TFormat::Json:
+        return Dump(json);
+    case TFormat::Csv:
+        return FormatCsv(sheet, csvStyle);
+    case TFormat::Html:
+        return FormatHtml(sheet);
+    case TFormat::Text:
+        break;
+    }
+    return FormatText(sheet);
 }
 
 } // namespace
@@ -469,74 +557,29 @@ std::string DefaultHistoryPath() {
 
 std::string HistoryReport(const THistoryRequest& request, const std::string& path, TFormat format,
                           TCsvStyle csvStyle) {
-    const TPeriod period = PeriodOf(request.Since, request.Until);
+    PeriodOf(request.Since, request.Until);
+    const TOrigin origin{"History: " + PathToUtf8(path), Printable(PathToUtf8(path)) + ": ",
+                         "the history"};
     std::optional<THistoryReader> reader;
     try {
         reader.emplace(path);
     } catch (const EBrennixError& error) {
-        throw EBrennixError(Printable(PathToUtf8(path)) + ": " + error.what());
+        throw EBrennixError(origin.Prefix + error.what());
     }
-    TSheet sheet;
-    sheet.Notes.push_back("History: " + PathToUtf8(path));
-    if (const std::string note = PeriodNote(request); !note.empty()) sheet.Notes.push_back(note);
-    Json json;
+    return Report(request, *reader, origin, format, csvStyle);
+}
+
+std::string ClubReport(const THistoryRequest& request, const std::string& url, TFormat format,
+                       TCsvStyle csvStyle) {
+    PeriodOf(request.Since, request.Until);
+    std::optional<club::TClubReader> reader;
     try {
-        switch (request.Query) {
-        case THistoryQuery::Players: {
-            sheet.Title = "Brennix standings";
-            sheet.Tables.push_back(PlayersTable(reader->Standings(period, request.AllNames)));
-            json = JsonRows(sheet.Tables[0]);
-            break;
-        }
-        case THistoryQuery::Player: {
-            const std::optional<TProfile> profile = reader->Profile(request.Names.at(0), period);
-            if (!profile) Unknown(request.Names[0]);
-            sheet.Title = "Brennix player: " + profile->Player.Name;
-            sheet.Tables.push_back(PlayersTable({profile->Player}));
-            sheet.Tables.push_back(ProfileTable(profile->Matches));
-            sheet.Chart = ProfileChart(profile->Matches);
-            json = {{"player", JsonRows(sheet.Tables[0])[0]},
-                    {"matches", JsonRows(sheet.Tables[1])}};
-            break;
-        }
-        case THistoryQuery::Vs: {
-            std::string unknown;
-            const std::optional<THeadToHead> both =
-                reader->HeadToHead(request.Names.at(0), request.Names.at(1), period, &unknown);
-            if (!both) Unknown(unknown);
-            sheet.Title = "Brennix head to head: " + both->Players[0].Name + " \xE2\x80\x93 " +
-                          both->Players[1].Name;
-            sheet.Tables.push_back(PlayersTable({both->Players[0], both->Players[1]}));
-            sheet.Tables.push_back(MatchesTable(both->Matches));
-            json = {{"players", JsonRows(sheet.Tables[0])},
-                    {"matches", JsonMatches(sheet.Tables[1], both->Matches)}};
-            break;
-        }
-        case THistoryQuery::Matches: {
-            sheet.Title = "Brennix matches";
-            const std::vector<TMatchSummary> matches = reader->Matches(period);
-            sheet.Tables.push_back(MatchesTable(matches));
-            sheet.Tables[0].Caption.clear();
-            json = JsonMatches(sheet.Tables[0], matches);
-            break;
-        }
-        }
-    } catch (const EUnknownPlayer&) {
-        throw;
+        reader.emplace(url);
     } catch (const EBrennixError& error) {
-        throw EBrennixError(Printable(PathToUtf8(path)) + ": " + error.what());
+        throw EBrennixError("club: " + std::string(error.what()));
     }
-    switch (format) {
-    case TFormat::Json:
-        return Dump(json);
-    case TFormat::Csv:
-        return FormatCsv(sheet, csvStyle);
-    case TFormat::Html:
-        return FormatHtml(sheet);
-    case TFormat::Text:
-        break;
-    }
-    return FormatText(sheet);
+    const TOrigin origin{"Club: " + reader->Where(), "club: ", "the club", true};
+    return Report(request, *reader, origin, format, csvStyle);
 }
 
 } // namespace brennix::report

@@ -29,4 +29,11 @@ std::string DefaultHistoryPath();
 std::string HistoryReport(const THistoryRequest& request, const std::string& path, TFormat format,
                           TCsvStyle csvStyle = TCsvStyle::Rfc);
 
+// The same report over every board of a club, read from the club's database at `url` (a libpq
+// connection string or postgresql:// URI) in read-only transactions; the matches name their
+// board beside the board's number for them. Raises EBrennixError with the reason when the server
+// cannot be reached, the database holds no club or a newer layout, or as HistoryReport.
+std::string ClubReport(const THistoryRequest& request, const std::string& url, TFormat format,
+                       TCsvStyle csvStyle = TCsvStyle::Rfc);
+
 } // namespace brennix::report

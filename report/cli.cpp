@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <getopt.h>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <sys/stat.h>
@@ -199,6 +200,10 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     for (std::string& word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);
+    // getopt keeps its place in globals: one scan at a time (the program runs reports on a
+    // worker thread while its menu may run another).
+    static std::mutex scanning;
+    std::unique_lock scan(scanning);
     opterr = 0; // the messages are ours
     optind = 0; // a fresh scan
     for (;;) {
@@ -279,6 +284,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     // After "--" every word is a file.
     inputs.insert(inputs.end(), words.begin() + optind, words.end());
+    scan.unlock();
     // A CSV style asked for with another format is a mistake, not a choice to pass over.
     if (csvStyle && format != TFormat::Csv) return wrong("option '--csv-style' needs --format csv");
     if (query) {

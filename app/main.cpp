@@ -2,6 +2,7 @@
 #include "history/history_store.h"
 #include "instance/single_instance.h"
 #include "live/live_board.h"
+#include "report/cli.h"
 #include "statistics/statistics_menu.h"
 #include "storage/paths.h"
 #include "ui/dialog.h"
@@ -51,11 +52,12 @@ int main(int argc, char* argv[]) {
         });
     opening = false;
     // The Statistics menu reads the history that is being kept; a run without one has none.
-    if (history) AddStatisticsMenu(*Form1, HistoryPath());
+    if (history) AddStatisticsMenu(*Form1, report::HistorySource(HistoryPath()));
     CentreOnDesktop(Form1); // until start-up puts it in its place
     // The live board for spectators, only when the command line asks for it ("/live").
-    const std::shared_ptr<TLiveBoardModule> live = StartLiveBoard(
-        arguments, *Form1, std::cout, {}, LiveModulePlaces(), history ? HistoryPath() : "");
+    const std::shared_ptr<TLiveBoardModule> live =
+        StartLiveBoard(arguments, *Form1, std::cout, {}, LiveModulePlaces(),
+                       history ? report::HistorySource(HistoryPath()) : std::vector<std::string>{});
     Form1->show();
     const int result = QApplication::exec();
     history.reset(); // folds the history's write-ahead log back into history.sqlite

@@ -86,7 +86,7 @@ std::shared_ptr<TLiveBoardModule> StartLiveBoard(const std::vector<std::string>&
                                                  TForm1& window, std::ostream& out,
                                                  TLiveLimits limits,
                                                  const std::vector<QString>& places,
-                                                 const std::string& historyPath) {
+                                                 const std::vector<std::string>& standingsSource) {
     const std::optional<TLiveSwitch> live = FindLiveSwitch(arguments);
     if (!live) return nullptr;
     QString reason = live->Error;
@@ -111,7 +111,7 @@ std::shared_ptr<TLiveBoardModule> StartLiveBoard(const std::vector<std::string>&
     AddAddressMenuItem(window, server, everywhere);
     const std::weak_ptr<TLiveBoardModule> watcher = server;
     QPointer<TLiveStandings> standings;
-    if (!historyPath.empty()) standings = new TLiveStandings(watcher, historyPath, &window);
+    if (!standingsSource.empty()) standings = new TLiveStandings(watcher, standingsSource, &window);
     // Every redraw comes here in turn: the last leg's result is followed from one to the next.
     window.AddBoardObserver(
         [watcher, standings, results = TLegResults()](const TBoardView& view) mutable {

@@ -22,12 +22,12 @@ std::vector<QString> LiveModulePlaces();
 // loaded from the first of `places` that loads, the server listening, the addresses to open
 // written to `out`, and every redraw of the board pushed to the pages. When the module cannot be
 // loaded or the port cannot be opened (or the switch is malformed) a "Warning" box over `window`
-// names the address and the reason, and the program goes on without the live board. With the
-// match history kept at historyPath (empty: none) the board also serves the players' standings
-// and shows each player's all-time average.
+// names the address and the reason, and the program goes on without the live board. With a
+// source of players' statistics (report::HistorySource or ClubSource; empty: none) the board
+// also serves the players' standings and shows each player's all-time average.
 std::shared_ptr<TLiveBoardModule>
 StartLiveBoard(const std::vector<std::string>& arguments, TForm1& window, std::ostream& out,
                TLiveLimits limits = {}, const std::vector<QString>& places = LiveModulePlaces(),
-               const std::string& historyPath = {});
+               const std::vector<std::string>& standingsSource = {});
 
 } // namespace brennix

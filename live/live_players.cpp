@@ -29,9 +29,9 @@ struct TLiveStandings::TListener : TMatchObserver {
     TLiveStandings& owner_;
 };
 
-TLiveStandings::TLiveStandings(std::weak_ptr<TLiveBoardModule> board, std::string historyPath,
-                               QObject* parent)
-    : QObject(parent), board_(std::move(board)), historyPath_(std::move(historyPath)),
+TLiveStandings::TLiveStandings(std::weak_ptr<TLiveBoardModule> board,
+                               std::vector<std::string> source, QObject* parent)
+    : QObject(parent), board_(std::move(board)), source_(std::move(source)),
       listener_(std::make_unique<TListener>(*this)) {
     pool_.setMaxThreadCount(1);
     Refresh();
@@ -48,13 +48,15 @@ void TLiveStandings::Refresh() {
         return;
     }
     running_ = true;
-    pool_.start([self = QPointer<TLiveStandings>(this), path = historyPath_] {
-        // Exactly what `brennix-report --players --format json` writes; a history that cannot
-        // be read yet (none recorded so far) gives no standings.
+    pool_.start([self = QPointer<TLiveStandings>(this), source = source_] {
+        // Exactly what `brennix-report --players --format json` writes. A history that cannot
+        // be read (none recorded so far, a club server that is away) leaves the standings as
+        // they were.
+        std::vector<std::string> args = {"--players", "--format", "json"};
+        args.insert(args.end(), source.begin(), source.end());
         std::ostringstream out, err;
-        const bool read =
-            report::RunReport({"--players", "--format", "json", "--history", path}, out, err) == 0;
-        const QByteArray json = read ? QByteArray::fromStdString(out.str()) : QByteArray("[]");
+        std::optional<QByteArray> json;
+        if (report::RunReport(args, out, err) == 0) json = QByteArray::fromStdString(out.str());
         QMetaObject::invokeMethod(
             self.data(),
             [self, json] {
@@ -64,8 +66,13 @@ void TLiveStandings::Refresh() {
     });
 }
 
-void TLiveStandings::Arrived(const QByteArray& json) {
+void TLiveStandings::Arrived(const std::optional<QByteArray>& read) {
     running_ = false;
+    if (!read) {
+        Again();
+        return;
+    }
+    const QByteArray& json = *read;
     averages_.clear();
     const nlohmann::json standings = nlohmann::json::parse(json.toStdString(), nullptr, false);
     if (standings.is_array())
@@ -81,10 +88,13 @@ void TLiveStandings::Arrived(const QByteArray& json) {
                 *view_, result_, [this](const std::string& name) { return AllTimeAverage(name); }));
     }
     emit Published();
-    if (again_) {
-        again_ = false;
-        Refresh();
-    }
+    Again();
+}
+
+void TLiveStandings::Again() {
+    if (!again_) return;
+    again_ = false;
+    Refresh();
 }
 
 std::optional<double> TLiveStandings::AllTimeAverage(const std::string& name) const {

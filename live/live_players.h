@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace brennix {
 
@@ -22,7 +23,10 @@ class TLiveStandings : public QObject {
     Q_OBJECT
   public:
     // Follows the engine's match events and works the standings out once at once.
-    TLiveStandings(std::weak_ptr<TLiveBoardModule> board, std::string historyPath, QObject* parent);
+    // source: the report's words naming the history or the club (report::HistorySource,
+    // ClubSource).
+    TLiveStandings(std::weak_ptr<TLiveBoardModule> board, std::vector<std::string> source,
+                   QObject* parent);
     ~TLiveStandings() override;
 
     // The average over every recorded match of the player of that name (as the game keeps it),
@@ -40,9 +44,11 @@ class TLiveStandings : public QObject {
     void Published();
 
   private:
-    void Arrived(const QByteArray& json);
+    void Arrived(const std::optional<QByteArray>& json);
+    // Runs the refresh asked for while one was under way.
+    void Again();
     std::weak_ptr<TLiveBoardModule> board_;
-    std::string historyPath_;
+    std::vector<std::string> source_;
     QThreadPool pool_;
     bool running_ = false, again_ = false;
     std::map<std::string, double> averages_; // by the name's key

@@ -18,6 +18,15 @@ std::vector<std::string> GameFilesIn(const std::string& folder);
 // cannot be reported gets one line on `err` and the others are still reported. Returns the exit
 // status: 0, 1 when a file could not be reported or the report not written, 2 for a wrong
 // command line.
+// The words that name where the players' statistics come from: a board's own history, or its
+// club's database when the board is in one.
+inline std::vector<std::string> HistorySource(const std::string& path) {
+    return {"--history", path};
+}
+inline std::vector<std::string> ClubSource(const std::string& url) {
+    return {"--club", url};
+}
+
 int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 } // namespace brennix::report

@@ -36,15 +36,17 @@ bool OpenInBrowser(const QUrl& page) {
     return QDesktopServices::openUrl(page);
 }
 
-std::string WriteStatisticsPage(const TStatisticsPage& page, const std::string& historyPath) {
+std::string WriteStatisticsPage(const TStatisticsPage& page,
+                                const std::vector<std::string>& source) {
     const std::string folder = BaseDir() + "statistics";
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) throw EBrennixError("Cannot create the folder " + folder + ": " + error.message());
     const std::string path = folder + "/" + page.File;
     std::ostringstream out, err;
-    const int status = report::RunReport(
-        {page.Query, "--format", "html", "--history", historyPath, "-o", path}, out, err);
+    std::vector<std::string> args = {page.Query, "--format", "html", "-o", path};
+    args.insert(args.end(), source.begin(), source.end());
+    const int status = report::RunReport(args, out, err);
     if (status != 0) {
         // The report's own lines, without the name of the tool they were written for.
         std::string reason = err.str();
@@ -58,7 +60,7 @@ std::string WriteStatisticsPage(const TStatisticsPage& page, const std::string& 
     return path;
 }
 
-void AddStatisticsMenu(TForm1& window, std::string historyPath, TOpenPage open) {
+void AddStatisticsMenu(TForm1& window, std::vector<std::string> source, TOpenPage open) {
     QMenu* help = MenuTitled(window, QStringLiteral("&Help"));
     if (help == nullptr) return;
     // Alt+T: the other menus keep their keys (Alt+F, Alt+S, Alt+H).
@@ -68,11 +70,11 @@ void AddStatisticsMenu(TForm1& window, std::string historyPath, TOpenPage open) 
     auto item = [&](const char* name, const QString& text, const TStatisticsPage& page) {
         QAction* action = statistics->addAction(text);
         action->setObjectName(name);
-        QObject::connect(action, &QAction::triggered, &window, [&window, historyPath, open, page] {
+        QObject::connect(action, &QAction::triggered, &window, [&window, source, open, page] {
             RunHandler(&window, [&] {
                 const std::string path = [&] {
                     TWaitCursor busy;
-                    return WriteStatisticsPage(page, historyPath);
+                    return WriteStatisticsPage(page, source);
                 }();
                 if (!open(QUrl::fromLocalFile(PathToQt(path))))
                     throw EBrennixError("No browser could open " + path);

@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace brennix {
 
@@ -23,12 +24,15 @@ struct TStatisticsPage {
 inline constexpr TStatisticsPage PlayersPage{"--players", "players.html"};
 inline constexpr TStatisticsPage MatchesPage{"--matches", "matches.html"};
 
-// Writes the page for the history at historyPath into BaseDir() + "statistics/" and returns its
-// path; raises EBrennixError with the report's own reason when it cannot.
-std::string WriteStatisticsPage(const TStatisticsPage& page, const std::string& historyPath);
+// Writes the page for the statistics of source (report::HistorySource or report::ClubSource)
+// into BaseDir() + "statistics/" and returns its path; raises EBrennixError with the report's own
+// reason when it cannot.
+std::string WriteStatisticsPage(const TStatisticsPage& page,
+                                const std::vector<std::string>& source);
 
 // Adds "Statistics" after "Settings" with "Players…" and "Matches…": each writes its page afresh
 // and opens it; a failure is shown in the error box.
-void AddStatisticsMenu(TForm1& window, std::string historyPath, TOpenPage open = OpenInBrowser);
+void AddStatisticsMenu(TForm1& window, std::vector<std::string> source,
+                       TOpenPage open = OpenInBrowser);
 
 } // namespace brennix

@@ -5,6 +5,7 @@
 #include "history/history_store.h"
 #include "live/live_board.h"
 #include "live/live_players.h"
+#include "report/cli.h"
 #include "storage/paths.h"
 #include "storage/settings_file.h"
 #include "ui/fonts.h"
@@ -87,7 +88,7 @@ class LivePlayersTest : public QObject {
         history = StartHistory({}, [](const std::string& text) { QFAIL(text.c_str()); });
         std::ostringstream out;
         live = StartLiveBoard(arguments, *Form1, out, {}, {QStringLiteral(BRENNIX_LIVE_MODULE)},
-                              HistoryPath());
+                              report::HistorySource(HistoryPath()));
         QVERIFY(live);
         Form1->show();
         QTRY_VERIFY_WITH_TIMEOUT(Form1->Timer1->isActive(), WaitMs);
@@ -151,7 +152,7 @@ class LivePlayersTest : public QObject {
             void PublishHall(const QByteArray&) override {}
         };
         const auto recorder = std::make_shared<TRecorder>();
-        TLiveStandings standings(recorder, HistoryPath(), nullptr);
+        TLiveStandings standings(recorder, report::HistorySource(HistoryPath()), nullptr);
         QSignalSpy published(&standings, &TLiveStandings::Published);
         standings.Remember(BoardView(), std::nullopt);
         QTRY_VERIFY_WITH_TIMEOUT(published.count() >= 1, WaitMs);

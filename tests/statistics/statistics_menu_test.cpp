@@ -64,7 +64,7 @@ class StatisticsMenuTest : public QObject {
         SetBaseDir(base.path().toStdString() + "/");
         RecordMatch(History());
         window = std::make_unique<TForm1>();
-        AddStatisticsMenu(*window, History(), [this](const QUrl& page) {
+        AddStatisticsMenu(*window, report::HistorySource(History()), [this](const QUrl& page) {
             opened.push_back(page);
             return opens;
         });

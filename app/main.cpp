@@ -1,4 +1,5 @@
 // Brennix: creates the six windows and runs the event loop until the scoreboard closes.
+#include "club/window/club_window.h"
 #include "history/history_store.h"
 #include "instance/single_instance.h"
 #include "live/live_board.h"
@@ -52,11 +53,14 @@ int main(int argc, char* argv[]) {
     opening = false;
     // The Statistics menu reads the history that is being kept; a run without one has none.
     if (history) AddStatisticsMenu(*Form1, HistoryPath());
+    // The club's copy of the history, when the board is in a club.
+    std::shared_ptr<club::TClubSync> club = history ? StartClub(arguments, *Form1) : nullptr;
     CentreOnDesktop(Form1); // until start-up puts it in its place
     // The live board for spectators, only when the command line asks for it ("/live").
     const std::shared_ptr<TLiveBoardModule> live = StartLiveBoard(arguments, *Form1, std::cout);
     Form1->show();
     const int result = QApplication::exec();
+    club.reset();    // stops the club's worker, whatever the server does
     history.reset(); // folds the history's write-ahead log back into history.sqlite
     DestroyForms();
     return result;

@@ -66,53 +66,53 @@ std::string ArrayText(const std::vector<TParam>& values) {
 
 } // namespace
 
-// The worker's read-only connection to the board's history.
-struct TClubSync::TLocal {
-    sqlite3* db = nullptr;
-
-    explicit TLocal(const std::string& path) {
-        const int code = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-        if (code != SQLITE_OK) {
-            const std::string reason = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
-            sqlite3_close_v2(db);
-            throw EHistoryError("the match history " + path + " cannot be read (" + reason + ")");
-        }
-        sqlite3_busy_timeout(db, 2000);
+THistoryReader::THistoryReader(const std::string& path) {
+    const int code = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    if (code != SQLITE_OK) {
+        const std::string reason = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+        sqlite3_close_v2(db);
+        throw EHistoryError("the match history " + path + " cannot be read (" + reason + ")");
     }
-    ~TLocal() { sqlite3_close_v2(db); }
-    TLocal(const TLocal&) = delete;
-    TLocal& operator=(const TLocal&) = delete;
+    sqlite3_busy_timeout(db, 2000);
+}
 
-    // Every row of a query, each column a text or NULL.
-    std::vector<std::vector<TParam>> Rows(const char* sql, int64_t parameter) {
-        sqlite3_stmt* statement = nullptr;
-        std::vector<std::vector<TParam>> rows;
-        int code = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
-        if (code == SQLITE_OK) {
-            sqlite3_bind_int64(statement, 1, parameter);
-            while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
-                std::vector<TParam>& row = rows.emplace_back();
-                for (int c = 0; c < sqlite3_column_count(statement); ++c) {
-                    const auto* text = sqlite3_column_text(statement, c);
-                    if (text)
-                        row.emplace_back(reinterpret_cast<const char*>(text));
-                    else
-                        row.emplace_back();
-                }
+THistoryReader::~THistoryReader() {
+    sqlite3_close_v2(db);
+}
+
+std::vector<std::vector<TParam>> THistoryReader::Rows(const char* sql, int64_t parameter) {
+    sqlite3_stmt* statement = nullptr;
+    std::vector<std::vector<TParam>> rows;
+    int code = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+    if (code == SQLITE_OK) {
+        sqlite3_bind_int64(statement, 1, parameter);
+        while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
+            std::vector<TParam>& row = rows.emplace_back();
+            for (int c = 0; c < sqlite3_column_count(statement); ++c) {
+                const auto* text = sqlite3_column_text(statement, c);
+                if (text)
+                    row.emplace_back(reinterpret_cast<const char*>(text));
+                else
+                    row.emplace_back();
             }
         }
-        sqlite3_finalize(statement);
-        if (code != SQLITE_DONE && code != SQLITE_OK)
-            throw EHistoryError(std::string("the match history cannot be read (") +
-                                sqlite3_errmsg(db) + ")");
-        return rows;
     }
-    void Exec(const char* sql) {
-        if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw EHistoryError(std::string("the match history cannot be read (") +
-                                sqlite3_errmsg(db) + ")");
-    }
-};
+    sqlite3_finalize(statement);
+    if (code != SQLITE_DONE && code != SQLITE_OK)
+        throw EHistoryError(std::string("the match history cannot be read (") + sqlite3_errmsg(db) +
+                            ")");
+    return rows;
+}
+
+void THistoryReader::Rollback() {
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void THistoryReader::Exec(const char* sql) {
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw EHistoryError(std::string("the match history cannot be read (") + sqlite3_errmsg(db) +
+                            ")");
+}
 
 std::optional<TClubPlace> FindClub(const std::vector<std::string>& arguments,
                                    const std::string& baseDir) {
@@ -148,6 +148,88 @@ std::string NoteOf(const TSyncStatus& status) {
     if (status.Reason.empty()) return note;
     return note + (status.HistoryProblem ? "; " : "; the server cannot be reached: ") +
            status.Reason;
+}
+
+// One match in one transaction: its row where the club's is older (nothing for a stale resend),
+// then its players, legs and visits replaced by the history's, read in one snapshot.
+int64_t PushMatch(TConnection& db, const std::string& board, THistoryReader& history,
+                  int64_t match) {
+    history.Exec("BEGIN");
+    std::vector<std::vector<TParam>> head, players, legs, visits;
+    try {
+        head =
+            history.Rows("SELECT revision, started_at, ended_at, game_type, game, match_format, "
+                         "format, starter, resumed, end_reason, winner FROM matches WHERE id = ?",
+                         match);
+        players = history.Rows(
+            "SELECT player, name, sets, legs FROM match_players WHERE match_id = ?", match);
+        legs = history.Rows("SELECT id, set_no, leg_no, starter, winner, winner_darts FROM legs "
+                            "WHERE match_id = ?",
+                            match);
+        visits = history.Rows("SELECT id, leg_id, player, score, darts, remaining_before, won_leg, "
+                              "at FROM visits WHERE match_id = ?",
+                              match);
+        history.Exec("COMMIT");
+    } catch (...) {
+        history.Rollback();
+        throw;
+    }
+    if (head.empty()) return 0;
+    const int64_t revision = std::stoll(*head[0][0]);
+    const TParam id = std::to_string(match);
+    // The columns of rows as arrays, one parameter each.
+    const auto columns = [](const std::vector<std::vector<TParam>>& rows, size_t count,
+                            std::vector<TParam>& params) {
+        for (size_t c = 0; c < count; ++c) {
+            std::vector<TParam> column;
+            for (const std::vector<TParam>& row : rows)
+                column.push_back(row[c]);
+            params.push_back(ArrayText(column));
+        }
+    };
+    InTransaction(db, [&] {
+        std::vector<TParam> row = {TParam(board), id};
+        row.insert(row.end(), head[0].begin(), head[0].end());
+        const TResult newer = db.Run(
+            "INSERT INTO brennix.matches AS m (board, match_id, revision, started_at, ended_at, "
+            "game_type, game, match_format, format, starter, resumed, end_reason, winner) VALUES "
+            "($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13) ON CONFLICT (board, "
+            "match_id) DO UPDATE SET revision = EXCLUDED.revision, started_at = "
+            "EXCLUDED.started_at, ended_at = EXCLUDED.ended_at, game_type = EXCLUDED.game_type, "
+            "game = EXCLUDED.game, match_format = EXCLUDED.match_format, format = "
+            "EXCLUDED.format, starter = EXCLUDED.starter, resumed = EXCLUDED.resumed, end_reason "
+            "= EXCLUDED.end_reason, winner = EXCLUDED.winner WHERE m.revision < "
+            "EXCLUDED.revision RETURNING 1",
+            row);
+        if (newer.Rows() == 0) return;
+        db.Run("WITH p AS (DELETE FROM brennix.match_players WHERE board = $1 AND match_id = "
+               "$2), l AS (DELETE FROM brennix.legs WHERE board = $1 AND match_id = $2) DELETE "
+               "FROM brennix.visits WHERE board = $1 AND match_id = $2",
+               {TParam(board), id});
+        // The players with the key that makes two names one player.
+        for (std::vector<TParam>& player : players)
+            player.insert(player.begin() + 2, NameKey(player[1].value_or("")));
+        std::vector<TParam> params = {TParam(board), id};
+        columns(players, 5, params);
+        if (!players.empty())
+            db.Run("INSERT INTO brennix.match_players SELECT $1, $2, * FROM unnest($3::int[], "
+                   "$4::text[], $5::text[], $6::int[], $7::int[])",
+                   params);
+        params = {TParam(board), id};
+        columns(legs, 6, params);
+        if (!legs.empty())
+            db.Run("INSERT INTO brennix.legs SELECT $1, $2, * FROM unnest($3::bigint[], "
+                   "$4::int[], $5::int[], $6::int[], $7::int[], $8::int[])",
+                   params);
+        params = {TParam(board), id};
+        columns(visits, 8, params);
+        if (!visits.empty())
+            db.Run("INSERT INTO brennix.visits SELECT $1, $2, * FROM unnest($3::bigint[], "
+                   "$4::bigint[], $5::int[], $6::int[], $7::int[], $8::int[], $9::boolean[], "
+                   "$10::timestamp[])",
+                   params);
+    });
+    return revision;
 }
 
 TClubSync::TClubSync(TClubPlace place, std::string historyPath, TWarn warn, TChanged changed)
@@ -227,22 +309,26 @@ void TClubSync::Publish(std::string reason, bool historyProblem) {
 
 void TClubSync::Run() {
     auto backoff = options_.FirstBackoff;
+    bool connecting = false;
     Publish("", false);
     for (;;) {
         try {
-            if (!local_) local_ = std::make_unique<TLocal>(historyPath_);
+            if (!local_) local_ = std::make_unique<THistoryReader>(historyPath_);
             Look();
             if (!db_) {
+                connecting = true;
                 Connect();
+                connecting = false;
                 backoff = options_.FirstBackoff;
             }
             Beat();
-            while (!pending_.empty()) {
-                // The oldest change first; the newest state between two matches.
-                const auto next = std::min_element(
-                    pending_.begin(), pending_.end(),
-                    [](const auto& a, const auto& b) { return a.second < b.second; });
-                Push(next->first);
+            // The oldest change first; the newest state between two matches.
+            std::vector<std::pair<int64_t, int64_t>> order; // revision, match
+            for (const auto& [match, revision] : pending_)
+                order.emplace_back(revision, match);
+            std::sort(order.begin(), order.end());
+            for (const auto& [revision, match] : order) {
+                Push(match);
                 Publish("", false);
                 Beat();
                 {
@@ -264,9 +350,17 @@ void TClubSync::Run() {
                 const std::lock_guard lock(mutex_);
                 if (stopping_) return;
             }
-            const bool first = !warned_;
-            warned_ = true;
+            // A lost connection is made again after the shortest pause; a server that cannot be
+            // reached is told
+            // of the first time, and again only after it was reached once.
+            const bool first = connecting && !warned_;
+            warned_ = warned_ || connecting;
+            connecting = false;
             db_.reset();
+            {
+                const std::lock_guard lock(mutex_);
+                ++status_.Failures;
+            }
             const std::string reason = OneLine(error.what());
             Publish(reason, false);
             if (first && warn_)
@@ -284,6 +378,10 @@ void TClubSync::Connect() {
     EnsureClubSchema(*db);
     db_ = std::move(db);
     warned_ = false;
+    {
+        const std::lock_guard lock(mutex_);
+        status_.Failures = 0;
+    }
     beatAt_ = {}; // the board's row at once after an absence
     Compare();
 }
@@ -316,87 +414,8 @@ void TClubSync::Look() {
     }
 }
 
-// One match in one transaction: its row where the club's is older (nothing for a stale resend),
-// then its players, legs and visits replaced by the history's, read in one snapshot.
 void TClubSync::Push(int64_t match) {
-    local_->Exec("BEGIN");
-    std::vector<std::vector<TParam>> head, players, legs, visits;
-    try {
-        head =
-            local_->Rows("SELECT revision, started_at, ended_at, game_type, game, match_format, "
-                         "format, starter, resumed, end_reason, winner FROM matches WHERE id = ?",
-                         match);
-        players = local_->Rows(
-            "SELECT player, name, sets, legs FROM match_players WHERE match_id = ?", match);
-        legs = local_->Rows("SELECT id, set_no, leg_no, starter, winner, winner_darts FROM legs "
-                            "WHERE match_id = ?",
-                            match);
-        visits = local_->Rows("SELECT id, leg_id, player, score, darts, remaining_before, won_leg, "
-                              "at FROM visits WHERE match_id = ?",
-                              match);
-        local_->Exec("COMMIT");
-    } catch (...) {
-        sqlite3_exec(local_->db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
-    if (head.empty()) {
-        pending_.erase(match);
-        return;
-    }
-    const int64_t revision = std::stoll(*head[0][0]);
-    const TParam board = place_.Board, id = std::to_string(match);
-    // The columns of rows as arrays, one parameter each.
-    const auto columns = [](const std::vector<std::vector<TParam>>& rows, size_t count,
-                            std::vector<TParam>& params) {
-        for (size_t c = 0; c < count; ++c) {
-            std::vector<TParam> column;
-            for (const std::vector<TParam>& row : rows)
-                column.push_back(row[c]);
-            params.push_back(ArrayText(column));
-        }
-    };
-    InTransaction(*db_, [&] {
-        std::vector<TParam> row = {board, id};
-        row.insert(row.end(), head[0].begin(), head[0].end());
-        const TResult newer = db_->Run(
-            "INSERT INTO brennix.matches AS m (board, match_id, revision, started_at, ended_at, "
-            "game_type, game, match_format, format, starter, resumed, end_reason, winner) VALUES "
-            "($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13) ON CONFLICT (board, "
-            "match_id) DO UPDATE SET revision = EXCLUDED.revision, started_at = "
-            "EXCLUDED.started_at, ended_at = EXCLUDED.ended_at, game_type = EXCLUDED.game_type, "
-            "game = EXCLUDED.game, match_format = EXCLUDED.match_format, format = "
-            "EXCLUDED.format, starter = EXCLUDED.starter, resumed = EXCLUDED.resumed, end_reason "
-            "= EXCLUDED.end_reason, winner = EXCLUDED.winner WHERE m.revision < "
-            "EXCLUDED.revision RETURNING 1",
-            row);
-        if (newer.Rows() == 0) return;
-        db_->Run("WITH p AS (DELETE FROM brennix.match_players WHERE board = $1 AND match_id = "
-                 "$2), l AS (DELETE FROM brennix.legs WHERE board = $1 AND match_id = $2) DELETE "
-                 "FROM brennix.visits WHERE board = $1 AND match_id = $2",
-                 {board, id});
-        // The players with the key that makes two names one player.
-        for (std::vector<TParam>& player : players)
-            player.insert(player.begin() + 2, NameKey(player[1].value_or("")));
-        std::vector<TParam> params = {board, id};
-        columns(players, 6, params);
-        if (!players.empty())
-            db_->Run("INSERT INTO brennix.match_players SELECT $1, $2, * FROM unnest($3::int[], "
-                     "$4::text[], $5::text[], $6::int[], $7::int[])",
-                     params);
-        params = {board, id};
-        columns(legs, 6, params);
-        if (!legs.empty())
-            db_->Run("INSERT INTO brennix.legs SELECT $1, $2, * FROM unnest($3::bigint[], "
-                     "$4::int[], $5::int[], $6::int[], $7::int[], $8::int[])",
-                     params);
-        params = {board, id};
-        columns(visits, 8, params);
-        if (!visits.empty())
-            db_->Run("INSERT INTO brennix.visits SELECT $1, $2, * FROM unnest($3::bigint[], "
-                     "$4::bigint[], $5::int[], $6::int[], $7::int[], $8::int[], $9::boolean[], "
-                     "$10::timestamp[])",
-                     params);
-    });
+    const int64_t revision = PushMatch(*db_, place_.Board, *local_, match);
     const auto found = pending_.find(match);
     if (found != pending_.end() && found->second <= revision) pending_.erase(found);
 }
@@ -416,7 +435,10 @@ void TClubSync::Beat() {
                          : std::to_string(pending_.size()) +
                                (pending_.size() == 1 ? " match waiting" : " matches waiting");
     const auto now = std::chrono::steady_clock::now();
-    if (number == beatNumber_ && note == beatNote_ && now - beatAt_ < options_.Heartbeat &&
+    // While catching up, the count is written once a second at most.
+    const bool noteDue = note != beatNote_ && (note.empty() || beatNote_.empty() ||
+                                               now - beatAt_ >= std::chrono::seconds(1));
+    if (number == beatNumber_ && !noteDue && now - beatAt_ < options_.Heartbeat &&
         beatAt_ != std::chrono::steady_clock::time_point())
         return;
     db_->Run("INSERT INTO brennix.boards AS b (board, seen_at, state, sync_note) VALUES ($1, "

@@ -17,9 +17,37 @@
 #include <thread>
 #include <vector>
 
+struct sqlite3;
+
 namespace brennix::club {
 
 class TConnection;
+using TParam = std::optional<std::string>;
+
+// The board's history, read-only (another connection than the one writing it).
+class THistoryReader {
+  public:
+    // Raises EBrennixError when the file cannot be opened.
+    explicit THistoryReader(const std::string& path);
+    ~THistoryReader();
+    THistoryReader(const THistoryReader&) = delete;
+    THistoryReader& operator=(const THistoryReader&) = delete;
+
+    // Every row of a query with one parameter (?1), each column a text or NULL.
+    std::vector<std::vector<TParam>> Rows(const char* sql, int64_t parameter);
+    void Exec(const char* sql);
+    void Rollback();
+
+  private:
+    sqlite3* db = nullptr;
+};
+
+// Copies one match of the history to the club in one transaction: the match's row where the
+// club's has an older revision (a stale resend changes nothing), then its players, legs and
+// visits in place of the club's, all read from the history in one snapshot. Returns the revision
+// read (0: no such match).
+int64_t PushMatch(TConnection& db, const std::string& board, THistoryReader& history,
+                  int64_t match);
 
 // Where a board is in a club: the club's server (a libpq connection string or postgresql://
 // URI) and the board's name there.
@@ -43,6 +71,7 @@ struct TSyncStatus {
     int64_t InStepUpTo = 0; // the newest revision of the history the club holds, with all before
     std::string Reason;     // why the server cannot be reached, or the history not be read
     bool HistoryProblem = false; // the reason is the history's, not the server's
+    int64_t Failures = 0;        // attempts that failed since the server last answered
 };
 
 // The operator's note: "Club: in step (board B)", "Club: 3 matches waiting (board B)", and when
@@ -113,8 +142,7 @@ class TClubSync {
 
     // The worker's own.
     std::unique_ptr<TConnection> db_;
-    struct TLocal;
-    std::unique_ptr<TLocal> local_;
+    std::unique_ptr<THistoryReader> local_;
     std::map<int64_t, int64_t> pending_; // match -> its revision not yet in the club
     int64_t mark_ = 0;                   // the highest revision seen in the history
     bool known_ = false;

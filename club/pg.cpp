@@ -82,6 +82,8 @@ TConnection::TConnection(const std::string& url, TWaits waits) : waits_(waits) {
             Await(status == PGRES_POLLING_READING ? POLLIN : POLLOUT, deadline);
         }
         if (PQsetnonblocking(conn_, 1) != 0) throw EBrennixError(Reason(conn_));
+        // The server's notices ("... does not exist, skipping") are nobody's business here.
+        PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
     } catch (...) {
         PQfinish(conn_);
         conn_ = nullptr;

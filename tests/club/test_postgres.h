@@ -58,10 +58,12 @@ class TTestPostgres {
                         .c_str());
     }
     // Freezes and thaws the server: connections stay open but nothing answers (a hung server).
+    // The server and every process it started (a backend serving a connection among them).
     void Freeze(bool frozen) {
+        const std::string signal = frozen ? "STOP" : "CONT";
+        const std::string server = "$(head -n 1 " + Data() + "/postmaster.pid)";
         std::system(
-            ("pkill -" + std::string(frozen ? "STOP" : "CONT") + " -f 'postgres -D " + Data() + "'")
-                .c_str());
+            ("kill -" + signal + " " + server + "; pkill -" + signal + " -P " + server).c_str());
     }
 
   private:

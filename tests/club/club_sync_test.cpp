@@ -53,7 +53,8 @@ class ClubSyncTest : public StorageTest {
 
     static void ClubScript(const std::string& sql) {
         club::TConnection db(server->Url());
-        db.Script("SET client_min_messages = warning; " + sql);
+        db.Script("SET client_min_messages = warning");
+        db.Script(sql);
     }
     static TClubSync::TOptions Quick(int waitSeconds = 5) {
         TClubSync::TOptions options;
@@ -400,6 +401,26 @@ TEST_F(ClubSyncTest, NewerClubLayoutIsRefused) {
     EXPECT_THAT(Remote("SELECT table_name FROM information_schema.tables WHERE table_schema = "
                        "'brennix'"),
                 ElementsAre("club_schema"));
+}
+
+// The three lines of the README give a board all it needs: a role that is no superuser makes
+// the club's layout in its own database and copies the history there.
+TEST_F(ClubSyncTest, AdminsThreeLinesAreEnough) {
+    ClubScript("CREATE ROLE brennix_board LOGIN PASSWORD 'x'");
+    ClubScript("CREATE DATABASE club2 OWNER brennix_board");
+    ClubScript("REVOKE ALL ON DATABASE club2 FROM PUBLIC");
+    OpenStore();
+    NewMatch(3);
+    Enter("60");
+    const std::string url =
+        "postgresql://brennix_board@127.0.0.1:" + std::to_string(server->Port()) + "/club2";
+    StartSync(url);
+    ASSERT_TRUE(WaitFor([&] { return InStep(); }));
+    club::TConnection db(url);
+    const club::TResult rows = db.Run("SELECT count(*), current_user, (SELECT rolsuper FROM "
+                                      "pg_roles WHERE rolname = current_user) FROM brennix.visits");
+    EXPECT_EQ(rows.Text(0, 0) + rows.Text(0, 1) + rows.Text(0, 2), "1brennix_boardf");
+    EXPECT_THAT(Warnings(), ElementsAre());
 }
 
 // Where the club is: "/club=" and "/board=" first, else club.conf's first line and the host

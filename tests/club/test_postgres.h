@@ -57,13 +57,14 @@ class TTestPostgres {
         std::system((As() + Bin + "pg_ctl -D " + Data() + " -m fast -w -t 30 stop >/dev/null 2>&1")
                         .c_str());
     }
-    // Freezes and thaws the server: connections stay open but nothing answers (a hung server).
-    // The server and every process it started (a backend serving a connection among them).
+    // Freezes and thaws the server and every process it started, the backends serving the
+    // connections among them: connections stay open but nothing answers (a hung server).
     void Freeze(bool frozen) {
         const std::string signal = frozen ? "STOP" : "CONT";
         const std::string server = "$(head -n 1 " + Data() + "/postmaster.pid)";
-        std::system(
-            ("kill -" + signal + " " + server + "; pkill -" + signal + " -P " + server).c_str());
+        std::system(("test -f " + Data() + "/postmaster.pid && kill -" + signal + " " + server +
+                     " && pkill -" + signal + " -P " + server)
+                        .c_str());
     }
 
   private:

@@ -67,23 +67,23 @@ std::string ArrayText(const std::vector<TParam>& values) {
 } // namespace
 
 THistoryReader::THistoryReader(const std::string& path) {
-    const int code = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
     if (code != SQLITE_OK) {
-        const std::string reason = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
-        sqlite3_close_v2(db);
+        const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
+        sqlite3_close_v2(db_);
         throw EHistoryError("the match history " + path + " cannot be read (" + reason + ")");
     }
-    sqlite3_busy_timeout(db, 2000);
+    sqlite3_busy_timeout(db_, 2000);
 }
 
 THistoryReader::~THistoryReader() {
-    sqlite3_close_v2(db);
+    sqlite3_close_v2(db_);
 }
 
 std::vector<std::vector<TParam>> THistoryReader::Rows(const char* sql, int64_t parameter) {
     sqlite3_stmt* statement = nullptr;
     std::vector<std::vector<TParam>> rows;
-    int code = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+    int code = sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr);
     if (code == SQLITE_OK) {
         sqlite3_bind_int64(statement, 1, parameter);
         while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
@@ -99,19 +99,19 @@ std::vector<std::vector<TParam>> THistoryReader::Rows(const char* sql, int64_t p
     }
     sqlite3_finalize(statement);
     if (code != SQLITE_DONE && code != SQLITE_OK)
-        throw EHistoryError(std::string("the match history cannot be read (") + sqlite3_errmsg(db) +
-                            ")");
+        throw EHistoryError(std::string("the match history cannot be read (") +
+                            sqlite3_errmsg(db_) + ")");
     return rows;
 }
 
 void THistoryReader::Rollback() {
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void THistoryReader::Exec(const char* sql) {
-    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw EHistoryError(std::string("the match history cannot be read (") + sqlite3_errmsg(db) +
-                            ")");
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw EHistoryError(std::string("the match history cannot be read (") +
+                            sqlite3_errmsg(db_) + ")");
 }
 
 std::optional<TClubPlace> FindClub(const std::vector<std::string>& arguments,

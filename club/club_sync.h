@@ -39,7 +39,7 @@ class THistoryReader {
     void Rollback();
 
   private:
-    sqlite3* db = nullptr;
+    sqlite3* db_ = nullptr;
 };
 
 // Copies one match of the history to the club in one transaction: the match's row where the

@@ -441,10 +441,17 @@ void TClubSync::Beat() {
     if (number == beatNumber_ && !noteDue && now - beatAt_ < options_.Heartbeat &&
         beatAt_ != std::chrono::steady_clock::time_point())
         return;
-    db_->Run("INSERT INTO brennix.boards AS b (board, seen_at, state, sync_note) VALUES ($1, "
-             "now(), $2::jsonb, $3) ON CONFLICT (board) DO UPDATE SET seen_at = now(), state = "
-             "EXCLUDED.state, sync_note = EXCLUDED.sync_note",
-             {place_.Board, state, note});
+    const std::string sql =
+        "INSERT INTO brennix.boards AS b (board, seen_at, state, sync_note) VALUES ($1, now(), "
+        "$2::jsonb, $3) ON CONFLICT (board) DO UPDATE SET seen_at = now(), state = "
+        "EXCLUDED.state, sync_note = EXCLUDED.sync_note";
+    try {
+        db_->Run(sql, {place_.Board, state, note});
+    } catch (const EBrennixError&) {
+        // A state the server refuses (not JSON to it) must not hold up the copy: none instead.
+        if (db_->Broken()) throw;
+        db_->Run(sql, {place_.Board, std::nullopt, note});
+    }
     beatNumber_ = number;
     beatNote_ = note;
     beatAt_ = now;

@@ -34,6 +34,7 @@ class TTestPostgres {
               " -U brennix -d postgres -qc 'CREATE DATABASE club' >/dev/null");
     }
     ~TTestPostgres() {
+        Freeze(false); // a frozen server would not stop
         Stop();
         std::error_code ignored;
         std::filesystem::remove_all(root_, ignored);

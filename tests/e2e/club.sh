@@ -102,6 +102,16 @@ visit() { # pid score
     timeout 10 xdotool type --delay 40 "$2" || abort "xdotool type $2 failed"
     press Return
 }
+# Answers a dialog with Return until it has gone (a key may come before the dialog takes it).
+answer() { # pid title
+    local i
+    for ((i = 0; i < 5; i++)); do
+        focus "$1" "$2"
+        press Return
+        wait_for 4 gone "$1" "$2" && return 0
+    done
+    abort "the dialog '$2' did not close"
+}
 visits() { sqlite3 -readonly "$work/$1/history.sqlite" "SELECT COUNT(*) FROM visits" 2>&1; }
 
 # Starts a board, answers "Who may begin the leg?" with Ok; prints its process id.
@@ -113,9 +123,7 @@ start_board() { # folder arguments...
         >>"$work/$folder.log" 2>&1 {server_in}>&- {server_out}<&- &
     pid=$!
     wait_for 30 shown "$pid" "^Start Leg\$" || abort "board $folder: no Start Leg dialog"
-    focus "$pid" "^Start Leg\$"
-    press Return
-    wait_for 10 gone "$pid" "^Start Leg\$" || abort "board $folder: Start Leg did not close"
+    answer "$pid" "^Start Leg\$"
     wait_for 10 shown "$pid" "$board_title" || abort "board $folder: no scoreboard"
     echo "$pid"
 }
@@ -166,9 +174,7 @@ note "the server stops in the middle of the matches: one warning each, play goes
 server stop
 for pid in "$a_pid" "$b_pid"; do
     wait_for 40 shown "$pid" "^Warning\$" || abort "no warning that the club cannot be reached"
-    focus "$pid" "^Warning\$"
-    press Return
-    wait_for 10 gone "$pid" "^Warning\$" || abort "the warning did not close: $(xdotool search --onlyvisible --pid "$pid" --name . getwindowname %@ 2>&1 | tr '\n' ,) $(xdotool getwindowfocus getwindowname)"
+    answer "$pid" "^Warning\$"
 done
 for score in 100 45 26; do
     visit "$a_pid" "$score"

@@ -172,8 +172,11 @@ expect_in_step b B "before the outage"
 
 note "the server stops in the middle of the matches: one warning each, play goes on"
 server stop
+# Both boxes are up before either is answered: a box that opens takes the focus.
 for pid in "$a_pid" "$b_pid"; do
     wait_for 40 shown "$pid" "^Warning\$" || abort "no warning that the club cannot be reached"
+done
+for pid in "$a_pid" "$b_pid"; do
     answer "$pid" "^Warning\$"
 done
 for score in 100 45 26; do

@@ -1,4 +1,6 @@
 // Brennix: creates the six windows and runs the event loop until the scoreboard closes.
+#include "club/window/club_hall.h"
+#include "club/window/club_window.h"
 #include "history/history_store.h"
 #include "instance/single_instance.h"
 #include "live/live_board.h"
@@ -51,15 +53,25 @@ int main(int argc, char* argv[]) {
                                [text] { ShowMessageBox(Form1, TMessageKind::Warning, text); });
         });
     opening = false;
-    // The Statistics menu reads the history that is being kept; a run without one has none.
-    if (history) AddStatisticsMenu(*Form1, report::HistorySource(HistoryPath()));
+    // The club's copy of the history, when the board is in a club.
+    std::shared_ptr<club::TClubSync> club = history ? StartClub(arguments, *Form1) : nullptr;
+    // The players' statistics: the club's when the board is in one, else the board's own; a run
+    // without a history has none, and no Statistics menu.
+    std::vector<std::string> statistics;
+    if (club)
+        statistics = report::ClubSource(club::FindClub(arguments, BaseDir())->Url);
+    else if (history)
+        statistics = report::HistorySource(HistoryPath());
+    if (!statistics.empty()) AddStatisticsMenu(*Form1, statistics);
     CentreOnDesktop(Form1); // until start-up puts it in its place
     // The live board for spectators, only when the command line asks for it ("/live").
     const std::shared_ptr<TLiveBoardModule> live =
-        StartLiveBoard(arguments, *Form1, std::cout, {}, LiveModulePlaces(),
-                       history ? report::HistorySource(HistoryPath()) : std::vector<std::string>{});
+        StartLiveBoard(arguments, *Form1, std::cout, {}, LiveModulePlaces(), statistics);
+    // A board in a club shows every board of the club at /hall.
+    if (club && live) ShowHall(club, live, Form1);
     Form1->show();
     const int result = QApplication::exec();
+    club.reset();    // stops the club's worker, whatever the server does
     history.reset(); // folds the history's write-ahead log back into history.sqlite
     DestroyForms();
     return result;

@@ -2,8 +2,11 @@
 
 #include "engine/errors.h"
 
+#include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <libpq-fe.h>
+#include <poll.h>
 
 namespace brennix::club {
 
@@ -14,6 +17,12 @@ std::string Reason(pg_conn* conn) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
         text.pop_back();
     return text;
+}
+
+int64_t NowMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 } // namespace
@@ -58,15 +67,105 @@ TConnection::TConnection(const std::string& url, int connectTimeoutSeconds) {
     }
 }
 
+TConnection::TConnection(const std::string& url, TWaits waits) : waits_(waits) {
+    const std::string timeout = std::to_string(waits.Seconds);
+    const char* keys[] = {"dbname", "connect_timeout", "application_name", nullptr};
+    const char* values[] = {url.c_str(), timeout.c_str(), "brennix", nullptr};
+    conn_ = PQconnectStartParams(keys, values, 1);
+    try {
+        if (!conn_ || PQstatus(conn_) == CONNECTION_BAD) throw EBrennixError(Reason(conn_));
+        const int64_t deadline = NowMilliseconds() + waits.Seconds * int64_t{1000};
+        // The socket may change from one address of the server to the next.
+        for (PostgresPollingStatusType status = PGRES_POLLING_WRITING; status != PGRES_POLLING_OK;
+             status = PQconnectPoll(conn_)) {
+            if (status == PGRES_POLLING_FAILED) throw EBrennixError(Reason(conn_));
+            Await(status == PGRES_POLLING_READING ? POLLIN : POLLOUT, deadline);
+        }
+        if (PQsetnonblocking(conn_, 1) != 0) throw EBrennixError(Reason(conn_));
+        // The server's notices ("... does not exist, skipping") are nobody's business here.
+        PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+    } catch (...) {
+        PQfinish(conn_);
+        conn_ = nullptr;
+        throw;
+    }
+}
+
+void TConnection::Await(short events, int64_t deadline) {
+    for (;;) {
+        const int64_t left = deadline - NowMilliseconds();
+        if (left <= 0) {
+            broken_ = true;
+            throw EBrennixError("the server did not answer within " +
+                                std::to_string(waits_->Seconds) + " seconds");
+        }
+        pollfd fds[2] = {{PQsocket(conn_), events, 0}, {waits_->StopFd, POLLIN, 0}};
+        const int ready = ::poll(fds, waits_->StopFd >= 0 ? 2 : 1, static_cast<int>(left));
+        if (ready < 0 && errno != EINTR) {
+            broken_ = true;
+            throw EBrennixError("the connection cannot be watched");
+        }
+        if (ready > 0 && waits_->StopFd >= 0 && fds[1].revents != 0) {
+            broken_ = true;
+            throw EBrennixError("stopped");
+        }
+        if (ready > 0) return;
+    }
+}
+
+TResult TConnection::Bounded(const std::string& sql, const std::vector<TParam>* params) {
+    if (broken_) throw EBrennixError("the connection was lost");
+    const int64_t deadline = NowMilliseconds() + waits_->Seconds * int64_t{1000};
+    int sent = 0;
+    if (params) {
+        std::vector<const char*> values;
+        for (const TParam& param : *params)
+            values.push_back(param ? param->c_str() : nullptr);
+        sent = PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
+                                 values.data(), nullptr, nullptr, 0);
+    } else {
+        sent = PQsendQuery(conn_, sql.c_str());
+    }
+    if (!sent) throw EBrennixError(Reason(conn_));
+    // Everything sent, reading what comes meanwhile so that neither side waits for the other.
+    for (int left = PQflush(conn_); left != 0; left = PQflush(conn_)) {
+        if (left < 0) throw EBrennixError(Reason(conn_));
+        Await(POLLIN | POLLOUT, deadline);
+        if (!PQconsumeInput(conn_)) throw EBrennixError(Reason(conn_));
+    }
+    while (PQisBusy(conn_)) {
+        Await(POLLIN, deadline);
+        if (!PQconsumeInput(conn_)) throw EBrennixError(Reason(conn_));
+    }
+    // The last result is the statement's; the first failure among several is the script's.
+    std::optional<TResult> last, failed;
+    while (pg_result* next = PQgetResult(conn_)) {
+        TResult result(next);
+        const ExecStatusType status = PQresultStatus(next);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && !failed)
+            failed.emplace(std::move(result));
+        else
+            last.emplace(std::move(result));
+        while (PQisBusy(conn_)) {
+            Await(POLLIN, deadline);
+            if (!PQconsumeInput(conn_)) throw EBrennixError(Reason(conn_));
+        }
+    }
+    if (failed) throw EBrennixError(Reason(conn_));
+    if (!last) throw EBrennixError(Reason(conn_));
+    return std::move(*last);
+}
+
 TConnection::~TConnection() {
     PQfinish(conn_);
 }
 
 bool TConnection::Broken() const {
-    return conn_ == nullptr || PQstatus(conn_) != CONNECTION_OK;
+    return conn_ == nullptr || broken_ || PQstatus(conn_) != CONNECTION_OK;
 }
 
 TResult TConnection::Run(const std::string& sql, const std::vector<TParam>& params) {
+    if (waits_) return Bounded(sql, &params);
     std::vector<const char*> values;
     for (const TParam& param : params)
         values.push_back(param ? param->c_str() : nullptr);
@@ -78,6 +177,10 @@ TResult TConnection::Run(const std::string& sql, const std::vector<TParam>& para
 }
 
 void TConnection::Script(const std::string& sql) {
+    if (waits_) {
+        Bounded(sql, nullptr);
+        return;
+    }
     TResult result(PQexec(conn_, sql.c_str()));
     const ExecStatusType status = PQresultStatus(result.Handle());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) throw EBrennixError(Reason(conn_));

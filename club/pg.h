@@ -31,12 +31,24 @@ class TResult {
     std::unique_ptr<pg_result, void (*)(pg_result*)> result_;
 };
 
+// What bounds every wait of a connection that must never hang (the club's sync): the connect and
+// each statement end with an error after Seconds, and at once when StopFd becomes readable (its
+// owner is stopping). The waits are the client's own, so a server that accepts but never answers
+// is left behind too.
+struct TWaits {
+    int Seconds = 10;
+    int StopFd = -1;
+};
+
 class TConnection {
   public:
     // Connects with a libpq connection string or postgresql:// URI; passwords come from
     // ~/.pgpass or PGPASSWORD as libpq finds them. connectTimeout bounds the wait (seconds).
     // Raises EBrennixError with libpq's reason when the server cannot be reached.
     explicit TConnection(const std::string& url, int connectTimeoutSeconds = 5);
+    // The same with every wait bounded as `waits` says; a statement that runs out of time leaves
+    // the connection broken.
+    TConnection(const std::string& url, TWaits waits);
     ~TConnection();
     TConnection(const TConnection&) = delete;
     TConnection& operator=(const TConnection&) = delete;
@@ -49,7 +61,14 @@ class TConnection {
     pg_conn* Handle() { return conn_; }
 
   private:
+    // Sends a statement and collects its results within the bounds of waits_.
+    TResult Bounded(const std::string& sql, const std::vector<TParam>* params);
+    // Waits until the socket is ready for `events` (poll's), the deadline or the stop.
+    void Await(short events, int64_t deadline);
+
     pg_conn* conn_ = nullptr;
+    std::optional<TWaits> waits_;
+    bool broken_ = false;
 };
 
 // Runs body between BEGIN and COMMIT, rolling back when it raises.

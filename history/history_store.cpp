@@ -101,6 +101,16 @@ CREATE TABLE visits_aside (
 CREATE INDEX visits_aside_of_match ON visits_aside (match_id);
 )";
 
+// The third layout: a match's revision, raised by every change the store makes to the match, so
+// that a reader (the club's sync) finds what changed since it last looked. Each change gives its
+// match the highest revision of all matches plus one; the matches of an older file are numbered
+// in the order they were recorded.
+constexpr const char* SchemaVersion3 = R"(
+ALTER TABLE matches ADD COLUMN revision INTEGER NOT NULL DEFAULT 0;
+UPDATE matches SET revision = id;
+CREATE INDEX matches_by_revision ON matches (revision);
+)";
+
 // The visits of match ?1 that the saved runs ?2 hold (a visit row is "v").
 constexpr const char* HeldBy =
     "EXISTS (SELECT 1 FROM json_each(?2) AS r WHERE v.id BETWEEN r.value ->> 0 AND "
@@ -371,6 +381,7 @@ void THistoryStore::Migrate() {
             }
             Exec("DROP TABLE saves_v1");
         }
+        if (version < 3) Exec(SchemaVersion3);
         Exec(("PRAGMA user_version = " + std::to_string(HistorySchemaVersion)).c_str());
         Exec("COMMIT");
     } catch (...) {
@@ -406,6 +417,13 @@ void THistoryStore::Change(const std::function<void()>& body) {
         Exec("BEGIN IMMEDIATE");
         try {
             body();
+            // Every change is one to the match being played: it gets the next revision.
+            if (match_ != 0) {
+                TStatement revise(db_, "UPDATE matches SET revision = (SELECT MAX(revision) FROM "
+                                       "matches) + 1 WHERE id = ?");
+                revise.Bind(1, match_);
+                revise.Run();
+            }
             Exec("COMMIT");
         } catch (...) {
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);

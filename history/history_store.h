@@ -18,7 +18,7 @@ struct sqlite3;
 namespace brennix {
 
 // The layout of the file this program writes (PRAGMA user_version).
-inline constexpr int HistorySchemaVersion = 2;
+inline constexpr int HistorySchemaVersion = 3;
 
 // The tables of the first layout (version 1), from which every later one is reached.
 extern const char* const HistoryLayout1;
@@ -55,7 +55,8 @@ class THistoryStore : public TMatchObserver {
   private:
     void Open(int busyMilliseconds, int64_t maxPages);
     void Migrate();
-    // Runs one change as one transaction; a failure rolls it back, warns and stops the store.
+    // Runs one change to the match being played as one transaction, the match getting the next
+    // revision in it; a failure rolls it back, warns and stops the store.
     void Change(const std::function<void()>& body);
     void Fail(int code, const std::string& reason, const std::string& what);
     void Exec(const char* sql);

@@ -30,10 +30,18 @@ class TTestPostgres {
         Shell(As() + Bin + "initdb -D " + Data() + " -U brennix --auth=trust -E UTF8 " +
               "--locale=C.UTF-8 >" + root_ + "/initdb.log 2>&1");
         Start();
+        // A process killed before its destructor ran (a test past its time) leaves no server:
+        // a watcher of its own session stops it and removes the folder once this process is gone.
+        const std::string pid = std::to_string(::getpid());
+        Shell("setsid sh -c 'while kill -0 " + pid + " 2>/dev/null; do sleep 1; done; " +
+              "kill -CONT $(head -n 1 " + Data() + "/postmaster.pid) 2>/dev/null; " + As() + Bin +
+              "pg_ctl -D " + Data() + " -m immediate stop; rm -rf " + root_ +
+              "' </dev/null >/dev/null 2>&1 &");
         Shell(As() + Bin + "psql -h " + Sockets() + " -p " + std::to_string(port_) +
               " -U brennix -d postgres -qc 'CREATE DATABASE club' >/dev/null");
     }
     ~TTestPostgres() {
+        Freeze(false); // a frozen server would not stop
         Stop();
         std::error_code ignored;
         std::filesystem::remove_all(root_, ignored);
@@ -57,11 +65,14 @@ class TTestPostgres {
         std::system((As() + Bin + "pg_ctl -D " + Data() + " -m fast -w -t 30 stop >/dev/null 2>&1")
                         .c_str());
     }
-    // Freezes and thaws the server: connections stay open but nothing answers (a hung server).
+    // Freezes and thaws the server and every process it started, the backends serving the
+    // connections among them: connections stay open but nothing answers (a hung server).
     void Freeze(bool frozen) {
-        std::system(
-            ("pkill -" + std::string(frozen ? "STOP" : "CONT") + " -f 'postgres -D " + Data() + "'")
-                .c_str());
+        const std::string signal = frozen ? "STOP" : "CONT";
+        const std::string server = "$(head -n 1 " + Data() + "/postmaster.pid)";
+        std::system(("test -f " + Data() + "/postmaster.pid && kill -" + signal + " " + server +
+                     " && pkill -" + signal + " -P " + server)
+                        .c_str());
     }
 
   private:

@@ -120,7 +120,7 @@ TEST_F(HistoryTest, ScriptedMatchLeavesExactlyItsRows) {
 
     EXPECT_THAT(Rows("SELECT * FROM matches"),
                 ElementsAre("1|2026-12-07 20:00:00|2026-12-07 20:01:00|1|301 Double Out|3|"
-                            "Best of 1 Set|1|0|won|1"));
+                            "Best of 1 Set|1|0|won|1|27"));
     EXPECT_THAT(Rows("SELECT * FROM match_players"),
                 ElementsAre("1|1|Ann &<>\"'|1|3", "1|2|J\xC3\xBCrgen|0|1"));
     EXPECT_THAT(Rows("SELECT * FROM legs"),
@@ -280,7 +280,7 @@ TEST_F(HistoryTest, FirstLayoutIsMigratedWithItsRows) {
         sqlite3_close(db);
     }
     Open();
-    EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("2"));
+    EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("3"));
     EXPECT_THAT(Rows("SELECT path, match_id, last_visit, held_visits, saved_at FROM saves"),
                 ElementsAre(In("kept.bx3") + "|1|3|[[0,3]]|2026-12-06 20:00:30"));
     Load(In("kept.bx3")); // visit 4 lies beyond the save
@@ -289,8 +289,65 @@ TEST_F(HistoryTest, FirstLayoutIsMigratedWithItsRows) {
                 ElementsAre("1|1|1|1|60|3|501|0|2026-12-06 20:00:00",
                             "5|1|1|2|45|3|501|0|2026-12-07 20:00:00"));
     EXPECT_THAT(Rows("SELECT * FROM match_players"), ElementsAre("1|1|Ann|-|-", "1|2|Bob|-|-"));
-    EXPECT_THAT(Rows("SELECT id, started_at, end_reason FROM matches"),
-                ElementsAre("1|2026-12-06 20:00:00|-"));
+    // The match carried over has its id as its revision; the load and the visit raised it.
+    EXPECT_THAT(Rows("SELECT id, started_at, end_reason, revision FROM matches"),
+                ElementsAre("1|2026-12-06 20:00:00|-|3"));
+}
+
+// A history of the second layout: every match gets its id as its revision, in the same order
+// as recorded, whatever ids are missing.
+TEST_F(HistoryTest, SecondLayoutGetsRevisionsByRecordingOrder) {
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(HistoryPath().c_str(), &db);
+        sqlite3_exec(db, HistoryLayout1, nullptr, nullptr, nullptr);
+        sqlite3_exec(db,
+                     "DROP TABLE saves; CREATE TABLE saves (content_hash INTEGER PRIMARY KEY, "
+                     "path TEXT NOT NULL, match_id INTEGER NOT NULL, last_visit INTEGER NOT NULL, "
+                     "held_visits TEXT NOT NULL, saved_at TEXT NOT NULL); CREATE TABLE "
+                     "visits_aside (id INTEGER PRIMARY KEY); PRAGMA user_version = 2;"
+                     "INSERT INTO matches VALUES (2, '2026-12-06 20:00:00', NULL, 2, '501 Double "
+                     "Out', 2, 'Best of 1 Leg', 1, 0, 'exit', NULL), (5, '2026-12-06 21:00:00', "
+                     "NULL, 2, '501 Double Out', 2, 'Best of 1 Leg', 1, 0, NULL, NULL);",
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    Open();
+    EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("3"));
+    EXPECT_THAT(Rows("SELECT id, revision FROM matches"), ElementsAre("2|2", "5|5"));
+    EXPECT_THAT(Rows("SELECT name FROM pragma_index_list('matches')"),
+                ElementsAre("matches_by_revision"));
+    NewMatch(2, 2);
+    Enter("60"); // a new match 6, one past the highest revision
+    EXPECT_THAT(Rows("SELECT id, revision FROM matches"), ElementsAre("2|2", "5|5", "6|6"));
+}
+
+// Every change to a match gives that match the highest revision of all plus one, in the change's
+// own transaction: its first visit, a visit, Undo, a won leg, a save, a New Game abandoning it,
+// a load taking it up again; the other match keeps its revision.
+TEST_F(HistoryTest, EveryChangeRaisesItsMatchsRevision) {
+    Open();
+    NewMatch(1, 3);
+    const std::string revisions = "SELECT id, revision FROM matches ORDER BY id";
+    struct TStep {
+        std::function<void()> act;
+        std::vector<std::string> revisions;
+    } steps[] = {
+        {[&] { Enter("180"); }, {"1|1"}},
+        {[&] { Enter("0"); }, {"1|2"}},
+        {[&] { UndoVisit(); }, {"1|3"}},
+        {[&] { SaveAs("a"); }, {"1|4"}},
+        {[&] { Enter("60"); }, {"1|5"}},
+        {[&] { Enter("121"); }, {"1|8"}}, // the save before a checkout, the visit, the won leg
+        {[&] { NewGame(); }, {"1|9"}},
+        {[&] { Enter("60"); }, {"1|9", "2|10"}},
+        {[&] { Load(In("a")); }, {"1|12", "2|11"}}, // match 2 abandoned, then match 1 taken up
+    };
+    for (const TStep& step : steps) {
+        step.act();
+        EXPECT_THAT(Rows(revisions), ElementsAreArray(step.revisions));
+    }
+    EXPECT_TRUE(warnings.empty());
 }
 
 // A game file the history has never seen starts a new match marked as resumed, with what the
@@ -305,7 +362,7 @@ TEST_F(HistoryTest, UnknownGameFileStartsAResumedMatch) {
     Load(SlotPath(100));
     Enter("20"); // Ann in set 1, leg 2, which Jürgen began
     EXPECT_THAT(Rows("SELECT * FROM matches"),
-                ElementsAre("1|2026-12-07 20:00:00|-|5|301 Single Out|4|Best of 3 Sets|-|1|-|-"));
+                ElementsAre("1|2026-12-07 20:00:00|-|5|301 Single Out|4|Best of 3 Sets|-|1|-|-|2"));
     EXPECT_THAT(Rows("SELECT player, score, remaining_before, set_no, leg_no, starter FROM visits "
                      "JOIN legs ON legs.id = leg_id"),
                 ElementsAre("1|20|301|1|2|2"));
@@ -358,12 +415,12 @@ TEST_F(HistoryTest, UnusableHistoryWarnsOnceAndPlayGoesOn) {
         {[&] {
              sqlite3* db = nullptr;
              sqlite3_open(path.c_str(), &db);
-             sqlite3_exec(db, "PRAGMA user_version = 3", nullptr, nullptr, nullptr);
+             sqlite3_exec(db, "PRAGMA user_version = 4", nullptr, nullptr, nullptr);
              sqlite3_close(db);
          },
          path,
          "The match history " + path +
-             " has a newer layout (version 3; this Brennix knows up to 2) and is left as it is. "
+             " has a newer layout (version 4; this Brennix knows up to 3) and is left as it is. "
              "Play goes on without a history.",
          {"history.sqlite", "save"}},
         {[] {},
@@ -469,7 +526,7 @@ TEST_F(HistoryTest, NoHistorySwitchAndCleanClose) {
     Close();
     EXPECT_THAT(warnings, ElementsAre());
     EXPECT_THAT(FilesIn(dir), ElementsAre("history.sqlite", "save"));
-    EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("2"));
+    EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("3"));
     EXPECT_THAT(Rows("PRAGMA journal_mode"), ElementsAre("wal"));
     EXPECT_THAT(Rows("SELECT player, score FROM visits"), ElementsAre("1|60"));
 }

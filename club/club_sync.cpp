@@ -1,0 +1,476 @@
+#include "club_sync.h"
+
+#include "club_schema.h"
+#include "engine/errors.h"
+#include "history/statistics.h"
+#include "pg.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <fstream>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace brennix::club {
+
+namespace {
+
+// A failure to read the board's own history (not the server's).
+struct EHistoryError : EBrennixError {
+    using EBrennixError::EBrennixError;
+};
+
+// libpq's reasons run over several lines; a note and a box want one.
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (const char c : text) {
+        const bool blank = c == '\n' || c == '\t' || c == ' ' || c == '\r';
+        if (!blank)
+            line += c;
+        else if (!line.empty() && line.back() != ' ')
+            line += ' ';
+    }
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+    return line;
+}
+
+std::string Trimmed(std::string text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.back()))
+        text.pop_back();
+    size_t first = 0;
+    while (first < text.size() && blank(text[first]))
+        ++first;
+    return text.substr(first);
+}
+
+// A PostgreSQL array literal of the values, each quoted, NULL for none: {"1","a \"b\"",NULL}.
+std::string ArrayText(const std::vector<TParam>& values) {
+    std::string text = "{";
+    for (const TParam& value : values) {
+        if (text.size() > 1) text += ',';
+        if (!value) {
+            text += "NULL";
+            continue;
+        }
+        text += '"';
+        for (const char c : *value) {
+            if (c == '"' || c == '\\') text += '\\';
+            text += c;
+        }
+        text += '"';
+    }
+    return text + "}";
+}
+
+} // namespace
+
+THistoryReader::THistoryReader(const std::string& path) {
+    const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
+    if (code != SQLITE_OK) {
+        const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
+        sqlite3_close_v2(db_);
+        throw EHistoryError("the match history " + path + " cannot be read (" + reason + ")");
+    }
+    sqlite3_busy_timeout(db_, 2000);
+}
+
+THistoryReader::~THistoryReader() {
+    sqlite3_close_v2(db_);
+}
+
+std::vector<std::vector<TParam>> THistoryReader::Rows(const char* sql, int64_t parameter) {
+    sqlite3_stmt* statement = nullptr;
+    std::vector<std::vector<TParam>> rows;
+    int code = sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr);
+    if (code == SQLITE_OK) {
+        sqlite3_bind_int64(statement, 1, parameter);
+        while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
+            std::vector<TParam>& row = rows.emplace_back();
+            for (int c = 0; c < sqlite3_column_count(statement); ++c) {
+                const auto* text = sqlite3_column_text(statement, c);
+                if (text)
+                    row.emplace_back(reinterpret_cast<const char*>(text));
+                else
+                    row.emplace_back();
+            }
+        }
+    }
+    sqlite3_finalize(statement);
+    if (code != SQLITE_DONE && code != SQLITE_OK)
+        throw EHistoryError(std::string("the match history cannot be read (") +
+                            sqlite3_errmsg(db_) + ")");
+    return rows;
+}
+
+void THistoryReader::Rollback() {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void THistoryReader::Exec(const char* sql) {
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw EHistoryError(std::string("the match history cannot be read (") +
+                            sqlite3_errmsg(db_) + ")");
+}
+
+std::optional<TClubPlace> FindClub(const std::vector<std::string>& arguments,
+                                   const std::string& baseDir) {
+    std::optional<std::string> url, board;
+    for (const std::string& argument : arguments) {
+        if (argument == "/nohistory") return std::nullopt;
+        if (argument.starts_with("/club=")) url = argument.substr(6);
+        if (argument.starts_with("/board=")) board = argument.substr(7);
+    }
+    if (!url) {
+        std::ifstream conf(baseDir + "club.conf");
+        std::string line;
+        if (conf && std::getline(conf, line)) url = line;
+    }
+    if (!url || Trimmed(*url).empty()) return std::nullopt;
+    if (!board || Trimmed(*board).empty()) {
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        board = host;
+    }
+    return TClubPlace{Trimmed(*url), Trimmed(*board)};
+}
+
+std::string NoteOf(const TSyncStatus& status) {
+    const std::string board = " (board " + status.Board + ")";
+    std::string note = "Club: ";
+    if (status.Known && status.Waiting == 0 && status.Reached) return note + "in step" + board;
+    if (status.Known)
+        note += std::to_string(status.Waiting) +
+                (status.Waiting == 1 ? " match waiting" : " matches waiting") + board;
+    else
+        note += (status.Reason.empty() ? "connecting" : "not reached yet") + board;
+    if (status.Reason.empty()) return note;
+    return note + (status.HistoryProblem ? "; " : "; the server cannot be reached: ") +
+           status.Reason;
+}
+
+// One match in one transaction: its row where the club's is older (nothing for a stale resend),
+// then its players, legs and visits replaced by the history's, read in one snapshot.
+int64_t PushMatch(TConnection& db, const std::string& board, THistoryReader& history,
+                  int64_t match) {
+    history.Exec("BEGIN");
+    std::vector<std::vector<TParam>> head, players, legs, visits;
+    try {
+        head =
+            history.Rows("SELECT revision, started_at, ended_at, game_type, game, match_format, "
+                         "format, starter, resumed, end_reason, winner FROM matches WHERE id = ?",
+                         match);
+        players = history.Rows(
+            "SELECT player, name, sets, legs FROM match_players WHERE match_id = ?", match);
+        legs = history.Rows("SELECT id, set_no, leg_no, starter, winner, winner_darts FROM legs "
+                            "WHERE match_id = ?",
+                            match);
+        visits = history.Rows("SELECT id, leg_id, player, score, darts, remaining_before, won_leg, "
+                              "at FROM visits WHERE match_id = ?",
+                              match);
+        history.Exec("COMMIT");
+    } catch (...) {
+        history.Rollback();
+        throw;
+    }
+    if (head.empty()) return 0;
+    const int64_t revision = std::stoll(*head[0][0]);
+    const TParam id = std::to_string(match);
+    // The columns of rows as arrays, one parameter each.
+    const auto columns = [](const std::vector<std::vector<TParam>>& rows, size_t count,
+                            std::vector<TParam>& params) {
+        for (size_t c = 0; c < count; ++c) {
+            std::vector<TParam> column;
+            for (const std::vector<TParam>& row : rows)
+                column.push_back(row[c]);
+            params.push_back(ArrayText(column));
+        }
+    };
+    InTransaction(db, [&] {
+        std::vector<TParam> row = {TParam(board), id};
+        row.insert(row.end(), head[0].begin(), head[0].end());
+        const TResult newer = db.Run(
+            "INSERT INTO brennix.matches AS m (board, match_id, revision, started_at, ended_at, "
+            "game_type, game, match_format, format, starter, resumed, end_reason, winner) VALUES "
+            "($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13) ON CONFLICT (board, "
+            "match_id) DO UPDATE SET revision = EXCLUDED.revision, started_at = "
+            "EXCLUDED.started_at, ended_at = EXCLUDED.ended_at, game_type = EXCLUDED.game_type, "
+            "game = EXCLUDED.game, match_format = EXCLUDED.match_format, format = "
+            "EXCLUDED.format, starter = EXCLUDED.starter, resumed = EXCLUDED.resumed, end_reason "
+            "= EXCLUDED.end_reason, winner = EXCLUDED.winner WHERE m.revision < "
+            "EXCLUDED.revision RETURNING 1",
+            row);
+        if (newer.Rows() == 0) return;
+        db.Run("WITH p AS (DELETE FROM brennix.match_players WHERE board = $1 AND match_id = "
+               "$2), l AS (DELETE FROM brennix.legs WHERE board = $1 AND match_id = $2) DELETE "
+               "FROM brennix.visits WHERE board = $1 AND match_id = $2",
+               {TParam(board), id});
+        // The players with the key that makes two names one player.
+        for (std::vector<TParam>& player : players)
+            player.insert(player.begin() + 2, NameKey(player[1].value_or("")));
+        std::vector<TParam> params = {TParam(board), id};
+        columns(players, 5, params);
+        if (!players.empty())
+            db.Run("INSERT INTO brennix.match_players SELECT $1, $2, * FROM unnest($3::int[], "
+                   "$4::text[], $5::text[], $6::int[], $7::int[])",
+                   params);
+        params = {TParam(board), id};
+        columns(legs, 6, params);
+        if (!legs.empty())
+            db.Run("INSERT INTO brennix.legs SELECT $1, $2, * FROM unnest($3::bigint[], "
+                   "$4::int[], $5::int[], $6::int[], $7::int[], $8::int[])",
+                   params);
+        params = {TParam(board), id};
+        columns(visits, 8, params);
+        if (!visits.empty())
+            db.Run("INSERT INTO brennix.visits SELECT $1, $2, * FROM unnest($3::bigint[], "
+                   "$4::bigint[], $5::int[], $6::int[], $7::int[], $8::int[], $9::boolean[], "
+                   "$10::timestamp[])",
+                   params);
+    });
+    return revision;
+}
+
+TClubSync::TClubSync(TClubPlace place, std::string historyPath, TWarn warn, TChanged changed)
+    : TClubSync(std::move(place), std::move(historyPath), std::move(warn), std::move(changed),
+                TOptions()) {}
+
+TClubSync::TClubSync(TClubPlace place, std::string historyPath, TWarn warn, TChanged changed,
+                     TOptions options)
+    : place_(std::move(place)), historyPath_(std::move(historyPath)), warn_(std::move(warn)),
+      changed_(std::move(changed)), options_(options) {
+    if (::pipe2(stopPipe_, O_CLOEXEC) != 0) throw EBrennixError("no pipe for the club's worker");
+    status_.Board = place_.Board;
+    worker_ = std::thread([this] { Run(); });
+}
+
+TClubSync::~TClubSync() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    [[maybe_unused]] const auto written = ::write(stopPipe_[1], "x", 1);
+    worker_.join();
+    ::close(stopPipe_[0]);
+    ::close(stopPipe_[1]);
+}
+
+void TClubSync::SetState(std::string json) {
+    {
+        const std::lock_guard lock(mutex_);
+        state_ = std::move(json);
+        ++stateNumber_;
+        woken_ = true;
+    }
+    wake_.notify_one();
+}
+
+void TClubSync::WatchBoards(bool on) {
+    const std::lock_guard lock(mutex_);
+    watch_ = on;
+}
+
+TSyncStatus TClubSync::Status() const {
+    const std::lock_guard lock(mutex_);
+    return status_;
+}
+
+std::vector<TClubBoard> TClubSync::Boards() const {
+    const std::lock_guard lock(mutex_);
+    return boards_;
+}
+
+bool TClubSync::Pause(std::chrono::milliseconds time, bool wakeable) {
+    std::unique_lock lock(mutex_);
+    wake_.wait_for(lock, time, [&] { return stopping_ || (wakeable && woken_); });
+    woken_ = false;
+    return !stopping_;
+}
+
+void TClubSync::Publish(std::string reason, bool historyProblem) {
+    std::string note;
+    {
+        const std::lock_guard lock(mutex_);
+        TSyncStatus& s = status_;
+        const std::string before = NoteOf(s);
+        s.Reached = db_ != nullptr;
+        s.Known = known_;
+        s.Waiting = static_cast<int64_t>(pending_.size());
+        if (pending_.empty() && db_) s.InStepUpTo = mark_;
+        s.Reason = std::move(reason);
+        s.HistoryProblem = historyProblem;
+        note = NoteOf(s);
+        if (note == before) return;
+    }
+    if (changed_) changed_(note);
+}
+
+void TClubSync::Run() {
+    auto backoff = options_.FirstBackoff;
+    bool connecting = false;
+    Publish("", false);
+    for (;;) {
+        try {
+            if (!local_) local_ = std::make_unique<THistoryReader>(historyPath_);
+            Look();
+            if (!db_) {
+                connecting = true;
+                Connect();
+                connecting = false;
+                backoff = options_.FirstBackoff;
+            }
+            Beat();
+            // The oldest change first; the newest state between two matches.
+            std::vector<std::pair<int64_t, int64_t>> order; // revision, match
+            for (const auto& [match, revision] : pending_)
+                order.emplace_back(revision, match);
+            std::sort(order.begin(), order.end());
+            for (const auto& [revision, match] : order) {
+                Push(match);
+                Publish("", false);
+                Beat();
+                {
+                    const std::lock_guard lock(mutex_);
+                    if (stopping_) return;
+                }
+            }
+            Publish("", false);
+            ReadBoards();
+            if (!Pause(options_.Poll, true)) return;
+        } catch (const EHistoryError& error) {
+            // The history's own problem was told when it was opened; the note says it.
+            local_.reset();
+            Publish(error.what(), true);
+            if (!Pause(backoff, false)) return;
+            backoff = std::min(backoff * 2, options_.LastBackoff);
+        } catch (const EBrennixError& error) {
+            {
+                const std::lock_guard lock(mutex_);
+                if (stopping_) return;
+            }
+            // A lost connection is made again after the shortest pause; a server that cannot be
+            // reached is told
+            // of the first time, and again only after it was reached once.
+            const bool first = connecting && !warned_;
+            warned_ = warned_ || connecting;
+            connecting = false;
+            db_.reset();
+            {
+                const std::lock_guard lock(mutex_);
+                ++status_.Failures;
+            }
+            const std::string reason = OneLine(error.what());
+            Publish(reason, false);
+            if (first && warn_)
+                warn_("The club server cannot be reached (" + reason +
+                      "). Play goes on: this board's matches wait in its own history and go to "
+                      "the club when the server is back.");
+            if (!Pause(backoff, false)) return;
+            backoff = std::min(backoff * 2, options_.LastBackoff);
+        }
+    }
+}
+
+void TClubSync::Connect() {
+    auto db = std::make_unique<TConnection>(place_.Url, TWaits{options_.WaitSeconds, stopPipe_[0]});
+    EnsureClubSchema(*db);
+    db_ = std::move(db);
+    warned_ = false;
+    {
+        const std::lock_guard lock(mutex_);
+        status_.Failures = 0;
+    }
+    beatAt_ = {}; // the board's row at once after an absence
+    Compare();
+}
+
+// The club's revisions of this board's matches against the history's: every match the club does
+// not hold as it is now is pending.
+void TClubSync::Compare() {
+    const TResult club =
+        db_->Run("SELECT match_id, revision FROM brennix.matches WHERE board = $1", {place_.Board});
+    std::map<int64_t, int64_t> held;
+    for (int row = 0; row < club.Rows(); ++row)
+        held[club.Int(row, 0)] = club.Int(row, 1);
+    pending_.clear();
+    for (const std::vector<TParam>& row : local_->Rows("SELECT id, revision FROM matches", 0)) {
+        const int64_t id = std::stoll(*row[0]), revision = std::stoll(*row[1]);
+        mark_ = std::max(mark_, revision);
+        const auto found = held.find(id);
+        if (found == held.end() || found->second < revision) pending_[id] = revision;
+    }
+    known_ = true;
+}
+
+// The matches changed since the history was last looked at.
+void TClubSync::Look() {
+    for (const std::vector<TParam>& row :
+         local_->Rows("SELECT id, revision FROM matches WHERE revision > ?", mark_)) {
+        const int64_t id = std::stoll(*row[0]), revision = std::stoll(*row[1]);
+        mark_ = std::max(mark_, revision);
+        if (known_) pending_[id] = revision;
+    }
+}
+
+void TClubSync::Push(int64_t match) {
+    const int64_t revision = PushMatch(*db_, place_.Board, *local_, match);
+    const auto found = pending_.find(match);
+    if (found != pending_.end() && found->second <= revision) pending_.erase(found);
+}
+
+// The board's row: when it was seen, its newest state and how far its copy is. Written when the
+// state or the note changed, and at least once per Heartbeat.
+void TClubSync::Beat() {
+    std::optional<std::string> state;
+    uint64_t number = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        state = state_;
+        number = stateNumber_;
+    }
+    const std::string note =
+        pending_.empty() ? ""
+                         : std::to_string(pending_.size()) +
+                               (pending_.size() == 1 ? " match waiting" : " matches waiting");
+    const auto now = std::chrono::steady_clock::now();
+    // While catching up, the count is written once a second at most.
+    const bool noteDue = note != beatNote_ && (note.empty() || beatNote_.empty() ||
+                                               now - beatAt_ >= std::chrono::seconds(1));
+    if (number == beatNumber_ && !noteDue && now - beatAt_ < options_.Heartbeat &&
+        beatAt_ != std::chrono::steady_clock::time_point())
+        return;
+    const std::string sql =
+        "INSERT INTO brennix.boards AS b (board, seen_at, state, sync_note) VALUES ($1, now(), "
+        "$2::jsonb, $3) ON CONFLICT (board) DO UPDATE SET seen_at = now(), state = "
+        "EXCLUDED.state, sync_note = EXCLUDED.sync_note";
+    try {
+        db_->Run(sql, {place_.Board, state, note});
+    } catch (const EBrennixError&) {
+        // A state the server refuses (not JSON to it) must not hold up the copy: none instead.
+        if (db_->Broken()) throw;
+        db_->Run(sql, {place_.Board, std::nullopt, note});
+    }
+    beatNumber_ = number;
+    beatNote_ = note;
+    beatAt_ = now;
+}
+
+void TClubSync::ReadBoards() {
+    {
+        const std::lock_guard lock(mutex_);
+        if (!watch_) return;
+    }
+    const TResult rows = db_->Run(
+        "SELECT board, extract(epoch FROM now() - seen_at)::float8, coalesce(state::text, ''), "
+        "sync_note FROM brennix.boards ORDER BY board");
+    std::vector<TClubBoard> boards;
+    for (int row = 0; row < rows.Rows(); ++row)
+        boards.push_back({rows.Text(row, 0), std::stod(rows.Text(row, 1)), rows.Text(row, 2),
+                          rows.Text(row, 3)});
+    const std::lock_guard lock(mutex_);
+    boards_ = std::move(boards);
+}
+
+} // namespace brennix::club

@@ -1,0 +1,164 @@
+// A board's part in its club: the board's match history copied to the club's database by a
+// worker of its own, off the window's thread, and the board's row there (when it was last seen,
+// its live state, how far its copy is). The board's own history.sqlite is always written first;
+// the worker reads it with a read-only connection and catches up whenever the server lets it, so
+// a server that is away or hung never holds up play. No Qt.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct sqlite3;
+
+namespace brennix::club {
+
+class TConnection;
+using TParam = std::optional<std::string>;
+
+// The board's history, read-only (another connection than the one writing it).
+class THistoryReader {
+  public:
+    // Raises EBrennixError when the file cannot be opened.
+    explicit THistoryReader(const std::string& path);
+    ~THistoryReader();
+    THistoryReader(const THistoryReader&) = delete;
+    THistoryReader& operator=(const THistoryReader&) = delete;
+
+    // Every row of a query with one parameter (?1), each column a text or NULL.
+    std::vector<std::vector<TParam>> Rows(const char* sql, int64_t parameter);
+    void Exec(const char* sql);
+    void Rollback();
+
+  private:
+    sqlite3* db_ = nullptr;
+};
+
+// Copies one match of the history to the club in one transaction: the match's row where the
+// club's has an older revision (a stale resend changes nothing), then its players, legs and
+// visits in place of the club's, all read from the history in one snapshot. Returns the revision
+// read (0: no such match).
+int64_t PushMatch(TConnection& db, const std::string& board, THistoryReader& history,
+                  int64_t match);
+
+// Where a board is in a club: the club's server (a libpq connection string or postgresql://
+// URI) and the board's name there.
+struct TClubPlace {
+    std::string Url, Board;
+};
+
+// The club of a run of the program: none with "/nohistory" (the club copies the history). The
+// server is "/club=URL", else the first line of club.conf in the data folder baseDir; none when
+// neither names one ("/club=" with nothing after it leaves the club for the run). The board is
+// "/board=NAME", else the host name.
+std::optional<TClubPlace> FindClub(const std::vector<std::string>& arguments,
+                                   const std::string& baseDir);
+
+// How far the board's copy in the club is.
+struct TSyncStatus {
+    std::string Board;
+    bool Reached = false;   // the server answered the last attempt
+    bool Known = false;     // the club's copy was compared with the history at least once
+    int64_t Waiting = 0;    // matches the club does not hold as they are now (when Known)
+    int64_t InStepUpTo = 0; // the newest revision of the history the club holds, with all before
+    std::string Reason;     // why the server cannot be reached, or the history not be read
+    bool HistoryProblem = false; // the reason is the history's, not the server's
+    int64_t Failures = 0;        // attempts that failed since the server last answered
+};
+
+// The operator's note: "Club: in step (board B)", "Club: 3 matches waiting (board B)", and when
+// the server cannot be reached "Club: 3 matches waiting (board B); the server cannot be reached:
+// REASON"; before the club's copy was ever compared "Club: connecting (board B)", or "Club: not
+// reached yet (board B); the server cannot be reached: REASON".
+std::string NoteOf(const TSyncStatus& status);
+
+// Another board's row as the club has it (for a hall of every board).
+struct TClubBoard {
+    std::string Board;
+    double SecondsAgo = 0; // since it was last seen
+    std::string State;     // its live JSON, "" before any
+    std::string SyncNote;  // "" when its copy is in step
+};
+
+class TClubSync {
+  public:
+    using TWarn = std::function<void(const std::string& text)>;
+    using TChanged = std::function<void(const std::string& note)>;
+
+    struct TOptions {
+        std::chrono::milliseconds Poll{1000};       // looks for changes in the history
+        std::chrono::milliseconds Heartbeat{10000}; // the board's row is written at least so often
+        std::chrono::milliseconds FirstBackoff{1000}, LastBackoff{60000};
+        int WaitSeconds = 10; // the longest wait for the server, connect or statement
+    };
+
+    // Starts the worker. warn is called (from the worker) the first time the server cannot be
+    // reached, and not again until it has been reached once; changed with every new note.
+    TClubSync(TClubPlace place, std::string historyPath, TWarn warn, TChanged changed = {});
+    TClubSync(TClubPlace place, std::string historyPath, TWarn warn, TChanged changed,
+              TOptions options);
+    // Stops the worker at once, whatever the server is doing.
+    ~TClubSync();
+    TClubSync(const TClubSync&) = delete;
+    TClubSync& operator=(const TClubSync&) = delete;
+
+    // The board's live JSON after a redraw: handed over, never waited for; the worker writes the
+    // newest to the club.
+    void SetState(std::string json);
+    // Makes the worker read the other boards' rows every Poll (for a hall); off by default.
+    void WatchBoards(bool on);
+
+    TSyncStatus Status() const;
+    std::string Note() const { return NoteOf(Status()); }
+    // The club's boards as last read (empty unless watched).
+    std::vector<TClubBoard> Boards() const;
+
+  private:
+    void Run();
+    void Connect();
+    void Compare();
+    void Look();
+    void Push(int64_t match);
+    void Beat();
+    void ReadBoards();
+    void Publish(std::string reason, bool historyProblem);
+    // Waits for the time given or until woken (a new state) or stopped; false when stopping.
+    bool Pause(std::chrono::milliseconds time, bool wakeable);
+
+    const TClubPlace place_;
+    const std::string historyPath_;
+    const TWarn warn_;
+    const TChanged changed_;
+    const TOptions options_;
+    int stopPipe_[2] = {-1, -1};
+
+    // The worker's own.
+    std::unique_ptr<TConnection> db_;
+    std::unique_ptr<THistoryReader> local_;
+    std::map<int64_t, int64_t> pending_; // match -> its revision not yet in the club
+    int64_t mark_ = 0;                   // the highest revision seen in the history
+    bool known_ = false;
+    bool warned_ = false;
+    std::string beatNote_;
+    std::optional<std::string> beatState_;
+    std::chrono::steady_clock::time_point beatAt_{};
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false, woken_ = false, watch_ = false;
+    std::optional<std::string> state_;
+    uint64_t stateNumber_ = 0, beatNumber_ = 0;
+    TSyncStatus status_;
+    std::vector<TClubBoard> boards_;
+    std::thread worker_;
+};
+
+} // namespace brennix::club

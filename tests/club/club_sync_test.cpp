@@ -1,0 +1,491 @@
+// The club's copy of a board's history, against a real PostgreSQL 15 of the test's own: after
+// any sequence of play, Undo, loads, outages, interrupted pushes and restarts the club's rows for
+// the board equal its history; what the operator is told, once; a hung server that never holds
+// anything up; a newer club layout refused.
+#include "../storage/storage_fixture.h"
+#include "test_postgres.h"
+
+#include "club/club_schema.h"
+#include "club/club_sync.h"
+#include "club/pg.h"
+#include "engine/errors.h"
+#include "engine/flow.h"
+#include "engine/match_events.h"
+#include "history/history_store.h"
+#include "storage/game_file.h"
+
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <sqlite3.h>
+#include <sstream>
+#include <thread>
+
+namespace brennix::test {
+namespace {
+
+using club::TClubSync;
+using ::testing::ElementsAre;
+
+class ClubSyncTest : public StorageTest {
+  protected:
+    static inline TTestPostgres* server = nullptr;
+    std::unique_ptr<THistoryStore> store;
+    std::unique_ptr<TClubSync> sync;
+    std::mutex mutex;
+    std::vector<std::string> warnings; // under mutex: the worker adds them
+
+    static void SetUpTestSuite() { server = new TTestPostgres(); }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override {
+        StorageTest::SetUp();
+        MakeSaveFolder();
+        ClubScript("DROP SCHEMA IF EXISTS brennix CASCADE");
+    }
+    void TearDown() override {
+        sync.reset();
+        store.reset();
+        StorageTest::TearDown();
+    }
+
+    static void ClubScript(const std::string& sql) {
+        club::TConnection db(server->Url());
+        db.Script("SET client_min_messages = warning");
+        db.Script(sql);
+    }
+    static TClubSync::TOptions Quick(int waitSeconds = 5) {
+        TClubSync::TOptions options;
+        options.Poll = std::chrono::milliseconds(10);
+        options.Heartbeat = std::chrono::hours(1);
+        options.FirstBackoff = std::chrono::milliseconds(10);
+        options.LastBackoff = std::chrono::milliseconds(80);
+        options.WaitSeconds = waitSeconds;
+        return options;
+    }
+    void StartSync(const std::string& url, TClubSync::TOptions options = Quick()) {
+        sync = std::make_unique<TClubSync>(
+            club::TClubPlace{url, "board &<>\"'"}, HistoryPath(),
+            [this](const std::string& text) {
+                const std::lock_guard lock(mutex);
+                warnings.push_back(text);
+            },
+            nullptr, options);
+    }
+    void OpenStore() {
+        store = std::make_unique<THistoryStore>(HistoryPath(), [](const std::string&) {});
+        AddMatchObserver(*store);
+    }
+    std::vector<std::string> Warnings() {
+        const std::lock_guard lock(mutex);
+        return warnings;
+    }
+    // Polls a condition for at most 60 seconds.
+    static bool WaitFor(const std::function<bool()>& condition) {
+        for (int i = 0; i < 6000; ++i) {
+            if (condition()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return condition();
+    }
+    // The club holds every revision the history has.
+    bool InStep() {
+        const std::vector<std::string> newest =
+            Local("SELECT IFNULL(MAX(revision), 0) FROM matches");
+        const club::TSyncStatus status = sync->Status();
+        return status.Reached && status.Known && status.Waiting == 0 &&
+               status.InStepUpTo >= std::stoll(newest[0]);
+    }
+
+    // The board's rows, table by table, in one form for both sides: columns joined by "|",
+    // NULL as "-", truth as 0 and 1.
+    static constexpr const char* Tables[] = {
+        "matches: match_id, revision, started_at, ended_at, game_type, game, match_format, "
+        "format, starter, resumed, end_reason, winner",
+        "match_players: match_id, player, name, sets, legs",
+        "legs: match_id, leg_id, set_no, leg_no, starter, winner, winner_darts",
+        "visits: match_id, visit_id, leg_id, player, score, darts, remaining_before, won_leg, at"};
+    std::vector<std::string> Local(const std::string& sql) const {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(HistoryPath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* statement = nullptr;
+        std::vector<std::string> rows;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
+            rows.push_back(std::string("error: ") + sqlite3_errmsg(db));
+        while (statement && sqlite3_step(statement) == SQLITE_ROW) {
+            std::string row;
+            for (int c = 0; c < sqlite3_column_count(statement); ++c) {
+                const auto* text = sqlite3_column_text(statement, c);
+                row += (c ? "|" : "") +
+                       (text ? std::string(reinterpret_cast<const char*>(text)) : "-");
+            }
+            rows.push_back(row);
+        }
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return rows;
+    }
+    static std::vector<std::string> Remote(const std::string& sql,
+                                           const std::vector<club::TParam>& params = {}) {
+        std::vector<std::string> rows;
+        club::TConnection db(server->Url());
+        std::optional<club::TResult> found;
+        try {
+            found.emplace(db.Run(sql, params));
+        } catch (const EBrennixError& error) {
+            return {std::string("error: ") + error.what()};
+        }
+        const club::TResult& result = *found;
+        for (int r = 0; r < result.Rows(); ++r) {
+            std::string row;
+            for (int c = 0; c < result.Columns(); ++c)
+                row += (c ? "|" : "") + (result.IsNull(r, c) ? "-" : result.Text(r, c));
+            rows.push_back(row);
+        }
+        return rows;
+    }
+    std::vector<std::string> LocalRows() const {
+        std::vector<std::string> rows;
+        for (std::string table : Tables) {
+            const std::string name = table.substr(0, table.find(':'));
+            std::string columns = table.substr(name.size() + 2);
+            // The history names a row's own number "id".
+            if (name != "matches") columns.replace(0, 8, "match_id");
+            if (name == "matches") columns.replace(0, 8, "id");
+            if (name == "legs") columns.replace(columns.find("leg_id"), 6, "id");
+            if (name == "visits") columns.replace(columns.find("visit_id"), 8, "id");
+            for (const std::string& row :
+                 Local("SELECT " + columns + " FROM " + name + " ORDER BY 1, 2"))
+                rows.push_back(name + ": " + row);
+        }
+        return rows;
+    }
+    static std::vector<std::string> ClubRows(const std::string& board = "board &<>\"'") {
+        std::vector<std::string> rows;
+        for (std::string table : Tables) {
+            const std::string name = table.substr(0, table.find(':'));
+            std::string columns = table.substr(name.size() + 2);
+            for (const char* truth : {"resumed", "won_leg"})
+                if (const size_t at = columns.find(truth); at != std::string::npos)
+                    columns.replace(at, std::strlen(truth), std::string(truth) + "::int");
+            for (const std::string& row : Remote("SELECT " + columns + " FROM brennix." + name +
+                                                     " WHERE board = $1 ORDER BY 1, 2",
+                                                 {board}))
+                rows.push_back(name + ": " + row);
+        }
+        return rows;
+    }
+    // A fresh match as New Game gives it, the first player beginning.
+    void NewMatch(int matchFormat) {
+        Settings.PlayerCount = 2;
+        Settings.GameType = 1;
+        Settings.MatchFormat = matchFormat;
+        Settings.PlayerNames[0] = "Ann &<>\"'";
+        Settings.PlayerNames[1] = "J\xDCRGEN"; // ISO 8859-1, as the game keeps it
+        NewGame();
+    }
+};
+
+// Steps: a number is a visit, "u" Undo, "sA" Save As A, "lA" loading A, "n" New Game, "k" a kill
+// of the board and a fresh start, "S" the server stopped, "T" started, "D" the worker found it
+// down, "W" the club in step, "x" the worker destroyed (a kill of the sync) and started anew,
+// "F" the next push cut off inside its transaction, after the match's row and the deletes.
+// Whatever came before, once the worker has caught up the club holds the board's history.
+TEST_F(ClubSyncTest, ClubRowsEqualTheHistoryAfterAnySequence) {
+    const std::string cases[] = {
+        "60 40 W u 20 sA 30 W lA 45",
+        "180 W S 60 D sA 121 n 45 T lA 20",
+        "60 W F 40 20 u 180",
+        "60 sA 40 x 20 x lA 30 W x 45 x",
+        "180 sA 180 S 60 D k lA 45 D T 121 u 0 x",
+        "60 40 n 100 n 20 W S 45 D x 60 D T",
+    };
+    for (const std::string& steps : cases) {
+        SCOPED_TRACE(steps);
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        MakeSaveFolder();
+        ClubScript("DROP SCHEMA IF EXISTS brennix CASCADE; DROP SEQUENCE IF EXISTS kills");
+        warnings.clear();
+        OpenStore();
+        StartSync(server->Url());
+        NewMatch(3);
+        size_t outages = 0;
+        bool up = true;
+        std::istringstream in(steps);
+        for (std::string step; in >> step;) {
+            if (step == "u")
+                UndoVisit();
+            else if (step == "n")
+                NewGame();
+            else if (step == "k") {
+                sync.reset();
+                store.reset();
+                OpenStore();
+                StartSync(server->Url());
+                NewGame();
+            } else if (step == "x") {
+                sync.reset();
+                StartSync(server->Url());
+            } else if (step == "S") {
+                server->Stop();
+                up = false;
+            } else if (step == "T") {
+                server->Start();
+                up = true;
+            } else if (step == "D") {
+                ++outages;
+                ASSERT_TRUE(WaitFor([&] { return sync->Status().Failures >= 2; }));
+            } else if (step == "W")
+                ASSERT_TRUE(WaitFor([&] { return InStep(); }));
+            else if (step == "F") {
+                ClubScript(
+                    "CREATE SEQUENCE kills; CREATE FUNCTION kill_once() RETURNS trigger LANGUAGE "
+                    "plpgsql AS $$ BEGIN IF nextval('kills') = 1 THEN PERFORM "
+                    "pg_terminate_backend(pg_backend_pid()); END IF; RETURN NULL; END $$; CREATE "
+                    "TRIGGER kill_once BEFORE INSERT ON brennix.visits FOR EACH STATEMENT EXECUTE "
+                    "FUNCTION kill_once()");
+            } else if (step[0] == 's') {
+                GameFileName = In(step.substr(1));
+                SaveGameFile();
+            } else if (step[0] == 'l') {
+                ops.OpenAnswer = In(step.substr(1));
+                LoadGameFile();
+            } else
+                Enter(step);
+        }
+        if (!up) server->Start();
+        ASSERT_TRUE(WaitFor([&] { return InStep(); }));
+        EXPECT_EQ(ClubRows(), LocalRows());
+        EXPECT_GT(std::stoi(Local("SELECT COUNT(*) FROM visits")[0]), 0);
+        // One warning for each time a worker found the server down.
+        EXPECT_EQ(Warnings().size(), outages);
+        if (steps.find('F') != std::string::npos) {
+            EXPECT_THAT(Remote("SELECT last_value > 1 FROM kills"), ElementsAre("t"));
+        }
+        sync.reset();
+        store.reset();
+    }
+}
+
+// A push repeated, and an older copy of the history pushed after a newer one: the club keeps
+// the newer rows, each visit once. The players get their name key from the board.
+TEST_F(ClubSyncTest, RepeatedAndStalePushesChangeNothing) {
+    OpenStore();
+    NewMatch(3);
+    Enter("60");
+    Enter("45");
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(HistoryPath().c_str(), &db);
+        sqlite3_exec(db, ("VACUUM INTO '" + In("older.sqlite") + "'").c_str(), nullptr, nullptr,
+                     nullptr);
+        sqlite3_close(db);
+    }
+    Enter("100");
+    UndoVisit();
+    Enter("26"); // match 1 now at revision 5: the older copy holds it at 2
+    club::TConnection db(server->Url());
+    club::EnsureClubSchema(db);
+    club::THistoryReader newer(HistoryPath()), older(In("older.sqlite"));
+    const std::string board = "board &<>\"'";
+    EXPECT_EQ(club::PushMatch(db, board, newer, 1), 5);
+    const std::vector<std::string> rows = ClubRows();
+    EXPECT_EQ(club::PushMatch(db, board, newer, 1), 5);
+    EXPECT_EQ(club::PushMatch(db, board, older, 1), 2);
+    EXPECT_EQ(ClubRows(), rows);
+    EXPECT_EQ(rows, LocalRows());
+    EXPECT_THAT(Remote("SELECT visit_id, score FROM brennix.visits ORDER BY 1"),
+                ElementsAre("1|60", "2|45", "4|26"));
+    EXPECT_THAT(Remote("SELECT name, name_key FROM brennix.match_players ORDER BY player"),
+                ElementsAre("Ann &<>\"'|ann &<>\"'", "J\xC3\x9CRGEN|j\xC3\xBCrgen"));
+    EXPECT_EQ(club::PushMatch(db, board, newer, 7), 0); // no such match
+}
+
+// A server that cannot be reached: one "Warning" with libpq's reason, however often the worker
+// tries; once it was reached, the next absence is told once more. The note says how far it is.
+TEST_F(ClubSyncTest, UnreachableServerIsToldOncePerAbsence) {
+    OpenStore();
+    NewMatch(3);
+    Enter("60");
+    server->Stop();
+    StartSync(server->Url());
+    ASSERT_TRUE(WaitFor([&] { return sync->Status().Failures >= 3; }));
+    const std::string reason = "connection to server at \"127.0.0.1\", port " +
+                               std::to_string(server->Port()) +
+                               " failed: Connection refused Is the server running on that host "
+                               "and accepting TCP/IP connections?";
+    const std::string warning =
+        "The club server cannot be reached (" + reason +
+        "). Play goes on: this board's matches wait in its own history and go to the club when "
+        "the server is back.";
+    EXPECT_THAT(Warnings(), ElementsAre(warning));
+    EXPECT_EQ(sync->Note(),
+              "Club: not reached yet (board board &<>\"'); the server cannot be reached: " +
+                  reason);
+    server->Start();
+    ASSERT_TRUE(WaitFor([&] { return InStep(); }));
+    EXPECT_EQ(sync->Note(), "Club: in step (board board &<>\"')");
+    server->Stop();
+    Enter("45");
+    Enter("20");
+    ASSERT_TRUE(WaitFor([&] { return sync->Status().Failures >= 3; }));
+    EXPECT_THAT(Warnings(), ElementsAre(warning, warning));
+    EXPECT_EQ(sync->Note(),
+              "Club: 1 match waiting (board board &<>\"'); the server cannot be reached: " +
+                  reason);
+    server->Start();
+    ASSERT_TRUE(WaitFor([&] { return InStep(); }));
+    EXPECT_EQ(ClubRows(), LocalRows());
+    EXPECT_EQ(Warnings().size(), 2u);
+}
+
+// A hung server (it accepts, but never answers): the worker gives up after its own wait and
+// says so; it stops at once when told to, in the middle of a wait however long; nothing is lost.
+TEST_F(ClubSyncTest, HungServerNeverHoldsTheWorker) {
+    OpenStore();
+    NewMatch(3);
+    Enter("60");
+    StartSync(server->Url(), Quick(1));
+    ASSERT_TRUE(WaitFor([&] { return InStep(); }));
+    server->Freeze(true);
+    Enter("45");
+    ASSERT_TRUE(WaitFor([&] { return sync->Status().Failures >= 2; }));
+    EXPECT_EQ(sync->Status().Reason, "the server did not answer within 1 seconds");
+    sync->SetState("{}"); // handed over while the worker waits
+    sync.reset();
+    StartSync(server->Url(), Quick(3600)); // waits for the server's answer to its connect
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // well inside that wait
+    EXPECT_FALSE(sync->Status().Reached);
+    sync.reset(); // returns although the server never answers
+    server->Freeze(false);
+    StartSync(server->Url());
+    ASSERT_TRUE(WaitFor([&] { return InStep(); }));
+    EXPECT_EQ(ClubRows(), LocalRows());
+}
+
+// The board's row: the newest state handed over, as JSON (none for one the server cannot read),
+// and the note '' once in step; a watching board reads every board's row.
+TEST_F(ClubSyncTest, BoardRowHoldsTheNewestState) {
+    OpenStore();
+    StartSync(server->Url());
+    sync->WatchBoards(true);
+    sync->SetState(R"({"caption": "a", )"); // cut short: not JSON to the server
+    ASSERT_TRUE(WaitFor([&] {
+        return Remote("SELECT state IS NULL, sync_note FROM brennix.boards") ==
+               std::vector<std::string>{"t|"};
+    }));
+    sync->SetState(R"({"caption": "a", "players": []})");
+    sync->SetState(R"({"caption": "<b>&amp;", "players": [{"name": "J\u00fcrgen"}]})");
+    ASSERT_TRUE(WaitFor([&] { return !sync->Boards().empty(); }));
+    ASSERT_TRUE(WaitFor([&] {
+        return Remote("SELECT state->>'caption' FROM brennix.boards") ==
+               std::vector<std::string>{"<b>&amp;"};
+    }));
+    EXPECT_THAT(Remote("SELECT board, state::text, sync_note, seen_at > now() - interval '1 "
+                       "minute' FROM brennix.boards"),
+                ElementsAre("board &<>\"'|{\"caption\": \"<b>&amp;\", \"players\": [{\"name\": "
+                            "\"J\xC3\xBCrgen\"}]}||t"));
+    ASSERT_TRUE(WaitFor([&] { return sync->Boards()[0].State.find("amp") != std::string::npos; }));
+    const club::TClubBoard seen = sync->Boards()[0];
+    EXPECT_EQ(seen.Board, "board &<>\"'");
+    EXPECT_EQ(seen.SyncNote, "");
+    EXPECT_LT(seen.SecondsAgo, 60);
+}
+
+// A club database of a newer layout than this program's is refused, untouched, with the reason
+// in the warning and the note.
+TEST_F(ClubSyncTest, NewerClubLayoutIsRefused) {
+    ClubScript("CREATE SCHEMA brennix; CREATE TABLE brennix.club_schema (version integer NOT "
+               "NULL); INSERT INTO brennix.club_schema VALUES (2)");
+    OpenStore();
+    StartSync(server->Url());
+    ASSERT_TRUE(WaitFor([&] { return !Warnings().empty(); }));
+    const std::string reason = "the club database has a newer layout (version 2; this Brennix "
+                               "knows up to 1)";
+    EXPECT_THAT(Warnings(), ElementsAre("The club server cannot be reached (" + reason +
+                                        "). Play goes on: this board's matches wait in its own "
+                                        "history and go to the club when the server is back."));
+    EXPECT_EQ(sync->Status().Reason, reason);
+    EXPECT_THAT(Remote("SELECT table_name FROM information_schema.tables WHERE table_schema = "
+                       "'brennix'"),
+                ElementsAre("club_schema"));
+}
+
+// The three lines of the README give a board all it needs: a role that is no superuser makes
+// the club's layout in its own database and copies the history there.
+TEST_F(ClubSyncTest, AdminsThreeLinesAreEnough) {
+    ClubScript("CREATE ROLE brennix_board LOGIN PASSWORD 'x'");
+    ClubScript("CREATE DATABASE club2 OWNER brennix_board");
+    ClubScript("REVOKE ALL ON DATABASE club2 FROM PUBLIC");
+    OpenStore();
+    NewMatch(3);
+    Enter("60");
+    const std::string url =
+        "postgresql://brennix_board@127.0.0.1:" + std::to_string(server->Port()) + "/club2";
+    StartSync(url);
+    ASSERT_TRUE(WaitFor([&] { return InStep(); }));
+    club::TConnection db(url);
+    const club::TResult rows = db.Run("SELECT count(*), current_user, (SELECT rolsuper FROM "
+                                      "pg_roles WHERE rolname = current_user) FROM brennix.visits");
+    EXPECT_EQ(rows.Text(0, 0) + rows.Text(0, 1) + rows.Text(0, 2), "1brennix_boardf");
+    EXPECT_THAT(Warnings(), ElementsAre());
+}
+
+// Where the club is: "/club=" and "/board=" first, else club.conf's first line and the host
+// name; "/nohistory" and an empty URL mean none.
+TEST_F(ClubSyncTest, FindClubReadsSwitchesThenClubConf) {
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    struct TCase {
+        std::vector<std::string> arguments;
+        std::string conf; // "" for no club.conf
+        std::optional<club::TClubPlace> place;
+    } cases[] = {
+        {{"/club=postgresql://a/club", "/board=Board 2"},
+         "",
+         club::TClubPlace{"postgresql://a/club", "Board 2"}},
+        {{"/safe"}, " host=b dbname=club \nhost=c\n", club::TClubPlace{"host=b dbname=club", host}},
+        {{"/club=host=d"}, "host=c\n", club::TClubPlace{"host=d", host}},
+        {{"/club=host=d", "/nohistory"}, "", std::nullopt},
+        {{"/club="}, "host=c\n", std::nullopt},
+        {{}, "\nhost=c\n", std::nullopt},
+        {{"/board=x"}, "", std::nullopt},
+    };
+    for (const TCase& c : cases) {
+        fs::remove(dir / "club.conf");
+        if (!c.conf.empty()) std::ofstream(dir / "club.conf") << c.conf;
+        const std::optional<club::TClubPlace> place =
+            club::FindClub(c.arguments, dir.string() + "/");
+        ASSERT_EQ(place.has_value(), c.place.has_value()) << c.conf;
+        if (place) {
+            EXPECT_EQ(place->Url, c.place->Url);
+            EXPECT_EQ(place->Board, c.place->Board);
+        }
+    }
+}
+
+// The operator's note for each state of the copy.
+TEST_F(ClubSyncTest, NoteSaysHowFarTheCopyIs) {
+    struct TCase {
+        club::TSyncStatus status;
+        std::string note;
+    } cases[] = {
+        {{"B", false, false, 0, 0, "", false, 0}, "Club: connecting (board B)"},
+        {{"B", false, false, 0, 0, "refused", false, 1},
+         "Club: not reached yet (board B); the server cannot be reached: refused"},
+        {{"B", true, true, 0, 7, "", false, 0}, "Club: in step (board B)"},
+        {{"B", true, true, 1, 7, "", false, 0}, "Club: 1 match waiting (board B)"},
+        {{"B", false, true, 0, 7, "gone", false, 2},
+         "Club: 0 matches waiting (board B); the server cannot be reached: gone"},
+        {{"B", true, true, 12, 7, "the match history x cannot be read (y)", true, 0},
+         "Club: 12 matches waiting (board B); the match history x cannot be read (y)"},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(club::NoteOf(c.status), c.note);
+}
+
+} // namespace
+} // namespace brennix::test

@@ -5,12 +5,15 @@
 # is stopped in the middle of their matches (each board says so once in a "Warning" box) and both
 # play on; the server comes back and both catch up by themselves; board B is killed with SIGKILL
 # in the middle of a sync (held inside its transaction by a trigger), started again and plays on.
-# Afterwards each board's rows in the club equal its history, each visit once.
+# Afterwards each board's rows in the club equal its history, each visit once. Board A also runs
+# the live board: its hall, in a headless chromium, shows both boards and follows a visit on
+# board B within 2 seconds.
 #
 #   club.sh PROGRAM CLUB_SERVER
 #
 # PROGRAM is the built brennix executable, copied into a folder per board; CLUB_SERVER the
-# tests' club_server. Needs Xvfb, xdotool, sqlite3, psql and timeout; every wait is bounded,
+# tests' club_server; the live board's module is taken from beside PROGRAM. Needs Xvfb, xdotool,
+# sqlite3, psql, timeout, chromium, node and Debian's node-ws; every wait is bounded,
 # every process started here is ended on exit, and the server with its folder removed.
 set -u
 
@@ -27,7 +30,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 # shellcheck source=xserver.sh
 source "$(dirname "${BASH_SOURCE[0]}")/xserver.sh"
 
-for tool in Xvfb xdotool sqlite3 psql timeout; do
+for tool in Xvfb xdotool sqlite3 psql timeout chromium node; do
     command -v "$tool" >/dev/null || abort "the tool '$tool' is missing"
 done
 [[ -x $program ]] || abort "no program at '$program'"
@@ -39,6 +42,7 @@ for board in a b; do
     chmod 700 "$work/runtime-$board"
     cp "$program" "$work/$board/brennix" || abort "cannot copy the program"
 done
+cp "$(dirname "$program")/libbrennix-live.so" "$work/a/" || abort "cannot copy the live board"
 mkdir -p "$work/home"
 export HOME="$work/home"
 unset XAUTHORITY
@@ -46,9 +50,11 @@ xvfb_pid=""
 a_pid=""
 b_pid=""
 server_pid=""
+hall_pid=""
 
 cleanup() {
     local status=$? i
+    stop_process "$hall_pid"
     stop_process "$a_pid"
     stop_process "$b_pid"
     if [[ -n $server_pid ]]; then
@@ -161,7 +167,7 @@ host=$(hostname)
 echo "$url" >"$work/a/club.conf"
 
 note "both boards join and play"
-a_pid=$(start_board a)
+a_pid=$(start_board a /live=127.0.0.1:0)
 b_pid=$(start_board b "/club=$url" /board=B)
 for score in 180 60; do
     visit "$a_pid" "$score"
@@ -169,6 +175,30 @@ for score in 180 60; do
 done
 expect_in_step a "$host" "before the outage"
 expect_in_step b B "before the outage"
+
+note "board A's hall shows both boards and follows a visit on board B within 2 seconds"
+live_port() { sed -n 's|^  http://127\.0\.0\.1:\([0-9]*\)/.*$|\1|p' "$work/a.log" | head -n 1; }
+wait_for 10 test -n "$(live_port)" || abort "board A's live board did not start: $(cat "$work/a.log")"
+mkfifo "$work/hall-in" "$work/hall-out"
+NODE_PATH=/usr/share/nodejs node "$(dirname "${BASH_SOURCE[0]}")/../club/hall.js" \
+    "http://127.0.0.1:$(live_port)/hall" "B,$host" 366 "$work" \
+    <"$work/hall-in" >"$work/hall-out" 2>"$work/hall.log" {server_in}>&- {server_out}<&- &
+hall_pid=$!
+exec {hall_in}>"$work/hall-in"
+exec {hall_out}<"$work/hall-out"
+read -r -t 60 ready <&"$hall_out" && [[ $ready == ready ]] ||
+    abort "the hall did not show both boards: $(cat "$work/hall.log")"
+# Player1 of board B: 411 - 45. Typed first; the time runs from just before Return.
+focus "$b_pid" "$board_title"
+timeout 10 xdotool type --delay 40 45 || abort "xdotool type 45 failed"
+echo go >&"$hall_in"
+press Return
+read -r -t 30 seen ms <&"$hall_out" || abort "the hall did not follow: $(cat "$work/hall.log")"
+((ms < 2000)) || mismatch "the hall showed board B's visit after $ms ms"
+note "  the hall showed it after $ms ms"
+exec {hall_in}>&- {hall_out}<&-
+wait "$hall_pid" 2>/dev/null
+hall_pid=""
 
 note "the server stops in the middle of the matches: one warning each, play goes on"
 server stop
@@ -184,7 +214,7 @@ for score in 100 45 26; do
     visit "$b_pid" "$score"
 done
 wait_for 10 test "$(visits a)" = 5 || mismatch "board A recorded $(visits a) visits, not 5"
-wait_for 10 test "$(visits b)" = 5 || mismatch "board B recorded $(visits b) visits, not 5"
+wait_for 10 test "$(visits b)" = 6 || mismatch "board B recorded $(visits b) visits, not 6"
 
 note "the server is back: both catch up by themselves"
 server start
@@ -212,5 +242,5 @@ visit "$a_pid" 81
 note "each board's rows in the club equal its history, each visit once"
 expect_in_step a "$host" "at the end"
 expect_in_step b B "at the end"
-[[ $(sql "SELECT count(*) = count(DISTINCT (board, match_id, visit_id)) AND count(*) = 13 FROM brennix.visits") == t ]] ||
+[[ $(sql "SELECT count(*) = count(DISTINCT (board, match_id, visit_id)) AND count(*) = 14 FROM brennix.visits") == t ]] ||
     mismatch "the club's visits: $(sql "SELECT board, count(*) FROM brennix.visits GROUP BY 1")"

@@ -21,7 +21,8 @@ class TClubReader {
     // Connects to the club's database (a libpq connection string or postgresql:// URI). Raises
     // EBrennixError with libpq's reason when the server cannot be reached, and when the database
     // has no club layout or a newer one than this program knows.
-    explicit TClubReader(const std::string& url, int connectTimeoutSeconds = 10);
+    // waitSeconds bounds the connect and every statement.
+    explicit TClubReader(const std::string& url, int waitSeconds = 60);
     ~TClubReader();
     TClubReader(const TClubReader&) = delete;
     TClubReader& operator=(const TClubReader&) = delete;

@@ -130,7 +130,8 @@ std::string Merged(const std::string& bar, const std::string& hall, const std::s
     const std::string m = std::to_string(HallOffset);
     Exec(db, "ATTACH '" + hall +
                  "' AS h;"
-                 "INSERT INTO matches SELECT id + " +
+                 "INSERT INTO matches (id, started_at, ended_at, game_type, game, match_format, "
+                 "format, starter, resumed, end_reason, winner) SELECT id + " +
                  m +
                  ", started_at, ended_at, game_type, game, "
                  "match_format, format, starter, resumed, end_reason, winner FROM h.matches;"
@@ -209,7 +210,9 @@ TEST_F(ClubReportTest, EveryReportEqualsTheMergedHistorys) {
     sqlite3* bar = nullptr;
     sqlite3_open(In("bar.sqlite").c_str(), &bar);
     Exec(bar,
-         "INSERT INTO matches VALUES (900, '2026-12-07 21:00:00', NULL, 99, 'g', 2, 'f', NULL, 0, "
+         "INSERT INTO matches (id, started_at, ended_at, game_type, game, match_format, format, "
+         "starter, resumed, end_reason, winner) VALUES (900, '2026-12-07 21:00:00', NULL, 99, 'g', "
+         "2, 'f', NULL, 0, "
          "'won', 7), (901, '2026-12-07 21:30:00', NULL, 2, 'g', 2, 'f', NULL, 0, NULL, NULL);"
          "INSERT INTO match_players VALUES (900, 1, 'Al', NULL, NULL), (900, 2, 'x', -9, NULL), "
          "(901, 1, 'Al', 3, NULL);"

@@ -163,19 +163,8 @@ constexpr const char* TimeText = "'YYYY-MM-DD HH24:MI:SS'";
 // One snapshot of the club's rows for all the queries of a report, read only.
 template <typename TBody>
 void Reading(TConnection& db, TBody&& body) {
-    db.Script("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY");
-    try {
-        body();
-        db.Script("COMMIT");
-    } catch (...) {
-        if (!db.Broken()) {
-            try {
-                db.Script("ROLLBACK");
-            } catch (...) {
-            }
-        }
-        throw;
-    }
+    InTransaction(db, std::forward<TBody>(body),
+                  "BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY");
 }
 
 std::string TextArray(const std::vector<std::string>& values) {

@@ -71,10 +71,11 @@ class TConnection {
     bool broken_ = false;
 };
 
-// Runs body between BEGIN and COMMIT, rolling back when it raises.
+// Runs body between begin (BEGIN, or a BEGIN with its own modes) and COMMIT, rolling back when
+// it raises.
 template <typename TBody>
-void InTransaction(TConnection& db, TBody&& body) {
-    db.Script("BEGIN");
+void InTransaction(TConnection& db, TBody&& body, const char* begin = "BEGIN") {
+    db.Script(begin);
     try {
         body();
         db.Script("COMMIT");

@@ -6,6 +6,7 @@
 #include "pg.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <sqlite3.h>
@@ -279,7 +280,13 @@ TSyncStatus TClubSync::Status() const {
 
 std::vector<TClubBoard> TClubSync::Boards() const {
     const std::lock_guard lock(mutex_);
-    return boards_;
+    // Aged by the time since they were read: while the server is away the boards go away too.
+    const double since =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - boardsReadAt_).count();
+    std::vector<TClubBoard> boards = boards_;
+    for (TClubBoard& board : boards)
+        board.SecondsAgo += since;
+    return boards;
 }
 
 bool TClubSync::Pause(std::chrono::milliseconds time, bool wakeable) {
@@ -467,10 +474,11 @@ void TClubSync::ReadBoards() {
         "sync_note FROM brennix.boards ORDER BY board");
     std::vector<TClubBoard> boards;
     for (int row = 0; row < rows.Rows(); ++row)
-        boards.push_back({rows.Text(row, 0), std::stod(rows.Text(row, 1)), rows.Text(row, 2),
-                          rows.Text(row, 3)});
+        boards.push_back({rows.Text(row, 0), std::strtod(rows.Text(row, 1).c_str(), nullptr),
+                          rows.Text(row, 2), rows.Text(row, 3)});
     const std::lock_guard lock(mutex_);
     boards_ = std::move(boards);
+    boardsReadAt_ = std::chrono::steady_clock::now();
 }
 
 } // namespace brennix::club

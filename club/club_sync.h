@@ -158,6 +158,7 @@ class TClubSync {
     uint64_t stateNumber_ = 0, beatNumber_ = 0;
     TSyncStatus status_;
     std::vector<TClubBoard> boards_;
+    std::chrono::steady_clock::time_point boardsReadAt_{};
     std::thread worker_;
 };
 

@@ -2,6 +2,7 @@
 // any sequence of play, Undo, loads, outages, interrupted pushes and restarts the club's rows for
 // the board equal its history; what the operator is told, once; a hung server that never holds
 // anything up; a newer club layout refused.
+#include "../history/sqlite_rows.h"
 #include "../storage/storage_fixture.h"
 #include "test_postgres.h"
 
@@ -108,24 +109,7 @@ class ClubSyncTest : public StorageTest {
         "legs: match_id, leg_id, set_no, leg_no, starter, winner, winner_darts",
         "visits: match_id, visit_id, leg_id, player, score, darts, remaining_before, won_leg, at"};
     std::vector<std::string> Local(const std::string& sql) const {
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(HistoryPath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_stmt* statement = nullptr;
-        std::vector<std::string> rows;
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
-            rows.push_back(std::string("error: ") + sqlite3_errmsg(db));
-        while (statement && sqlite3_step(statement) == SQLITE_ROW) {
-            std::string row;
-            for (int c = 0; c < sqlite3_column_count(statement); ++c) {
-                const auto* text = sqlite3_column_text(statement, c);
-                row += (c ? "|" : "") +
-                       (text ? std::string(reinterpret_cast<const char*>(text)) : "-");
-            }
-            rows.push_back(row);
-        }
-        sqlite3_finalize(statement);
-        sqlite3_close(db);
-        return rows;
+        return SqliteRows(HistoryPath(), sql);
     }
     static std::vector<std::string> Remote(const std::string& sql,
                                            const std::vector<club::TParam>& params = {}) {

@@ -1,6 +1,7 @@
 // The match history: what the engine's play leaves in history.sqlite, loads that take a match
 // up again, and a history that cannot be used.
 #include "../storage/storage_fixture.h"
+#include "sqlite_rows.h"
 
 #include "engine/flow.h"
 #include "engine/match_events.h"
@@ -74,25 +75,7 @@ class HistoryTest : public StorageTest {
     }
     // Every row a query gives, its columns joined by "|", NULL as "-".
     std::vector<std::string> Rows(const std::string& sql, const std::string& path = "") const {
-        sqlite3* db = nullptr;
-        sqlite3_open_v2((path.empty() ? HistoryPath() : path).c_str(), &db, SQLITE_OPEN_READONLY,
-                        nullptr);
-        sqlite3_stmt* statement = nullptr;
-        std::vector<std::string> rows;
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
-            rows.push_back(std::string("error: ") + sqlite3_errmsg(db));
-        while (statement && sqlite3_step(statement) == SQLITE_ROW) {
-            std::string row;
-            for (int c = 0; c < sqlite3_column_count(statement); ++c) {
-                const auto* text = sqlite3_column_text(statement, c);
-                row += (c ? "|" : "") +
-                       (text ? std::string(reinterpret_cast<const char*>(text)) : std::string("-"));
-            }
-            rows.push_back(row);
-        }
-        sqlite3_finalize(statement);
-        sqlite3_close(db);
-        return rows;
+        return SqliteRows(path.empty() ? HistoryPath() : path, sql);
     }
 };
 

@@ -4,7 +4,6 @@
 #include "history/history_store.h"
 #include "instance/single_instance.h"
 #include "live/live_board.h"
-#include "report/cli.h"
 #include "statistics/statistics_menu.h"
 #include "storage/paths.h"
 #include "ui/dialog.h"
@@ -13,6 +12,7 @@
 #include "ui/messages.h"
 
 #include <QApplication>
+#include <QMenuBar>
 #include <QTimer>
 #include <iostream>
 
@@ -35,8 +35,9 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    CreateForms(arguments);
+    // The command line, read once: each part of the program gets the options it needs.
+    const TRunOptions options = ReadRunOptions({argv + 1, argv + argc});
+    CreateForms(options);
     if (!dataProblem.empty()) ShowMessageBox(Form1, TMessageKind::Warning, dataProblem);
 
     // The match history listens to the engine unless the command line says "/nohistory". A
@@ -44,7 +45,7 @@ int main(int argc, char* argv[]) {
     // over, so the box never opens in the middle of a booking.
     bool opening = true;
     std::unique_ptr<THistoryStore> history =
-        StartHistory(arguments, [&opening](const std::string& text) {
+        StartHistory(options, [&opening](const std::string& text) {
             if (opening) {
                 ShowMessageBox(Form1, TMessageKind::Warning, text);
                 return;
@@ -54,19 +55,31 @@ int main(int argc, char* argv[]) {
         });
     opening = false;
     // The club's copy of the history, when the board is in a club.
-    std::shared_ptr<club::TClubSync> club = history ? StartClub(arguments, *Form1) : nullptr;
+    const std::optional<club::TClubPlace> place =
+        history ? club::FindClub(options, BaseDir()) : std::nullopt;
+    std::shared_ptr<club::TClubSync> club =
+        place ? StartClub(*place, *Form1, *Form1->StatusBar1) : nullptr;
     // The players' statistics: the club's when the board is in one, else the board's own; a run
     // without a history has none, and no Statistics menu.
-    std::vector<std::string> statistics;
-    if (club)
-        statistics = report::ClubSource(club::FindClub(arguments, BaseDir())->Url);
+    std::optional<report::TStatisticsSource> statistics;
+    if (place)
+        statistics = report::ClubSource(place->Url);
     else if (history)
         statistics = report::HistorySource(HistoryPath());
-    if (!statistics.empty()) AddStatisticsMenu(*Form1, statistics);
+    if (statistics)
+        new TStatisticsMenu({Form1->menuBar(), Form1->HelpMenu, Form1->StatusBar1,
+                             Form1->StatusPanels[0]->geometry() |
+                                 Form1->StatusPanels[1]->geometry()},
+                            *statistics);
     CentreOnDesktop(Form1); // until start-up puts it in its place
+    // The board after each redraw, built once for whoever shows it to the room.
+    TBoardFeed feed;
+    Form1->AddBoardObserver([&feed](const TBoardView& view) { feed.Redrawn(view); });
+    if (club) FeedClub(feed, club);
     // The live board for spectators, only when the command line asks for it ("/live").
     const std::shared_ptr<TLiveBoardModule> live =
-        StartLiveBoard(arguments, *Form1, std::cout, {}, LiveModulePlaces(), statistics);
+        StartLiveBoard(options, *Form1, *Form1->HelpMenu, std::cout);
+    if (live) FeedLiveBoard(feed, live, statistics, Form1);
     // A board in a club shows every board of the club at /hall.
     if (club && live) ShowHall(club, live, Form1);
     Form1->show();

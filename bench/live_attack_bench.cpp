@@ -83,12 +83,16 @@ int main(int argc, char* argv[]) {
     Settings = FirstRunSettings();
     SaveSettings();
 
-    const std::vector<std::string> arguments = {"/live=127.0.0.1:0"};
-    CreateForms(arguments);
+    const TRunOptions options = ReadRunOptions({"/live=127.0.0.1:0"});
+    CreateForms(options);
     TForm1& form1 = *Form1;
     std::ostringstream out;
-    const auto live = StartLiveBoard(arguments, form1, out, {}, {BRENNIX_LIVE_MODULE});
+    const auto live =
+        StartLiveBoard(options, form1, *form1.HelpMenu, out, {}, {BRENNIX_LIVE_MODULE});
     if (!live) Fail("the live board did not start");
+    TBoardFeed feed;
+    form1.AddBoardObserver([&feed](const TBoardView& view) { feed.Redrawn(view); });
+    FeedLiveBoard(feed, live, std::nullopt, &form1);
     const quint16 port = live->Port();
     QTimer answer; // start-up asks who begins (after a warning on a small screen): Ok
     answer.setInterval(1);

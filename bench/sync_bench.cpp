@@ -182,6 +182,8 @@ void MeasureEnter(test::TTestPostgres& server, const QString& folder, int rounds
     });
     answer.start();
     std::shared_ptr<club::TClubSync> club;
+    TBoardFeed feed; // the board after each redraw, for the club as the program hands it over
+    form1.AddBoardObserver([&feed](const TBoardView& view) { feed.Redrawn(view); });
     form1.show();
     QElapsedTimer wait;
     wait.start();
@@ -201,7 +203,8 @@ void MeasureEnter(test::TTestPostgres& server, const QString& folder, int rounds
     std::vector<TSeries> phases;
     for (const char* phase : {"off", "up", "down", "hung"}) {
         if (std::strcmp(phase, "up") == 0) {
-            club = StartClub({"/club=" + server.Url(), "/board=bench"}, form1);
+            club = StartClub({server.Url(), "bench"}, form1, *form1.StatusBar1);
+            FeedClub(feed, club);
             wait.restart();
             while (!club->Status().Reached) {
                 if (wait.elapsed() > 60000) Fail("the club was not reached");

@@ -161,7 +161,7 @@ void MeasureLiveBoard(TForm1& form1, TTimedOps& ops, int rounds, int warmup, int
         Fail("the live board could not listen on 127.0.0.1");
     TLiveServer* publishing = nullptr;
     form1.AddBoardObserver([&publishing](const TBoardView& view) {
-        if (publishing) publishing->Publish(BoardJson(view, std::nullopt));
+        if (publishing) publishing->Publish(BoardJson(view));
     });
     std::vector<std::unique_ptr<QWebSocket>> clients;
     long received = 0;
@@ -207,7 +207,7 @@ void MeasureLiveBoard(TForm1& form1, TTimedOps& ops, int rounds, int warmup, int
         }
         // What the live board adds to a redraw, alone: the view, its JSON, the sends.
         const auto from = Clock::now();
-        watched.Publish(BoardJson(BoardView(), std::nullopt));
+        watched.Publish(BoardJson(BoardView()));
         if (round >= warmup) push.Add(from, Clock::now());
         QApplication::processEvents();
     }

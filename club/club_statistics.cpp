@@ -2,6 +2,7 @@
 
 #include "club_schema.h"
 #include "engine/errors.h"
+#include "engine/rules.h"
 #include "pg.h"
 
 #include <algorithm>
@@ -196,10 +197,10 @@ std::vector<TParam> Parameters(const TPeriod& period, const std::vector<int64_t>
 
 } // namespace
 
-TClubReader::TClubReader(const std::string& url, int waitSeconds)
+TClubReader::TClubReader(const std::string& url, int waitSeconds, int stopFd)
     // Every wait is bounded, the statements too: a hung server ends the report with an error
     // rather than holding it (or the program's worker that runs it) for good.
-    : db_(std::make_unique<TConnection>(url, TWaits{waitSeconds, -1})) {
+    : db_(std::make_unique<TConnection>(url, TWaits{waitSeconds, stopFd})) {
     // Nothing this reader runs may change the club, whatever the role could do.
     db_->Script("SET default_transaction_read_only = on");
     const int version = ClubSchemaVersionOf(*db_);

@@ -21,8 +21,9 @@ class TClubReader {
     // Connects to the club's database (a libpq connection string or postgresql:// URI). Raises
     // EBrennixError with libpq's reason when the server cannot be reached, and when the database
     // has no club layout or a newer one than this program knows.
-    // waitSeconds bounds the connect and every statement.
-    explicit TClubReader(const std::string& url, int waitSeconds = 60);
+    // waitSeconds bounds the connect and every statement; stopFd, when readable, ends them at
+    // once (the program is quitting).
+    explicit TClubReader(const std::string& url, int waitSeconds = 60, int stopFd = -1);
     ~TClubReader();
     TClubReader(const TClubReader&) = delete;
     TClubReader& operator=(const TClubReader&) = delete;

@@ -9,17 +9,12 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
-#include <sqlite3.h>
+#include <limits>
 #include <unistd.h>
 
 namespace brennix::club {
 
 namespace {
-
-// A failure to read the board's own history (not the server's).
-struct EHistoryError : EBrennixError {
-    using EBrennixError::EBrennixError;
-};
 
 // libpq's reasons run over several lines; a note and a box want one.
 std::string OneLine(const std::string& text) {
@@ -67,62 +62,9 @@ std::string ArrayText(const std::vector<TParam>& values) {
 
 } // namespace
 
-THistoryReader::THistoryReader(const std::string& path) {
-    const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
-    if (code != SQLITE_OK) {
-        const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
-        sqlite3_close_v2(db_);
-        throw EHistoryError("the match history " + path + " cannot be read (" + reason + ")");
-    }
-    sqlite3_busy_timeout(db_, 2000);
-}
-
-THistoryReader::~THistoryReader() {
-    sqlite3_close_v2(db_);
-}
-
-std::vector<std::vector<TParam>> THistoryReader::Rows(const char* sql, int64_t parameter) {
-    sqlite3_stmt* statement = nullptr;
-    std::vector<std::vector<TParam>> rows;
-    int code = sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr);
-    if (code == SQLITE_OK) {
-        sqlite3_bind_int64(statement, 1, parameter);
-        while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
-            std::vector<TParam>& row = rows.emplace_back();
-            for (int c = 0; c < sqlite3_column_count(statement); ++c) {
-                const auto* text = sqlite3_column_text(statement, c);
-                if (text)
-                    row.emplace_back(reinterpret_cast<const char*>(text));
-                else
-                    row.emplace_back();
-            }
-        }
-    }
-    sqlite3_finalize(statement);
-    if (code != SQLITE_DONE && code != SQLITE_OK)
-        throw EHistoryError(std::string("the match history cannot be read (") +
-                            sqlite3_errmsg(db_) + ")");
-    return rows;
-}
-
-void THistoryReader::Rollback() {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-}
-
-void THistoryReader::Exec(const char* sql) {
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw EHistoryError(std::string("the match history cannot be read (") +
-                            sqlite3_errmsg(db_) + ")");
-}
-
-std::optional<TClubPlace> FindClub(const std::vector<std::string>& arguments,
-                                   const std::string& baseDir) {
-    std::optional<std::string> url, board;
-    for (const std::string& argument : arguments) {
-        if (argument == "/nohistory") return std::nullopt;
-        if (argument.starts_with("/club=")) url = argument.substr(6);
-        if (argument.starts_with("/board=")) board = argument.substr(7);
-    }
+std::optional<TClubPlace> FindClub(const TRunOptions& options, const std::string& baseDir) {
+    if (options.NoHistory) return std::nullopt;
+    std::optional<std::string> url = options.Club, board = options.Board;
     if (!url) {
         std::ifstream conf(baseDir + "club.conf");
         std::string line;
@@ -153,31 +95,24 @@ std::string NoteOf(const TSyncStatus& status) {
 
 // One match in one transaction: its row where the club's is older (nothing for a stale resend),
 // then its players, legs and visits replaced by the history's, read in one snapshot.
-int64_t PushMatch(TConnection& db, const std::string& board, THistoryReader& history,
+int64_t PushMatch(TConnection& db, const std::string& board, THistoryChanges& history,
                   int64_t match) {
-    history.Exec("BEGIN");
-    std::vector<std::vector<TParam>> head, players, legs, visits;
-    try {
-        head =
-            history.Rows("SELECT revision, started_at, ended_at, game_type, game, match_format, "
-                         "format, starter, resumed, end_reason, winner FROM matches WHERE id = ?",
-                         match);
-        players = history.Rows(
-            "SELECT player, name, sets, legs FROM match_players WHERE match_id = ?", match);
-        legs = history.Rows("SELECT id, set_no, leg_no, starter, winner, winner_darts FROM legs "
-                            "WHERE match_id = ?",
-                            match);
-        visits = history.Rows("SELECT id, leg_id, player, score, darts, remaining_before, won_leg, "
-                              "at FROM visits WHERE match_id = ?",
-                              match);
-        history.Exec("COMMIT");
-    } catch (...) {
-        history.Rollback();
-        throw;
-    }
-    if (head.empty()) return 0;
-    const int64_t revision = std::stoll(*head[0][0]);
+    const std::optional<THistoryMatch> read = history.Match(match);
+    if (!read) return 0;
+    const THistoryMatch& m = *read;
     const TParam id = std::to_string(match);
+    std::vector<TParam> head = {board, id, std::to_string(m.Revision)};
+    head.insert(head.end(), {m.StartedAt, m.EndedAt, m.GameType, m.Game, m.MatchFormat, m.Format,
+                             m.Starter, m.Resumed, m.EndReason, m.Winner});
+    std::vector<std::vector<TParam>> players, legs, visits;
+    // The players with the key that makes two names one player.
+    for (const THistoryMatch::TPlayer& p : m.Players)
+        players.push_back({p.Player, p.Name, NameKey(p.Name.value_or("")), p.Sets, p.Legs});
+    for (const THistoryMatch::TLeg& l : m.Legs)
+        legs.push_back({l.Id, l.SetNo, l.LegNo, l.Starter, l.Winner, l.WinnerDarts});
+    for (const THistoryMatch::TVisit& v : m.Visits)
+        visits.push_back(
+            {v.Id, v.LegId, v.Player, v.Score, v.Darts, v.RemainingBefore, v.WonLeg, v.At});
     // The columns of rows as arrays, one parameter each.
     const auto columns = [](const std::vector<std::vector<TParam>>& rows, size_t count,
                             std::vector<TParam>& params) {
@@ -189,8 +124,6 @@ int64_t PushMatch(TConnection& db, const std::string& board, THistoryReader& his
         }
     };
     InTransaction(db, [&] {
-        std::vector<TParam> row = {TParam(board), id};
-        row.insert(row.end(), head[0].begin(), head[0].end());
         const TResult newer = db.Run(
             "INSERT INTO brennix.matches AS m (board, match_id, revision, started_at, ended_at, "
             "game_type, game, match_format, format, starter, resumed, end_reason, winner) VALUES "
@@ -201,15 +134,12 @@ int64_t PushMatch(TConnection& db, const std::string& board, THistoryReader& his
             "EXCLUDED.format, starter = EXCLUDED.starter, resumed = EXCLUDED.resumed, end_reason "
             "= EXCLUDED.end_reason, winner = EXCLUDED.winner WHERE m.revision < "
             "EXCLUDED.revision RETURNING 1",
-            row);
+            head);
         if (newer.Rows() == 0) return;
         db.Run("WITH p AS (DELETE FROM brennix.match_players WHERE board = $1 AND match_id = "
                "$2), l AS (DELETE FROM brennix.legs WHERE board = $1 AND match_id = $2) DELETE "
                "FROM brennix.visits WHERE board = $1 AND match_id = $2",
                {TParam(board), id});
-        // The players with the key that makes two names one player.
-        for (std::vector<TParam>& player : players)
-            player.insert(player.begin() + 2, NameKey(player[1].value_or("")));
         std::vector<TParam> params = {TParam(board), id};
         columns(players, 5, params);
         if (!players.empty())
@@ -230,7 +160,7 @@ int64_t PushMatch(TConnection& db, const std::string& board, THistoryReader& his
                    "$10::timestamp[])",
                    params);
     });
-    return revision;
+    return m.Revision;
 }
 
 TClubSync::TClubSync(TClubPlace place, std::string historyPath, TWarn warn, TChanged changed)
@@ -320,7 +250,7 @@ void TClubSync::Run() {
     Publish("", false);
     for (;;) {
         try {
-            if (!local_) local_ = std::make_unique<THistoryReader>(historyPath_);
+            if (!local_) local_ = std::make_unique<THistoryChanges>(historyPath_);
             Look();
             if (!db_) {
                 connecting = true;
@@ -346,7 +276,7 @@ void TClubSync::Run() {
             Publish("", false);
             ReadBoards();
             if (!Pause(options_.Poll, true)) return;
-        } catch (const EHistoryError& error) {
+        } catch (const EHistoryReadError& error) {
             // The history's own problem was told when it was opened; the note says it.
             local_.reset();
             Publish(error.what(), true);
@@ -402,8 +332,7 @@ void TClubSync::Compare() {
     for (int row = 0; row < club.Rows(); ++row)
         held[club.Int(row, 0)] = club.Int(row, 1);
     pending_.clear();
-    for (const std::vector<TParam>& row : local_->Rows("SELECT id, revision FROM matches", 0)) {
-        const int64_t id = std::stoll(*row[0]), revision = std::stoll(*row[1]);
+    for (const auto& [id, revision] : local_->Revisions(std::numeric_limits<int64_t>::min())) {
         mark_ = std::max(mark_, revision);
         const auto found = held.find(id);
         if (found == held.end() || found->second < revision) pending_[id] = revision;
@@ -413,9 +342,7 @@ void TClubSync::Compare() {
 
 // The matches changed since the history was last looked at.
 void TClubSync::Look() {
-    for (const std::vector<TParam>& row :
-         local_->Rows("SELECT id, revision FROM matches WHERE revision > ?", mark_)) {
-        const int64_t id = std::stoll(*row[0]), revision = std::stoll(*row[1]);
+    for (const auto& [id, revision] : local_->Revisions(mark_)) {
         mark_ = std::max(mark_, revision);
         if (known_) pending_[id] = revision;
     }

@@ -5,6 +5,10 @@
 // a server that is away or hung never holds up play. No Qt.
 #pragma once
 
+#include "history/history_changes.h"
+
+#include "engine/run_options.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -17,36 +21,16 @@
 #include <thread>
 #include <vector>
 
-struct sqlite3;
-
 namespace brennix::club {
 
 class TConnection;
 using TParam = std::optional<std::string>;
 
-// The board's history, read-only (another connection than the one writing it).
-class THistoryReader {
-  public:
-    // Raises EBrennixError when the file cannot be opened.
-    explicit THistoryReader(const std::string& path);
-    ~THistoryReader();
-    THistoryReader(const THistoryReader&) = delete;
-    THistoryReader& operator=(const THistoryReader&) = delete;
-
-    // Every row of a query with one parameter (?1), each column a text or NULL.
-    std::vector<std::vector<TParam>> Rows(const char* sql, int64_t parameter);
-    void Exec(const char* sql);
-    void Rollback();
-
-  private:
-    sqlite3* db_ = nullptr;
-};
-
 // Copies one match of the history to the club in one transaction: the match's row where the
 // club's has an older revision (a stale resend changes nothing), then its players, legs and
 // visits in place of the club's, all read from the history in one snapshot. Returns the revision
 // read (0: no such match).
-int64_t PushMatch(TConnection& db, const std::string& board, THistoryReader& history,
+int64_t PushMatch(TConnection& db, const std::string& board, THistoryChanges& history,
                   int64_t match);
 
 // Where a board is in a club: the club's server (a libpq connection string or postgresql://
@@ -59,8 +43,7 @@ struct TClubPlace {
 // server is "/club=URL", else the first line of club.conf in the data folder baseDir; none when
 // neither names one ("/club=" with nothing after it leaves the club for the run). The board is
 // "/board=NAME", else the host name.
-std::optional<TClubPlace> FindClub(const std::vector<std::string>& arguments,
-                                   const std::string& baseDir);
+std::optional<TClubPlace> FindClub(const TRunOptions& options, const std::string& baseDir);
 
 // How far the board's copy in the club is.
 struct TSyncStatus {
@@ -142,7 +125,7 @@ class TClubSync {
 
     // The worker's own.
     std::unique_ptr<TConnection> db_;
-    std::unique_ptr<THistoryReader> local_;
+    std::unique_ptr<THistoryChanges> local_;
     std::map<int64_t, int64_t> pending_; // match -> its revision not yet in the club
     int64_t mark_ = 0;                   // the highest revision seen in the history
     bool known_ = false;

@@ -136,6 +136,7 @@ TBoardView BoardView() {
                      number(figures.DartsMatch)};
     }
     SetProgress(view);
+    view.Result = LastResult;
     return view;
 }
 

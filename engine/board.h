@@ -3,6 +3,7 @@
 #pragma once
 
 #include "figures.h"
+#include "state.h"
 #include "text_forms.h"
 
 #include <array>
@@ -62,6 +63,7 @@ struct TBoardView {
     // a match of one leg.
     int32_t SetNumber = 0, LegNumber = 0;
     std::string Progress, Target;
+    std::optional<TLegResult> Result; // the last leg's result, LastResult
 };
 
 // The board's view of the current match state. Pure: reads the state, changes nothing.

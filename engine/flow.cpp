@@ -54,7 +54,7 @@ void SetStarters() {
     LegStarter = ActivePlayer;
 }
 
-void StartUp(const std::vector<std::string>& arguments, int screenWidth, int screenHeight) {
+void StartUp(const TRunOptions& options, int screenWidth, int screenHeight) {
     // Before anything is written: with one process and no save begun yet, every temporary file
     // of a save is a leftover of a session that was killed.
     RemoveStaleTemporaryFiles();
@@ -62,13 +62,11 @@ void StartUp(const std::vector<std::string>& arguments, int screenWidth, int scr
     ResetGame();
     HighToday = 0;
     HighTodayName.clear();
-    for (const std::string& argument : arguments) {
-        if (argument == "/safe") {
-            Settings.Sound = false;
-            Settings.AutoSave = false;
-            Settings.DeleteAutoSaves = false;
-            Settings.KeepSaveFiles = 0;
-        }
+    if (options.Safe) {
+        Settings.Sound = false;
+        Settings.AutoSave = false;
+        Settings.DeleteAutoSaves = false;
+        Settings.KeepSaveFiles = 0;
     }
     if (screenHeight < MinScreenHeight || screenWidth < MinScreenWidth) {
         Ops->ShowMessage(TMessageKind::Warning,

@@ -2,15 +2,14 @@
 // ExitCleanup (storage/autosave.h).
 #pragma once
 
-#include <string>
-#include <vector>
+#include "run_options.h"
 
 namespace brennix {
 
 // Everything that happens once when the main window is first shown: the temporary files of
 // saves cut short removed, settings read, game reset, the "/safe" switch applied, a small screen
 // warned about, who begins asked, the autosave timer started and the board drawn.
-void StartUp(const std::vector<std::string>& arguments, int screenWidth, int screenHeight);
+void StartUp(const TRunOptions& options, int screenWidth, int screenHeight);
 
 // "&New Game": a fresh game with the same settings; asks who begins.
 void NewGame();

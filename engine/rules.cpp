@@ -8,10 +8,21 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <string>
+#include <utility>
 
 namespace brennix {
 
 namespace {
+
+// Keeps what the leg won by player index p won, with every player's sets and legs as they stand.
+void KeepResult(int p, std::string won) {
+    TLegResult result{std::move(won), Settings.PlayerNames[p], {}};
+    for (int i = 0; i < PlayersInPlay(); ++i)
+        result.Players.push_back({Settings.PlayerNames[i], Players[i].Sets, Players[i].Legs});
+    LastResult = std::move(result);
+}
 
 // A. The leg ends when the player stands at 0.
 void LegEnd(int p) {
@@ -24,6 +35,7 @@ void LegEnd(int p) {
     int32_t* slot = std::find(std::begin(winner.WonLegDarts), std::end(winner.WonLegDarts), 0);
     if (slot != std::end(winner.WonLegDarts)) *slot = winner.DartsLeg;
     winner.Legs = WrapAdd(winner.Legs, 1);
+    KeepResult(p, "leg");
 
     for (int i = 0; i < PlayersInPlay(); ++i) {
         Players[i].Remaining = StartScore;
@@ -80,6 +92,7 @@ void SetEnd(int p) {
         observer.SetWon(set, p, MatchClock());
     });
     Players[p].Sets = WrapAdd(Players[p].Sets, 1);
+    KeepResult(p, "set"); // with the legs of the set won, before they go back to 0
     for (int i = 0; i < PlayersInPlay(); ++i) {
         Players[i].Legs = 0;
         Players[i].Remaining = StartScore;
@@ -107,6 +120,10 @@ void MatchEnd(int p) {
         }
         observer.MatchWon(result);
     });
+    // The match goes to the result of the leg that won it; a loaded game that had already
+    // decided the match has none, so its result is the players as they stand.
+    if (!LastResult) KeepResult(p, "match");
+    LastResult->Won = "match";
 
     // While the result dialog is open the board shows the position before the final visit.
     for (int i = 0; i < PlayersInPlay(); ++i) {
@@ -136,6 +153,21 @@ void MatchEnd(int p) {
 }
 
 } // namespace
+
+TOutRule OutRuleOf(int64_t gameType) {
+    return gameType >= 5 && gameType <= 8 ? TOutRule::Single : TOutRule::Double;
+}
+
+bool IsCheckoutChance(int64_t remaining, TOutRule rule) {
+    if (rule == TOutRule::Double) {
+        static constexpr int64_t none[] = {159, 162, 163, 165, 166, 168, 169};
+        return remaining >= 2 && remaining <= 170 &&
+               std::find(std::begin(none), std::end(none), remaining) == std::end(none);
+    }
+    static constexpr int64_t none[] = {163, 166, 169, 172, 173, 175, 176, 178, 179};
+    return remaining >= 1 && remaining <= 180 &&
+           std::find(std::begin(none), std::end(none), remaining) == std::end(none);
+}
 
 void ApplyLegRules(int p) {
     LegEnd(p);

@@ -25,6 +25,7 @@ int32_t HighToday = 0;
 std::string HighTodayName;
 std::string SpecialText;
 std::optional<std::string> MatchWinner;
+std::optional<TLegResult> LastResult;
 std::string GameFileName;
 std::string LastGameFileName;
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brennix {
 
@@ -55,6 +56,19 @@ struct TPlayerStats {
 };
 static_assert(sizeof(TPlayerStats) == PlayerSlotCount * 4, "TPlayerStats must be 173 slots");
 
+// The last leg's result as the rules announced it: who won the leg, whether it won the set or the
+// match with it, and every player's sets and legs once it was won (the board itself has moved on
+// by then: a won set starts the next at no legs, a won match the next match).
+struct TLegResult {
+    struct TScore {
+        std::string Name; // as the game keeps it, one byte per character
+        int32_t Sets = 0, Legs = 0;
+    };
+    std::string Won;    // "leg", "set" or "match"
+    std::string Winner; // the name
+    std::vector<TScore> Players;
+};
+
 // The whole state, zero at process start.
 extern TSettings Settings;
 extern std::array<TPlayerStats, MaxPlayers> Players;
@@ -76,6 +90,9 @@ extern std::string HighTodayName;
 // open (no value otherwise).
 extern std::string SpecialText;
 extern std::optional<std::string> MatchWinner;
+// The last leg's result, kept from the leg's end until the next visit is booked or taken back or
+// a game is loaded: a new game keeps it, and a won match's stays on into the next match.
+extern std::optional<TLegResult> LastResult;
 extern std::string GameFileName;     // current game file, empty when there is none
 extern std::string LastGameFileName; // last path saved or loaded
 

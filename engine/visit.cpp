@@ -76,6 +76,8 @@ void BookVisit(TKey key) {
 
     const int p = ActivePlayer;
     TPlayerStats& player = Players[p];
+    // Booked: the last leg's result goes (a leg this visit wins brings its own).
+    LastResult.reset();
 
     // Equal scores hand the record to the later thrower.
     const std::string& name = Settings.PlayerNames[Thrower - 1];
@@ -155,6 +157,7 @@ void UndoVisit() {
     }
 
     VisitScore = last;
+    LastResult.reset();
     std::copy(player.History + 1, player.History + HistorySize, player.History);
     player.History[HistorySize - 1] = -1;
     player.Remaining = WrapAdd(player.Remaining, last);

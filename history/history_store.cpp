@@ -606,10 +606,8 @@ void THistoryStore::GameLoaded(const std::string& path, const TMatchInfo& info, 
     });
 }
 
-std::unique_ptr<THistoryStore> StartHistory(const std::vector<std::string>& arguments,
-                                            THistoryStore::TWarn warn) {
-    if (std::find(arguments.begin(), arguments.end(), "/nohistory") != arguments.end())
-        return nullptr;
+std::unique_ptr<THistoryStore> StartHistory(const TRunOptions& options, THistoryStore::TWarn warn) {
+    if (options.NoHistory) return nullptr;
     auto store = std::make_unique<THistoryStore>(HistoryPath(), std::move(warn));
     if (store->Recording()) AddMatchObserver(*store);
     return store;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/match_events.h"
+#include "engine/run_options.h"
 
 #include <cstdint>
 #include <functional>
@@ -71,9 +72,8 @@ class THistoryStore : public TMatchObserver {
     TEventTime begunAt_;
 };
 
-// The history of a run of the program: none when "/nohistory" is among the command line's
-// arguments, else the store at HistoryPath(), listening to the engine while it records.
-std::unique_ptr<THistoryStore> StartHistory(const std::vector<std::string>& arguments,
-                                            THistoryStore::TWarn warn);
+// The history of a run of the program: none with "/nohistory", else the store at HistoryPath(),
+// listening to the engine while it records.
+std::unique_ptr<THistoryStore> StartHistory(const TRunOptions& options, THistoryStore::TWarn warn);
 
 } // namespace brennix

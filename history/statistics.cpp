@@ -1,6 +1,7 @@
 #include "statistics.h"
 
 #include "engine/errors.h"
+#include "engine/rules.h"
 #include "engine/visit.h"
 #include "history_store.h"
 
@@ -190,21 +191,6 @@ int32_t ThreeDarts(int64_t points, int64_t darts) {
 
 } // namespace
 
-TOutRule OutRuleOf(int64_t gameType) {
-    return gameType >= 5 && gameType <= 8 ? TOutRule::Single : TOutRule::Double;
-}
-
-bool IsCheckoutChance(int64_t remaining, TOutRule rule) {
-    if (rule == TOutRule::Double) {
-        static constexpr int64_t none[] = {159, 162, 163, 165, 166, 168, 169};
-        return remaining >= 2 && remaining <= 170 &&
-               std::find(std::begin(none), std::end(none), remaining) == std::end(none);
-    }
-    static constexpr int64_t none[] = {163, 166, 169, 172, 173, 175, 176, 178, 179};
-    return remaining >= 1 && remaining <= 180 &&
-           std::find(std::begin(none), std::end(none), remaining) == std::end(none);
-}
-
 std::string NameKey(std::string_view name) {
     while (!name.empty() && IsBlank(name.front()))
         name.remove_prefix(1);
@@ -291,14 +277,31 @@ std::string TMatchSummary::WinnerName() const {
     return "";
 }
 
-THistoryReader::THistoryReader(const std::string& path, int busyMilliseconds) : path_(path) {
+THistoryReader::THistoryReader(const std::string& path, int busyMilliseconds,
+                               std::function<bool()> stopped)
+    : path_(path), busyMilliseconds_(busyMilliseconds), stopped_(std::move(stopped)) {
     const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
     if (code != SQLITE_OK) {
         const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
         sqlite3_close_v2(db_);
         throw EBrennixError(reason);
     }
-    sqlite3_busy_timeout(db_, busyMilliseconds);
+    // A file locked by its writer is waited for, and a long read goes on, only until stopped.
+    sqlite3_busy_handler(
+        db_,
+        [](void* self, int tries) {
+            const auto* reader = static_cast<const THistoryReader*>(self);
+            constexpr int StepMs = 10;
+            if (tries * StepMs >= reader->busyMilliseconds_ || reader->Stopped()) return 0;
+            sqlite3_sleep(StepMs);
+            return 1;
+        },
+        this);
+    if (stopped_)
+        sqlite3_progress_handler(
+            db_, 1000,
+            [](void* self) { return static_cast<const THistoryReader*>(self)->Stopped() ? 1 : 0; },
+            this);
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     sqlite3_create_function(db_, "checkout_chance", 2, flags, nullptr, CheckoutChanceFunction,
                             nullptr, nullptr);

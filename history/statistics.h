@@ -4,8 +4,11 @@
 // out, a file that is no match history is an error with its reason. No Qt.
 #pragma once
 
+#include "engine/rules.h"
+
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,17 +17,6 @@
 struct sqlite3;
 
 namespace brennix {
-
-// How a leg ends: on a double (and the bull), or on any score.
-enum class TOutRule { Double, Single };
-
-// The out rule of a game type: 5-8 are single out, every other number double out.
-TOutRule OutRuleOf(int64_t gameType);
-
-// Whether one visit of at most three darts can finish from `remaining` under the rule: double
-// out 2-170 except 159, 162, 163, 165, 166, 168 and 169; single out the scores three darts make,
-// 1-180 except 163, 166, 169, 172, 173, 175, 176, 178 and 179.
-bool IsCheckoutChance(int64_t remaining, TOutRule rule);
 
 // What makes two names one player: the name without surrounding blanks (spaces and tabs), its
 // letters A-Z and U+00C0-U+00DE (but U+00D7) in lower case. Names are UTF-8.
@@ -133,7 +125,10 @@ class THistoryReader {
   public:
     // Raises EBrennixError with the reason when the file is missing, is not an SQLite database,
     // lacks the history's tables or has a layout newer than this program knows.
-    explicit THistoryReader(const std::string& path, int busyMilliseconds = 2000);
+    // busyMilliseconds bounds the wait for a file locked by its writer; once stopped() says so,
+    // waits and reads end with an error (the program is quitting).
+    explicit THistoryReader(const std::string& path, int busyMilliseconds = 2000,
+                            std::function<bool()> stopped = {});
     ~THistoryReader();
     THistoryReader(const THistoryReader&) = delete;
     THistoryReader& operator=(const THistoryReader&) = delete;
@@ -152,7 +147,11 @@ class THistoryReader {
   private:
     std::vector<TMatchSummary> Read(const TPeriod& period, const std::vector<std::string>& keys);
 
+    bool Stopped() const { return stopped_ && stopped_(); }
+
     std::string path_;
+    int busyMilliseconds_;
+    std::function<bool()> stopped_;
     sqlite3* db_ = nullptr;
 };
 

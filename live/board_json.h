@@ -13,43 +13,39 @@
 
 namespace brennix {
 
-// The last leg's result as the live board keeps it on screen: who won the leg, whether it won
-// the set or the match with it, and every player's sets and legs once it was won (the board
-// itself has moved on by then: a won set starts the next at no legs, a won match the next
-// match).
-struct TLegResult {
-    struct TScore {
-        std::string Name; // as the game keeps it, one byte per character
-        int32_t Sets = 0, Legs = 0;
-    };
-    std::string Won;    // "leg", "set" or "match"
-    std::string Winner; // the name
-    std::vector<TScore> Players;
-};
-
-// Follows the board from one redraw to the next and keeps the last leg's result until the next
-// leg's first visit (a new game keeps it too, until its first visit). A leg was won between two
-// redraws when one player's newest visit took what that player had left and that player has a
-// leg more in the same set, or a set more with everybody at no legs; with the winner named it
-// won the match.
-class TLegResults {
-  public:
-    // The result to show with the view just drawn.
-    const std::optional<TLegResult>& See(const TBoardView& view);
-
-  private:
-    std::optional<TBoardView> previous_;
-    std::optional<TLegResult> result_;
-};
-
 // The board's state, compact UTF-8 JSON with its keys in alphabetical order: caption (the
 // spectators' caption), special, player_to_throw and leg_starter (1-based), set and leg (being
 // played), progress and target (where the match stands and what wins the set), winner (a name
-// or null), result (the last leg's result or null) and players, one object per player in play.
+// or null), result (the view's last leg result or null) and players, one object per player in
+// play.
 // With the match history kept, each player also has all_time_average: the player's average over
 // every recorded match as allTime gives it for the name as the game keeps it, or null.
 using TAllTimeAverage = std::function<std::optional<double>(const std::string& name)>;
-QByteArray BoardJson(const TBoardView& view, const std::optional<TLegResult>& result,
-                     const TAllTimeAverage& allTime = {});
+QByteArray BoardJson(const TBoardView& view, const TAllTimeAverage& allTime = {});
+
+// The board as the room sees it: after each redraw its JSON is built once and the same bytes go to
+// every screen that shows it (the live board's pages, the club's hall).
+class TBoardFeed {
+  public:
+    using TSink = std::function<void(const QByteArray& json)>;
+
+    void AddSink(TSink sink);
+    // Where each player's all-time average comes from (the standings), once there is one.
+    void SetAllTimeAverage(TAllTimeAverage allTime);
+    // The window's redraw: the view it has just drawn.
+    void Redrawn(const TBoardView& view);
+    // The last view once more, as the all-time averages changed.
+    void Again();
+    // How many times the JSON was built (for tests).
+    int64_t Built() const { return built_; }
+
+  private:
+    void Feed();
+
+    std::vector<TSink> sinks_;
+    TAllTimeAverage allTime_;
+    std::optional<TBoardView> view_;
+    int64_t built_ = 0;
+};
 
 } // namespace brennix

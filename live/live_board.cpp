@@ -5,14 +5,12 @@
 #include "live_players.h"
 #include "live_switch.h"
 #include "ui/dialog.h"
-#include "ui/form1.h"
 #include "ui/messages.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLibrary>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPointer>
 #include <ostream>
 
@@ -55,13 +53,9 @@ std::unique_ptr<TLiveBoardModule> LoadModule(const std::vector<QString>& places,
 }
 
 // Help -> "Live Board...", after the program's own items: the addresses as they are when asked.
-void AddAddressMenuItem(TForm1& window, const std::weak_ptr<TLiveBoardModule>& server,
+void AddAddressMenuItem(QWidget& window, QMenu& help, const std::weak_ptr<TLiveBoardModule>& server,
                         bool everywhere) {
-    QMenu* help = nullptr;
-    for (QMenu* menu : window.menuBar()->findChildren<QMenu*>())
-        if (menu->title() == QStringLiteral("&Help")) help = menu;
-    if (help == nullptr) return;
-    QAction* item = help->addAction(LiveBoardMenuText);
+    QAction* item = help.addAction(LiveBoardMenuText);
     item->setObjectName("LiveBoard1");
     QObject::connect(item, &QAction::triggered, &window, [&window, server, everywhere] {
         const std::shared_ptr<TLiveBoardModule> board = server.lock();
@@ -82,12 +76,11 @@ std::vector<QString> LiveModulePlaces() {
             .absoluteFilePath()};
 }
 
-std::shared_ptr<TLiveBoardModule> StartLiveBoard(const std::vector<std::string>& arguments,
-                                                 TForm1& window, std::ostream& out,
+std::shared_ptr<TLiveBoardModule> StartLiveBoard(const TRunOptions& options, QWidget& window,
+                                                 QMenu& help, std::ostream& out,
                                                  TLiveLimits limits,
-                                                 const std::vector<QString>& places,
-                                                 const std::vector<std::string>& standingsSource) {
-    const std::optional<TLiveSwitch> live = FindLiveSwitch(arguments);
+                                                 const std::vector<QString>& places) {
+    const std::optional<TLiveSwitch> live = LiveSwitchOf(options);
     if (!live) return nullptr;
     QString reason = live->Error;
     std::shared_ptr<TLiveBoardModule> server;
@@ -108,26 +101,23 @@ std::shared_ptr<TLiveBoardModule> StartLiveBoard(const std::vector<std::string>&
     // The switch's address is in inet_ntop's form: the two "any" addresses are written so.
     const bool everywhere =
         live->Address.isEmpty() || live->Address == u"0.0.0.0" || live->Address == u"::";
-    AddAddressMenuItem(window, server, everywhere);
-    const std::weak_ptr<TLiveBoardModule> watcher = server;
-    QPointer<TLiveStandings> standings;
-    if (!standingsSource.empty()) standings = new TLiveStandings(watcher, standingsSource, &window);
-    // Every redraw comes here in turn: the last leg's result is followed from one to the next.
-    window.AddBoardObserver(
-        [watcher, standings, results = TLegResults()](const TBoardView& view) mutable {
-            const std::shared_ptr<TLiveBoardModule> board = watcher.lock();
-            if (!board) return;
-            const std::optional<TLegResult>& result = results.See(view);
-            if (!standings) {
-                board->Publish(BoardJson(view, result));
-                return;
-            }
-            standings->Remember(view, result);
-            board->Publish(BoardJson(view, result, [&](const std::string& name) {
-                return standings->AllTimeAverage(name);
-            }));
-        });
+    AddAddressMenuItem(window, help, server, everywhere);
     return server;
+}
+
+void FeedLiveBoard(TBoardFeed& feed, const std::shared_ptr<TLiveBoardModule>& live,
+                   const std::optional<report::TStatisticsSource>& standings, QObject* parent) {
+    const std::weak_ptr<TLiveBoardModule> watcher = live;
+    feed.AddSink([watcher](const QByteArray& json) {
+        if (const std::shared_ptr<TLiveBoardModule> board = watcher.lock()) board->Publish(json);
+    });
+    if (!standings) return;
+    const QPointer<TLiveStandings> players =
+        new TLiveStandings(watcher, *standings, [&feed] { feed.Again(); }, parent);
+    feed.SetAllTimeAverage([players](const std::string& name) -> std::optional<double> {
+        if (!players) return std::nullopt;
+        return players->AllTimeAverage(name);
+    });
 }
 
 } // namespace brennix

@@ -3,12 +3,10 @@
 #include "engine/match_events.h"
 #include "engine/text_forms.h"
 #include "history/statistics.h"
-#include "report/cli.h"
+#include "statistics/query_thread.h"
 
 #include <QMetaObject>
 #include <QPointer>
-#include <nlohmann/json.hpp>
-#include <sstream>
 
 namespace brennix {
 
@@ -30,16 +28,17 @@ struct TLiveStandings::TListener : TMatchObserver {
 };
 
 TLiveStandings::TLiveStandings(std::weak_ptr<TLiveBoardModule> board,
-                               std::vector<std::string> source, QObject* parent)
+                               report::TStatisticsSource source, std::function<void()> arrived,
+                               QObject* parent)
     : QObject(parent), board_(std::move(board)), source_(std::move(source)),
-      listener_(std::make_unique<TListener>(*this)) {
-    pool_.setMaxThreadCount(1);
+      arrived_(std::move(arrived)), listener_(std::make_unique<TListener>(*this)),
+      thread_(std::make_unique<TQueryThread>()) {
     Refresh();
 }
 
 TLiveStandings::~TLiveStandings() {
     listener_.reset();
-    pool_.waitForDone();
+    thread_.reset(); // stops a query under way
 }
 
 void TLiveStandings::Refresh() {
@@ -48,46 +47,39 @@ void TLiveStandings::Refresh() {
         return;
     }
     running_ = true;
-    pool_.start([self = QPointer<TLiveStandings>(this), source = source_] {
-        // Exactly what `brennix-report --players --format json` writes. A history that cannot
-        // be read (none recorded so far, a club server that is away) leaves the standings as
-        // they were.
-        std::vector<std::string> args = {"--players", "--format", "json"};
-        args.insert(args.end(), source.begin(), source.end());
-        std::ostringstream out, err;
-        std::optional<QByteArray> json;
-        if (report::RunReport(args, out, err) == 0) json = QByteArray::fromStdString(out.str());
+    thread_->Post([self = QPointer<TLiveStandings>(this),
+                   source = source_](const report::TQueryStop& stop) {
+        // A history that cannot be read (none recorded so far, a club server that is away)
+        // leaves the standings as they were.
+        const report::TStatisticsOutcome outcome =
+            report::QueryStatistics(report::Request(report::THistoryQuery::Players), source,
+                                    {60, &stop});
+        std::optional<TRead> read;
+        if (outcome.Statistics) {
+            read.emplace();
+            read->Json = QByteArray::fromStdString(
+                report::FormatStatistics(*outcome.Statistics, report::TFormat::Json));
+            for (const TPlayerStatistics& player : outcome.Statistics->Players)
+                read->Averages[NameKey(player.Name)] = AverageNumber(player.Figures.Average());
+        }
         QMetaObject::invokeMethod(
             self.data(),
-            [self, json] {
-                if (self) self->Arrived(json);
+            [self, read = std::move(read)] {
+                if (self) self->Arrived(read);
             },
             Qt::QueuedConnection);
     });
 }
 
-void TLiveStandings::Arrived(const std::optional<QByteArray>& read) {
+void TLiveStandings::Arrived(const std::optional<TRead>& read) {
     running_ = false;
-    if (!read) {
-        Again();
-        return;
+    if (read) {
+        averages_ = read->Averages;
+        if (const std::shared_ptr<TLiveBoardModule> board = board_.lock())
+            board->PublishPlayers(read->Json);
+        if (arrived_) arrived_();
+        emit Published();
     }
-    const QByteArray& json = *read;
-    averages_.clear();
-    const nlohmann::json standings = nlohmann::json::parse(json.toStdString(), nullptr, false);
-    if (standings.is_array())
-        for (const nlohmann::json& player : standings)
-            if (player.is_object() && player.value("name", nlohmann::json()).is_string() &&
-                player.value("average", nlohmann::json()).is_number())
-                averages_[NameKey(player["name"].get<std::string>())] =
-                    player["average"].get<double>();
-    if (const std::shared_ptr<TLiveBoardModule> board = board_.lock()) {
-        board->PublishPlayers(json);
-        if (view_)
-            board->Publish(BoardJson(
-                *view_, result_, [this](const std::string& name) { return AllTimeAverage(name); }));
-    }
-    emit Published();
     Again();
 }
 
@@ -101,11 +93,6 @@ std::optional<double> TLiveStandings::AllTimeAverage(const std::string& name) co
     const auto found = averages_.find(NameKey(Latin1ToUtf8(name)));
     if (found == averages_.end()) return std::nullopt;
     return found->second;
-}
-
-void TLiveStandings::Remember(const TBoardView& view, const std::optional<TLegResult>& result) {
-    view_ = view;
-    result_ = result;
 }
 
 } // namespace brennix

@@ -61,23 +61,17 @@ TLiveSwitch ReadValue(const QString& value) {
 
 } // namespace
 
-std::optional<TLiveSwitch> FindLiveSwitch(const std::vector<std::string>& arguments) {
-    std::optional<TLiveSwitch> found;
-    for (const std::string& argument : arguments) {
-        const QString text = QString::fromLocal8Bit(argument);
-        if (text == QStringLiteral("/live")) {
-            found = TLiveSwitch{};
-        } else if (text.startsWith(QStringLiteral("/live="))) {
-            found = ReadValue(text.mid(6));
-        } else {
-            continue;
-        }
-        const bool v6 = found->Address.contains(u':');
-        const QString host = found->Address.isEmpty() ? QStringLiteral("0.0.0.0") : found->Address;
-        found->Text = (v6 ? u'[' + host + u']' : host) + u':' + QString::number(found->Port);
-        if (!found->Error.isEmpty()) found->Text = text.mid(6);
-    }
-    return found;
+std::optional<TLiveSwitch> LiveSwitchOf(const TRunOptions& options) {
+    if (!options.Live) return std::nullopt;
+    const std::optional<QString> value =
+        options.LiveAddress ? std::optional(QString::fromLocal8Bit(*options.LiveAddress))
+                            : std::nullopt;
+    TLiveSwitch live = value ? ReadValue(*value) : TLiveSwitch{};
+    const bool v6 = live.Address.contains(u':');
+    const QString host = live.Address.isEmpty() ? QStringLiteral("0.0.0.0") : live.Address;
+    live.Text = (v6 ? u'[' + host + u']' : host) + u':' + QString::number(live.Port);
+    if (!live.Error.isEmpty()) live.Text = *value;
+    return live;
 }
 
 } // namespace brennix

@@ -2,10 +2,10 @@
 // "/live=PORT" or "/live=ADDRESS:PORT" ("/live=[::1]:PORT" for an IPv6 address).
 #pragma once
 
+#include "engine/run_options.h"
+
 #include <QString>
 #include <optional>
-#include <string>
-#include <vector>
 
 namespace brennix {
 
@@ -18,7 +18,7 @@ struct TLiveSwitch {
     QString Error; // why the switch could not be read; empty when it could
 };
 
-// The last live switch on the command line, or none; other arguments are left to the program.
-std::optional<TLiveSwitch> FindLiveSwitch(const std::vector<std::string>& arguments);
+// The live switch of the run's options, or none.
+std::optional<TLiveSwitch> LiveSwitchOf(const TRunOptions& options);
 
 } // namespace brennix

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <getopt.h>
-#include <mutex>
 #include <optional>
 #include <ostream>
 #include <sys/stat.h>
@@ -200,10 +199,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     for (std::string& word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);
-    // getopt keeps its place in globals: one scan at a time (the program runs reports on a
-    // worker thread while its menu may run another).
-    static std::mutex scanning;
-    std::unique_lock scan(scanning);
+    // getopt keeps its place in globals: only the tool's own entry scans a command line.
     opterr = 0; // the messages are ours
     optind = 0; // a fresh scan
     for (;;) {
@@ -284,7 +280,6 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     // After "--" every word is a file.
     inputs.insert(inputs.end(), words.begin() + optind, words.end());
-    scan.unlock();
     // A CSV style asked for with another format is a mistake, not a choice to pass over.
     if (csvStyle && format != TFormat::Csv) return wrong("option '--csv-style' needs --format csv");
     if (query) {
@@ -310,15 +305,15 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
             Complain(err, *output, "is the history read; nothing was written");
             return 2;
         }
-        std::string text;
-        try {
-            text = club ? ClubReport(request, *club, format, csvStyle.value_or(TCsvStyle::Rfc))
-                        : HistoryReport(request, path, format, csvStyle.value_or(TCsvStyle::Rfc));
-        } catch (const EBrennixError& error) {
-            err << Program << ": " << error.what() << "\n";
+        const TStatisticsOutcome read =
+            QueryStatistics(request, club ? ClubSource(*club) : HistorySource(path));
+        if (!read.Statistics) {
+            err << Program << ": " << read.Error << "\n";
             return 1;
         }
-        return Deliver(text, output, out, err, 0);
+        return Deliver(
+            FormatStatistics(*read.Statistics, format, csvStyle.value_or(TCsvStyle::Rfc)), output,
+            out, err, 0);
     }
     for (const auto& [given, option] : {std::pair{history.has_value(), "--history"},
                                         {club.has_value(), "--club"},

@@ -17,16 +17,8 @@ std::vector<std::string> GameFilesIn(const std::string& folder);
 // with -o to that file, which is replaced only once the report is complete; every file that
 // cannot be reported gets one line on `err` and the others are still reported. Returns the exit
 // status: 0, 1 when a file could not be reported or the report not written, 2 for a wrong
-// command line.
-// The words that name where the players' statistics come from: a board's own history, or its
-// club's database when the board is in one.
-inline std::vector<std::string> HistorySource(const std::string& path) {
-    return {"--history", path};
-}
-inline std::vector<std::string> ClubSource(const std::string& url) {
-    return {"--club", url};
-}
-
+// command line. Only brennix-report's main (and the benches) call it: the program asks the
+// statistics library (history_report.h) itself.
 int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 } // namespace brennix::report

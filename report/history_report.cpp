@@ -11,8 +11,10 @@
 #include "storage/paths.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <unistd.h>
 
 namespace brennix::report {
 
@@ -475,62 +477,137 @@ struct TOrigin {
 };
 
 template <typename TReader>
-std::string Report(const THistoryRequest& request, TReader& reader, const TOrigin& origin,
-                   TFormat format, TCsvStyle csvStyle) {
+TStatistics Read(const THistoryRequest& request, TReader& reader, const TOrigin& origin) {
     const TPeriod period = PeriodOf(request.Since, request.Until);
     auto unknown = [&](const std::string& name) {
         throw EUnknownPlayer("no player '" + Printable(name) + "' in the matches of " +
                              origin.Source);
     };
-    TSheet sheet;
-    sheet.Notes.push_back(origin.Note);
-    if (const std::string note = PeriodNote(request); !note.empty()) sheet.Notes.push_back(note);
-    Json json;
+    TStatistics read{request, origin.Note, origin.Club, {}, {}, {}};
     try {
         switch (request.Query) {
-        case THistoryQuery::Players: {
-            sheet.Title = "Brennix standings";
-            sheet.Tables.push_back(PlayersTable(reader.Standings(period, request.AllNames)));
-            json = JsonRows(sheet.Tables[0]);
+        case THistoryQuery::Players:
+            read.Players = reader.Standings(period, request.AllNames);
             break;
-        }
         case THistoryQuery::Player: {
-            const std::optional<TProfile> profile = reader.Profile(request.Names.at(0), period);
+            std::optional<TProfile> profile = reader.Profile(request.Names.at(0), period);
             if (!profile) unknown(request.Names[0]);
-            sheet.Title = "Brennix player: " + profile->Player.Name;
-            sheet.Tables.push_back(PlayersTable({profile->Player}));
-            sheet.Tables.push_back(ProfileTable(profile->Matches, origin.Club));
-            sheet.Chart = ProfileChart(profile->Matches);
-            json = {{"player", JsonRows(sheet.Tables[0])[0]},
-                    {"matches", JsonRows(sheet.Tables[1])}};
+            read.Players = {std::move(profile->Player)};
+            read.Profile = std::move(profile->Matches);
             break;
         }
         case THistoryQuery::Vs: {
             std::string missing;
-            const std::optional<THeadToHead> both =
+            std::optional<THeadToHead> both =
                 reader.HeadToHead(request.Names.at(0), request.Names.at(1), period, &missing);
             if (!both) unknown(missing);
-            sheet.Title = "Brennix head to head: " + both->Players[0].Name + " \xE2\x80\x93 " +
-                          both->Players[1].Name;
-            sheet.Tables.push_back(PlayersTable({both->Players[0], both->Players[1]}));
-            sheet.Tables.push_back(MatchesTable(both->Matches, origin.Club));
-            json = {{"players", JsonRows(sheet.Tables[0])},
-                    {"matches", JsonMatches(sheet.Tables[1], both->Matches)}};
+            read.Players = {std::move(both->Players[0]), std::move(both->Players[1])};
+            read.Matches = std::move(both->Matches);
             break;
         }
-        case THistoryQuery::Matches: {
-            sheet.Title = "Brennix matches";
-            const std::vector<TMatchSummary> matches = reader.Matches(period);
-            sheet.Tables.push_back(MatchesTable(matches, origin.Club));
-            sheet.Tables[0].Caption.clear();
-            json = JsonMatches(sheet.Tables[0], matches);
+        case THistoryQuery::Matches:
+            read.Matches = reader.Matches(period);
             break;
-        }
         }
     } catch (const EUnknownPlayer&) {
         throw;
     } catch (const EBrennixError& error) {
         throw EBrennixError(origin.Prefix + error.what());
+    }
+    return read;
+}
+
+TStatistics ReadHistory(const THistoryRequest& request, const std::string& path,
+                        const TQueryOptions& options) {
+    const TOrigin origin{"History: " + PathToUtf8(path), Printable(PathToUtf8(path)) + ": ",
+                         "the history"};
+    std::optional<THistoryReader> reader;
+    try {
+        const TQueryStop* stop = options.Stop;
+        reader.emplace(path, 2000, [stop] { return stop && stop->Raised(); });
+    } catch (const EBrennixError& error) {
+        throw EBrennixError(origin.Prefix + error.what());
+    }
+    return Read(request, *reader, origin);
+}
+
+TStatistics ReadClub(const THistoryRequest& request, const std::string& url,
+                     const TQueryOptions& options) {
+    std::optional<club::TClubReader> reader;
+    try {
+        reader.emplace(url, options.ClubWaitSeconds, options.Stop ? options.Stop->Fd() : -1);
+    } catch (const EBrennixError& error) {
+        throw EBrennixError("club: " + std::string(error.what()));
+    }
+    const TOrigin origin{"Club: " + reader->Where(), "club: ", "the club", true};
+    return Read(request, *reader, origin);
+}
+
+} // namespace
+
+TQueryStop::TQueryStop() {
+    if (::pipe2(pipe_, O_CLOEXEC) != 0) throw EBrennixError("no pipe to stop a query");
+}
+
+TQueryStop::~TQueryStop() {
+    ::close(pipe_[0]);
+    ::close(pipe_[1]);
+}
+
+void TQueryStop::Raise() {
+    if (raised_.exchange(true)) return;
+    [[maybe_unused]] const auto written = ::write(pipe_[1], "x", 1);
+}
+
+TStatisticsOutcome QueryStatistics(const THistoryRequest& request, const TStatisticsSource& source,
+                                   const TQueryOptions& options) {
+    try {
+        PeriodOf(request.Since, request.Until);
+        return {source.Kind == TStatisticsSource::TKind::Club
+                    ? ReadClub(request, source.Place, options)
+                    : ReadHistory(request, source.Place, options),
+                ""};
+    } catch (const EBrennixError& error) {
+        return {std::nullopt, error.what()};
+    } catch (const std::exception& error) {
+        // Nothing read may end the program: a library's own failure is a reason like any other.
+        return {std::nullopt, error.what()};
+    }
+}
+
+std::string FormatStatistics(const TStatistics& read, TFormat format, TCsvStyle csvStyle) {
+    const THistoryRequest& request = read.Request;
+    TSheet sheet;
+    sheet.Notes.push_back(read.Note);
+    if (const std::string note = PeriodNote(request); !note.empty()) sheet.Notes.push_back(note);
+    Json json;
+    switch (request.Query) {
+    case THistoryQuery::Players:
+        sheet.Title = "Brennix standings";
+        sheet.Tables.push_back(PlayersTable(read.Players));
+        json = JsonRows(sheet.Tables[0]);
+        break;
+    case THistoryQuery::Player:
+        sheet.Title = "Brennix player: " + read.Players.at(0).Name;
+        sheet.Tables.push_back(PlayersTable({read.Players[0]}));
+        sheet.Tables.push_back(ProfileTable(read.Profile, read.Club));
+        sheet.Chart = ProfileChart(read.Profile);
+        json = {{"player", JsonRows(sheet.Tables[0])[0]}, {"matches", JsonRows(sheet.Tables[1])}};
+        break;
+    case THistoryQuery::Vs:
+        sheet.Title = "Brennix head to head: " + read.Players.at(0).Name + " \xE2\x80\x93 " +
+                      read.Players.at(1).Name;
+        sheet.Tables.push_back(PlayersTable({read.Players[0], read.Players[1]}));
+        sheet.Tables.push_back(MatchesTable(read.Matches, read.Club));
+        json = {{"players", JsonRows(sheet.Tables[0])},
+                {"matches", JsonMatches(sheet.Tables[1], read.Matches)}};
+        break;
+    case THistoryQuery::Matches:
+        sheet.Title = "Brennix matches";
+        sheet.Tables.push_back(MatchesTable(read.Matches, read.Club));
+        sheet.Tables[0].Caption.clear();
+        json = JsonMatches(sheet.Tables[0], read.Matches);
+        break;
     }
     switch (format) {
     case TFormat::Json:
@@ -545,41 +622,12 @@ std::string Report(const THistoryRequest& request, TReader& reader, const TOrigi
     return FormatText(sheet);
 }
 
-} // namespace
-
 std::string DefaultHistoryPath() {
     std::error_code error;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
     const std::string folder =
         error ? std::filesystem::current_path(error).string() : exe.parent_path().string();
     return ChooseDataPlace(folder).Base + "history.sqlite";
-}
-
-std::string HistoryReport(const THistoryRequest& request, const std::string& path, TFormat format,
-                          TCsvStyle csvStyle) {
-    PeriodOf(request.Since, request.Until);
-    const TOrigin origin{"History: " + PathToUtf8(path), Printable(PathToUtf8(path)) + ": ",
-                         "the history"};
-    std::optional<THistoryReader> reader;
-    try {
-        reader.emplace(path);
-    } catch (const EBrennixError& error) {
-        throw EBrennixError(origin.Prefix + error.what());
-    }
-    return Report(request, *reader, origin, format, csvStyle);
-}
-
-std::string ClubReport(const THistoryRequest& request, const std::string& url, TFormat format,
-                       TCsvStyle csvStyle) {
-    PeriodOf(request.Since, request.Until);
-    std::optional<club::TClubReader> reader;
-    try {
-        reader.emplace(url);
-    } catch (const EBrennixError& error) {
-        throw EBrennixError("club: " + std::string(error.what()));
-    }
-    const TOrigin origin{"Club: " + reader->Where(), "club: ", "the club", true};
-    return Report(request, *reader, origin, format, csvStyle);
 }
 
 } // namespace brennix::report

@@ -1,34 +1,41 @@
 #include "statistics_menu.h"
 
-#include "engine/errors.h"
-#include "report/cli.h"
+#include "query_thread.h"
+#include "storage/file_io.h"
 #include "storage/paths.h"
-#include "ui/form1.h"
 #include "ui/messages.h"
 
-#include <QApplication>
 #include <QDesktopServices>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QMenuBar>
+#include <QPointer>
+#include <QTimer>
+#include <algorithm>
 #include <filesystem>
-#include <sstream>
 
 namespace brennix {
 
 namespace {
 
-QMenu* MenuTitled(TForm1& window, const QString& title) {
-    for (QMenu* menu : window.menuBar()->findChildren<QMenu*>())
-        if (menu->title() == title) return menu;
-    return nullptr;
+// Reads the page's figures and writes the page, all or nothing; the reason when it cannot.
+std::string WritePage(const TStatisticsPage& page, const report::TStatisticsSource& source,
+                      const std::string& folder, const std::string& path,
+                      const report::TQueryOptions& options) {
+    const report::TStatisticsOutcome read = report::QueryStatistics(report::Request(page.Query), source, options);
+    if (!read.Statistics) return read.Error.empty() ? "the figures could not be read" : read.Error;
+    const std::string html = report::FormatStatistics(*read.Statistics, report::TFormat::Html);
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) return "Cannot create the folder " + folder + ": " + error.message();
+    try {
+        WriteRecordFile(path, {reinterpret_cast<const uint8_t*>(html.data()), html.size()});
+    } catch (const std::exception& failure) {
+        return path + ": " + failure.what();
+    }
+    return "";
 }
-
-// The wait cursor while a page is written.
-struct TWaitCursor {
-    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
 
 } // namespace
 
@@ -36,53 +43,107 @@ bool OpenInBrowser(const QUrl& page) {
     return QDesktopServices::openUrl(page);
 }
 
-std::string WriteStatisticsPage(const TStatisticsPage& page,
-                                const std::vector<std::string>& source) {
-    const std::string folder = BaseDir() + "statistics";
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) throw EBrennixError("Cannot create the folder " + folder + ": " + error.message());
-    const std::string path = folder + "/" + page.File;
-    std::ostringstream out, err;
-    std::vector<std::string> args = {page.Query, "--format", "html", "-o", path};
-    args.insert(args.end(), source.begin(), source.end());
-    const int status = report::RunReport(args, out, err);
-    if (status != 0) {
-        // The report's own lines, without the name of the tool they were written for.
-        std::string reason = err.str();
-        const std::string tool = "brennix-report: ";
-        for (size_t at; (at = reason.find(tool)) != std::string::npos;)
-            reason.erase(at, tool.size());
-        while (!reason.empty() && reason.back() == '\n')
-            reason.pop_back();
-        throw EBrennixError(reason.empty() ? "The statistics could not be written" : reason);
-    }
-    return path;
-}
-
-void AddStatisticsMenu(TForm1& window, std::vector<std::string> source, TOpenPage open) {
-    QMenu* help = MenuTitled(window, QStringLiteral("&Help"));
-    if (help == nullptr) return;
+TStatisticsMenu::TStatisticsMenu(const TStatisticsMenuPlace& place,
+                                 report::TStatisticsSource source, TOpenPage open,
+                                 int clubWaitSeconds)
+    : QObject(place.Bar), source_(std::move(source)), open_(std::move(open)),
+      clubWaitSeconds_(clubWaitSeconds), thread_(std::make_unique<TQueryThread>()) {
     // Alt+T: the other menus keep their keys (Alt+F, Alt+S, Alt+H).
-    auto* statistics = new QMenu(QStringLiteral("S&tatistics"), window.menuBar());
-    statistics->setObjectName("Statistics1");
-    window.menuBar()->insertMenu(help->menuAction(), statistics);
+    auto* menu = new QMenu(QStringLiteral("S&tatistics"), place.Bar);
+    menu->setObjectName("Statistics1");
+    place.Bar->insertMenu(place.Before->menuAction(), menu);
     auto item = [&](const char* name, const QString& text, const TStatisticsPage& page) {
-        QAction* action = statistics->addAction(text);
+        QAction* action = menu->addAction(text);
         action->setObjectName(name);
-        QObject::connect(action, &QAction::triggered, &window, [&window, source, open, page] {
-            RunHandler(&window, [&] {
-                const std::string path = [&] {
-                    TWaitCursor busy;
-                    return WriteStatisticsPage(page, source);
-                }();
-                if (!open(QUrl::fromLocalFile(PathToQt(path))))
-                    throw EBrennixError("No browser could open " + path);
-            });
-        });
+        connect(action, &QAction::triggered, this, [this, &page] { Ask(page); });
     };
     item("StatisticsPlayers1", QStringLiteral("&Players\u2026"), PlayersPage);
     item("StatisticsMatches1", QStringLiteral("&Matches\u2026"), MatchesPage);
+
+    // A sunken panel like the others, over the first ones while it speaks.
+    area_ = place.Area;
+    note_ = new QLabel(place.StatusBar);
+    note_->setObjectName("StatisticsNote");
+    note_->setGeometry(area_);
+    note_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    note_->installEventFilter(this);
+    note_->setTextFormat(Qt::PlainText);
+    note_->setAutoFillBackground(true);
+    note_->hide();
+    clear_ = new QTimer(this);
+    clear_->setSingleShot(true);
+    connect(clear_, &QTimer::timeout, note_, &QLabel::hide);
+}
+
+TStatisticsMenu::~TStatisticsMenu() = default;
+
+void TStatisticsMenu::Ask(const TStatisticsPage& page) {
+    if (busy_) {
+        waiting_ = &page;
+        return;
+    }
+    Start(page);
+}
+
+void TStatisticsMenu::Start(const TStatisticsPage& page) {
+    busy_ = true;
+    const QString name = QString::fromLatin1(page.Name);
+    Tell(QStringLiteral("Making the %1 page\u2026").arg(name),
+         QStringLiteral("The %1 page is being made; it opens when it is ready.").arg(name));
+    const std::string folder = BaseDir() + "statistics";
+    const std::string path = folder + "/" + page.File;
+    thread_->Post([self = QPointer<TStatisticsMenu>(this), &page, source = source_, folder, path,
+                   wait = clubWaitSeconds_](const report::TQueryStop& stop) {
+        const std::string error = WritePage(page, source, folder, path, {wait, &stop});
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, &page, path, error] {
+                if (self) self->Arrived(page, path, error);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TStatisticsMenu::Arrived(const TStatisticsPage& page, const std::string& path,
+                              const std::string& error) {
+    busy_ = false;
+    std::string reason = error;
+    if (reason.empty() && !open_(QUrl::fromLocalFile(PathToQt(path))))
+        reason = "No browser could open " + path;
+    if (reason.empty()) {
+        clear_->stop();
+        note_->hide();
+    } else {
+        Tell(QStringLiteral("No %1 page: ").arg(QString::fromLatin1(page.Name)) +
+                 MessageToQt(reason),
+             MessageToQt(reason));
+        clear_->start(FailureShownMs);
+    }
+    emit Done(MessageToQt(reason));
+    if (const TStatisticsPage* next = std::exchange(waiting_, nullptr)) Start(*next);
+}
+
+void TStatisticsMenu::Tell(const QString& text, const QString& detail) {
+    clear_->stop();
+    // As wide as the text, at most the area; the whole of it when the mouse rests on it.
+    constexpr int Margins = 8;
+    const QString shown =
+        note_->fontMetrics().elidedText(text, Qt::ElideRight, area_.width() - Margins);
+    note_->setText(shown);
+    note_->setToolTip(detail);
+    QRect place = area_;
+    place.setWidth(std::min(area_.width(), note_->fontMetrics().horizontalAdvance(shown) + Margins));
+    note_->setGeometry(place);
+    note_->show();
+    note_->raise();
+}
+
+bool TStatisticsMenu::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == note_ && event->type() == QEvent::MouseButtonRelease) {
+        clear_->stop();
+        note_->hide();
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 } // namespace brennix

@@ -1,38 +1,90 @@
-// The window's "Statistics" menu: the players' standings and the list of matches from the match
-// history, as pages written by brennix-report's own code and opened in the desktop's browser.
-// It only reads the history; the match in the window is never touched.
+// The window's "Statistics" menu: the players' standings and the list of matches of the board's
+// history or its club, as pages written by the report's own code and opened in the desktop's
+// browser. The query and the page are made on a thread of their own: the window stays live, also
+// while a club server does not answer, and how the page comes along is told on the status bar,
+// never in a box. It only reads; the match in the window is never touched.
 #pragma once
 
+#include "report/history_report.h"
+
+#include <QObject>
+#include <QRect>
 #include <QUrl>
 #include <functional>
+#include <memory>
 #include <string>
-#include <vector>
+
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QTimer;
+class QWidget;
 
 namespace brennix {
 
-class TForm1;
+class TQueryThread;
 
 // Opens a page; false when nothing could show it. The desktop's browser unless a test says else.
 using TOpenPage = std::function<bool(const QUrl& page)>;
 bool OpenInBrowser(const QUrl& page);
 
-// The two pages: what brennix-report is asked for, and the file it is written to.
+// The two pages: what is asked for, the file it is written to (in the "statistics" folder of the
+// data folder) and what the status bar calls it.
 struct TStatisticsPage {
-    const char* Query; // "--players" or "--matches"
-    const char* File;  // in the "statistics" folder of the data folder
+    report::THistoryQuery Query;
+    const char* File;
+    const char* Name;
 };
-inline constexpr TStatisticsPage PlayersPage{"--players", "players.html"};
-inline constexpr TStatisticsPage MatchesPage{"--matches", "matches.html"};
+inline constexpr TStatisticsPage PlayersPage{report::THistoryQuery::Players, "players.html",
+                                             "players"};
+inline constexpr TStatisticsPage MatchesPage{report::THistoryQuery::Matches, "matches.html",
+                                             "matches"};
 
-// Writes the page for the statistics of source (report::HistorySource or report::ClubSource)
-// into BaseDir() + "statistics/" and returns its path; raises EBrennixError with the report's own
-// reason when it cannot.
-std::string WriteStatisticsPage(const TStatisticsPage& page,
-                                const std::vector<std::string>& source);
+// Where in the window the menu goes: before `Before` on the menu bar; its note lies on the status
+// bar from the left of `Area` (its first panel, "Ready", which never says anything else) over as
+// much of the area as it needs, while it has something to say.
+struct TStatisticsMenuPlace {
+    QMenuBar* Bar = nullptr;
+    QMenu* Before = nullptr;
+    QWidget* StatusBar = nullptr;
+    QRect Area;
+};
 
-// Adds "Statistics" after "Settings" with "Players…" and "Matches…": each writes its page afresh
-// and opens it; a failure is shown in the error box.
-void AddStatisticsMenu(TForm1& window, std::vector<std::string> source,
-                       TOpenPage open = OpenInBrowser);
+class TStatisticsMenu : public QObject {
+    Q_OBJECT
+  public:
+    // How long a failure stays on the status bar (a click on it takes it away at once).
+    static constexpr int FailureShownMs = 20000;
+
+    // Adds "Statistics" with "Players…" and "Matches…". Each asks for its page afresh; while one
+    // is made, the note says so, and an item chosen meanwhile follows it.
+    TStatisticsMenu(const TStatisticsMenuPlace& place, report::TStatisticsSource source,
+                    TOpenPage open = OpenInBrowser, int clubWaitSeconds = 60);
+    ~TStatisticsMenu() override;
+
+    // The note on the status bar: hidden while there is nothing to tell.
+    QLabel* Note() const { return note_; }
+
+  signals:
+    // A page was opened, or could not be made or opened (reason empty when it opened).
+    void Done(const QString& reason);
+
+  private:
+    void Ask(const TStatisticsPage& page);
+    void Start(const TStatisticsPage& page);
+    void Arrived(const TStatisticsPage& page, const std::string& path, const std::string& error);
+    void Tell(const QString& text, const QString& detail);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    report::TStatisticsSource source_;
+    TOpenPage open_;
+    int clubWaitSeconds_;
+    QLabel* note_;
+    QRect area_;
+    QTimer* clear_;
+    bool busy_ = false;
+    const TStatisticsPage* waiting_ = nullptr; // asked for while another was made
+    std::unique_ptr<TQueryThread> thread_;
+};
 
 } // namespace brennix

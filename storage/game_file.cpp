@@ -136,6 +136,7 @@ void ApplyGame(const TGameFileRecord& record) {
     NextSetStarter = record.NextSetStarter;
     StartScore = StartScoreFor(Settings.GameType);
     RestoreTieBreak();
+    LastResult.reset();
 }
 
 void SaveGameFile() {

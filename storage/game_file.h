@@ -49,6 +49,7 @@ TGameFileRecord ReadGameFileReadOnly(const std::string& path);
 TGameFileRecord CurrentGame();
 // Makes a loaded game the current one: settings, players and turn indices, the start score of
 // its game type, and the tie-break state its legs and sets stand for (the file has no flags).
+// The last leg's result, another game's, is dropped.
 void ApplyGame(const TGameFileRecord& record);
 
 // Writes the game to GameFileName, or to the lowest free autosave slot when there is none.

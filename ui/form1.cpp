@@ -122,7 +122,7 @@ QString Number(int32_t value) {
 
 } // namespace
 
-TForm1::TForm1(std::vector<std::string> arguments) : arguments_(std::move(arguments)) {
+TForm1::TForm1(TRunOptions options) : options_(std::move(options)) {
     setObjectName("Form1");
     setWindowTitle(QStringLiteral("Brennix 3.2  [FINAL]"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -259,7 +259,8 @@ void TForm1::BuildEntryPanel(QWidget* board) {
 }
 
 void TForm1::BuildStatusBar(QWidget* board) {
-    auto* bar = Place<QFrame>(board, "StatusBar1", 0, ClientHeight - 19, ClientWidth, 19);
+    auto* bar = StatusBar1 =
+        Place<QFrame>(board, "StatusBar1", 0, ClientHeight - 19, ClientWidth, 19);
     const std::array<std::pair<int, const char*>, 4> panels = {
         {{150, "Ready"}, {600, "Not Saved"}, {120, "AutoSave"}, {70, ""}}};
     int left = 0;
@@ -301,7 +302,7 @@ void TForm1::BuildMenu() {
     item(settings, "Settings2", QStringLiteral("&Game Settings"), &TForm1::Settings2Click);
     item(settings, "OutshotSettings1", QStringLiteral("&Outshot Settings"),
          &TForm1::OutshotSettings1Click);
-    QMenu* help = menu->addMenu(QStringLiteral("&Help"));
+    QMenu* help = HelpMenu = menu->addMenu(QStringLiteral("&Help"));
     item(help, "Info1", QStringLiteral("&Info"), &TForm1::Info1Click);
 }
 
@@ -354,7 +355,7 @@ void TForm1::FormActivate() {
     if (activated_) return;
     activated_ = true;
     const QSize screen = QGuiApplication::primaryScreen()->size();
-    RunHandler(this, [&] { StartUp(arguments_, screen.width(), screen.height()); });
+    RunHandler(this, [&] { StartUp(options_, screen.width(), screen.height()); });
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

@@ -6,6 +6,7 @@
 
 #include "engine/board.h"
 #include "engine/operations.h"
+#include "engine/run_options.h"
 
 #include <QFileDialog>
 #include <QLabel>
@@ -21,6 +22,8 @@
 #include <vector>
 
 class QAction;
+class QFrame;
+class QMenu;
 
 namespace brennix {
 
@@ -33,8 +36,8 @@ class TForm1 : public QMainWindow, public TEngineOps {
     static constexpr int ColourGrey = 0x999999; // scores of the players not to throw
     static constexpr int ColourRed = 0xDD0000;  // the score of the player to throw
 
-    // The command line, for the "/safe" switch read at start-up.
-    explicit TForm1(std::vector<std::string> arguments = {});
+    // The run's options, for the "/safe" switch applied at start-up.
+    explicit TForm1(TRunOptions options = {});
 
     // Player panels, players 1-8.
     std::array<QLabel*, 8> NameLabels{};     // Label21 ... Label80
@@ -61,7 +64,9 @@ class TForm1 : public QMainWindow, public TEngineOps {
     QLineEdit* Edit34;    // the third newest
     QPushButton* Button1; // "Refresh"
     QPushButton* Button2; // "Undo"
-    std::array<QLabel*, 4> StatusPanels{}; // StatusBar1's four panels
+    QFrame* StatusBar1;                    // the status bar
+    std::array<QLabel*, 4> StatusPanels{}; // its four panels
+    QMenu* HelpMenu;                       // "&Help", the menu bar's last
     QProgressBar* ProgressBar1;
     QTimer* Timer1;
 
@@ -130,7 +135,7 @@ class TForm1 : public QMainWindow, public TEngineOps {
     // Paints the changed part of the board at once.
     void PaintChanges();
 
-    std::vector<std::string> arguments_;
+    TRunOptions options_;
     std::vector<TBoardObserver> observers_;
     QRegion changed_; // the part of the board changed since it was last painted
     bool activated_ = false;

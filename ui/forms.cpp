@@ -28,8 +28,8 @@ void SetUpApplication() {
     InstallFontSubstitutes();
 }
 
-void CreateForms(const std::vector<std::string>& arguments) {
-    Form1 = new TForm1(arguments);
+void CreateForms(const TRunOptions& options) {
+    Form1 = new TForm1(options);
     Form2 = new TForm2(Form1);
     Form3 = new TForm3(Form1);
     Form4 = new TForm4(Form1);

@@ -1,8 +1,7 @@
 // The six windows of the program, created once at start-up and living until exit.
 #pragma once
 
-#include <string>
-#include <vector>
+#include "engine/run_options.h"
 
 namespace brennix {
 
@@ -24,8 +23,8 @@ extern TForm6* Form6;
 void SetUpApplication();
 
 // Creates the six windows in order (the dialogs belong to the scoreboard) and lets the engine
-// reach the scoreboard. The arguments are the command line, for the "/safe" switch.
-void CreateForms(const std::vector<std::string>& arguments);
+// reach the scoreboard. The run's options give the "/safe" switch.
+void CreateForms(const TRunOptions& options = {});
 
 // Destroys the windows again; the engine reaches no window afterwards.
 void DestroyForms();

@@ -1,13 +1,11 @@
 #include "club_window.h"
 
 #include "history/history_store.h"
-#include "live/board_json.h"
-#include "storage/paths.h"
-#include "ui/form1.h"
 #include "ui/messages.h"
 
 #include <QApplication>
 #include <QPointer>
+#include <QWidget>
 
 namespace brennix {
 
@@ -23,15 +21,13 @@ club::TClubSync::TOptions Options() {
 
 } // namespace
 
-std::shared_ptr<club::TClubSync> StartClub(const std::vector<std::string>& arguments,
-                                           TForm1& window) {
-    const std::optional<club::TClubPlace> place = club::FindClub(arguments, BaseDir());
-    if (!place) return nullptr;
-    const QPointer<TForm1> form = &window;
-    const QPointer<QWidget> bar = window.findChild<QWidget*>(QStringLiteral("StatusBar1"));
+std::shared_ptr<club::TClubSync> StartClub(const club::TClubPlace& place, QWidget& window,
+                                           QWidget& statusBar) {
+    const QPointer<QWidget> form = &window;
+    const QPointer<QWidget> bar = &statusBar;
     // The worker speaks from its own thread: what it says is shown by the window's.
-    auto sync = std::make_shared<club::TClubSync>(
-        *place, HistoryPath(),
+    return std::make_shared<club::TClubSync>(
+        place, HistoryPath(),
         [form](const std::string& text) {
             QMetaObject::invokeMethod(
                 qApp,
@@ -49,14 +45,13 @@ std::shared_ptr<club::TClubSync> StartClub(const std::vector<std::string>& argum
                 Qt::QueuedConnection);
         },
         Options());
-    const std::weak_ptr<club::TClubSync> watcher = sync;
-    window.AddBoardObserver([watcher, results = TLegResults()](const TBoardView& view) mutable {
-        if (const std::shared_ptr<club::TClubSync> club = watcher.lock()) {
-            const QByteArray json = BoardJson(view, results.See(view));
+}
+
+void FeedClub(TBoardFeed& feed, const std::shared_ptr<club::TClubSync>& sync) {
+    feed.AddSink([watcher = std::weak_ptr(sync)](const QByteArray& json) {
+        if (const std::shared_ptr<club::TClubSync> club = watcher.lock())
             club->SetState(json.toStdString());
-        }
     });
-    return sync;
 }
 
 } // namespace brennix

@@ -2,22 +2,23 @@
 #pragma once
 
 #include "club/club_sync.h"
+#include "live/board_json.h"
 
 #include <memory>
-#include <string>
-#include <vector>
+
+class QWidget;
 
 namespace brennix {
 
-class TForm1;
+// Starts the club's sync for the board's place in its club (club::FindClub). The worker's note is
+// the tooltip of `statusBar` (its panels stay as they are); the first time the server cannot be
+// reached a "Warning" box says why, over `window`, once the event being handled is over. The
+// worker must be gone (the pointer reset) before the window is.
+std::shared_ptr<club::TClubSync> StartClub(const club::TClubPlace& place, QWidget& window,
+                                           QWidget& statusBar);
 
-// Starts the club's sync when the board is in a club (see club::FindClub: "/club=URL" or
-// club.conf, "/board=NAME", none with "/nohistory"); nullptr otherwise. Every redraw of the
-// window hands the board's live JSON to the worker (never waiting for it); the worker's note is
-// the tooltip of the status bar (its panels stay as they are); the first time the server cannot
-// be reached a "Warning" box says why, over the window, once the event being handled is over.
-// The worker must be gone (the pointer reset) before the window is.
-std::shared_ptr<club::TClubSync> StartClub(const std::vector<std::string>& arguments,
-                                           TForm1& window);
+// Hands every board the feed builds to the worker, never waiting for it: the club's row of the
+// board shows what its live board shows.
+void FeedClub(TBoardFeed& feed, const std::shared_ptr<club::TClubSync>& sync);
 
 } // namespace brennix

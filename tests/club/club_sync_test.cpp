@@ -273,7 +273,7 @@ TEST_F(ClubSyncTest, RepeatedAndStalePushesChangeNothing) {
     Enter("26"); // match 1 now at revision 5: the older copy holds it at 2
     club::TConnection db(server->Url());
     club::EnsureClubSchema(db);
-    club::THistoryReader newer(HistoryPath()), older(In("older.sqlite"));
+    THistoryChanges newer(HistoryPath()), older(In("older.sqlite"));
     const std::string board = "board &<>\"'";
     EXPECT_EQ(club::PushMatch(db, board, newer, 1), 5);
     const std::vector<std::string> rows = ClubRows();
@@ -445,7 +445,7 @@ TEST_F(ClubSyncTest, FindClubReadsSwitchesThenClubConf) {
         fs::remove(dir / "club.conf");
         if (!c.conf.empty()) std::ofstream(dir / "club.conf") << c.conf;
         const std::optional<club::TClubPlace> place =
-            club::FindClub(c.arguments, dir.string() + "/");
+            club::FindClub(ReadRunOptions(c.arguments), dir.string() + "/");
         ASSERT_EQ(place.has_value(), c.place.has_value()) << c.conf;
         if (place) {
             EXPECT_EQ(place->Url, c.place->Url);

@@ -22,6 +22,7 @@ class EngineTest : public ::testing::Test {
         TieBreakSet = SetDecided = false;
         SpecialText.clear();
         MatchWinner.reset();
+        LastResult.reset();
         HighGame = HighToday = 0;
         HighGameName.clear();
         HighTodayName.clear();

@@ -45,11 +45,11 @@ TEST_F(FlowTest, TheSafeSwitchTurnsSoundAndSavingOffForGood) {
     Settings = FirstRunSettings();
     Settings.Sound = true;
     SaveSettings();
-    StartUp({"/SAFE", "-safe"}, 1024, 768);
+    StartUp(ReadRunOptions({"/SAFE", "-safe"}), 1024, 768);
     EXPECT_TRUE(Settings.Sound) << "only the exact, lower-case switch counts";
     EXPECT_TRUE(Settings.AutoSave);
 
-    StartUp({"game", "/safe"}, 1024, 768);
+    StartUp(ReadRunOptions({"game", "/safe"}), 1024, 768);
     EXPECT_FALSE(Settings.Sound);
     EXPECT_FALSE(Settings.AutoSave);
     EXPECT_FALSE(Settings.DeleteAutoSaves);

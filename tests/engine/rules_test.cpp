@@ -1,6 +1,12 @@
-// Legs, sets, the tie-break with sudden death, starter rotation and the end of a match.
+// Legs, sets, the tie-break with sudden death, starter rotation, the end of a match, the last
+// leg's result, and the scores a visit can finish from.
+#include "engine/flow.h"
+#include "engine/rules.h"
 #include "engine_fixture.h"
 #include "storage/autosave.h"
+#include "storage/game_file.h"
+
+#include <functional>
 
 namespace brennix::test {
 namespace {
@@ -251,6 +257,76 @@ TEST_F(RulesTest, WonLegDartsKeepsTheFirstHundredLegs) {
     EXPECT_EQ(Players[0].Legs, 2);
     EXPECT_EQ(std::count(std::begin(Players[0].WonLegDarts), std::end(Players[0].WonLegDarts), 6),
               1);
+}
+
+// The last leg's result as the board shows it: what was won, by whom, every player's sets-legs.
+std::string ResultOf(const TBoardView& view) {
+    if (!view.Result) return "none";
+    std::string text = view.Result->Won + " " + view.Result->Winner + ":";
+    for (const TLegResult::TScore& score : view.Result->Players)
+        text +=
+            " " + score.Name + " " + std::to_string(score.Sets) + "-" + std::to_string(score.Legs);
+    return text;
+}
+
+// The rules keep the last leg's result, with the won set's legs, until the next visit is booked
+// or taken back or a game is loaded; a new game and new settings keep it.
+TEST_F(RulesTest, TheLastLegsResultLastsUntilTheNextVisit) {
+    const std::string annLeg = "leg Ann: Ann 0-1 J\xFCrgen 0-0";
+    struct TCase {
+        int format;
+        std::vector<int> winners; // of the legs played
+        std::function<void()> then;
+        std::string result;
+    } cases[] = {
+        {4, {0}, nullptr, annLeg},
+        {4, {0, 1, 0, 0}, nullptr, "set Ann: Ann 1-3 J\xFCrgen 0-1"},
+        {2, {1}, nullptr, "match J\xFCrgen: Ann 0-0 J\xFCrgen 0-1"},
+        {3, {0, 1, 0, 0}, nullptr, "match Ann: Ann 1-3 J\xFCrgen 0-1"},
+        {4, {0}, [&] { Enter(60); }, "none"},
+        {4, {0}, [&] { Enter(181); }, annLeg}, // not booked
+        {4, {0}, [&] { NewGame(); }, annLeg},
+        {4, {0}, [&] { ChangeSettings(); }, annLeg},
+        {4, {1}, [&] { UndoVisit(); }, "none"}, // Ann's 0 before the checkout
+        {4, {0}, [&] { ApplyGame(CurrentGame()); }, "none"},
+    };
+    Settings.PlayerNames = {"Ann", "J\xFCrgen"};
+    ops.SettingsOk = true;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(&c - cases); // the case's index
+        LastResult.reset();
+        StartMatch(2, 1, c.format);
+        ops.Drawn.clear();
+        for (const int winner : c.winners)
+            PlayLeg(winner);
+        if (c.then) c.then();
+        EXPECT_EQ(ResultOf(BoardView()), c.result);
+        for (const TBoardView& view : ops.Drawn)
+            EXPECT_EQ(view.Winner ? ResultOf(view) : c.result, c.result) << "with the winner";
+    }
+}
+
+// Checkout chances at both sides of their bounds, and the out rule of each game type.
+TEST(Rules, CheckoutChancesAndOutRules) {
+    struct TChance {
+        int64_t remaining;
+        bool doubleOut, singleOut;
+    } chances[] = {
+        {0, false, false},   {1, false, true},    {2, true, true},     {158, true, true},
+        {159, false, true},  {160, true, true},   {162, false, true},  {163, false, false},
+        {164, true, true},   {165, false, true},  {166, false, false}, {167, true, true},
+        {168, false, true},  {169, false, false}, {170, true, true},   {171, false, true},
+        {172, false, false}, {174, false, true},  {175, false, false}, {177, false, true},
+        {179, false, false}, {180, false, true},  {181, false, false}, {-2, false, false}};
+    for (const TChance& c : chances) {
+        SCOPED_TRACE(c.remaining);
+        EXPECT_EQ(IsCheckoutChance(c.remaining, TOutRule::Double), c.doubleOut);
+        EXPECT_EQ(IsCheckoutChance(c.remaining, TOutRule::Single), c.singleOut);
+    }
+    EXPECT_EQ(OutRuleOf(4), TOutRule::Double);
+    EXPECT_EQ(OutRuleOf(5), TOutRule::Single);
+    EXPECT_EQ(OutRuleOf(8), TOutRule::Single);
+    EXPECT_EQ(OutRuleOf(9), TOutRule::Double);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "engine/flow.h"
 #include "engine/match_events.h"
+#include "history/history_changes.h"
 #include "history/history_store.h"
 #include "storage/autosave.h"
 #include "storage/game_file.h"
@@ -333,6 +334,41 @@ TEST_F(HistoryTest, EveryChangeRaisesItsMatchsRevision) {
     EXPECT_TRUE(warnings.empty());
 }
 
+// What a copy of the history reads: the matches changed above a revision (one that is no number
+// reads as 0, never an error), and a match whole, each value as the history's text, NULL as none.
+TEST_F(HistoryTest, ChangesReadMatchesAsTheHistoryHoldsThem) {
+    Open();
+    NewMatch(1, 3);
+    Enter("100");
+    Enter("0");
+    NewGame(); // match 1 abandoned at revision 3
+    Enter("60");
+    sqlite3* db = nullptr;
+    sqlite3_open(HistoryPath().c_str(), &db);
+    sqlite3_exec(db, "UPDATE matches SET revision = 'x' WHERE id = 2", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    THistoryChanges changes(HistoryPath());
+    const std::pair<int64_t, std::vector<std::string>> cases[] = {
+        {INT64_MIN, {"1|3", "2|0"}}, {0, {"1|3"}}, {3, {}}};
+    for (const auto& [above, expected] : cases) {
+        std::vector<std::string> read;
+        for (const auto& [match, revision] : changes.Revisions(above))
+            read.push_back(std::to_string(match) + "|" + std::to_string(revision));
+        EXPECT_THAT(read, ElementsAreArray(expected)) << above;
+    }
+    const std::optional<THistoryMatch> match = changes.Match(1);
+    ASSERT_TRUE(match);
+    EXPECT_EQ(match->Revision, 3);
+    EXPECT_EQ(match->StartedAt, "2026-12-07 20:00:00");
+    EXPECT_EQ(match->EndReason, "new game");
+    EXPECT_EQ(match->Winner, std::nullopt);
+    ASSERT_EQ(match->Players.size(), 2u);
+    EXPECT_EQ(match->Players[1].Name, "J\xC3\xBCrgen");
+    ASSERT_EQ(match->Visits.size(), 2u);
+    EXPECT_EQ(match->Visits[1].Score, "0");
+    EXPECT_EQ(changes.Match(9), std::nullopt);
+}
+
 // A game file the history has never seen starts a new match marked as resumed, with what the
 // file says and no starter; loading it again takes that match up from the file's point.
 TEST_F(HistoryTest, UnknownGameFileStartsAResumedMatch) {
@@ -501,9 +537,9 @@ TEST_F(HistoryTest, ReadOnlyDataFolderWarnsOnceAndKeepsTheHistory) {
 // close leaves no log beside it.
 TEST_F(HistoryTest, NoHistorySwitchAndCleanClose) {
     auto warn = [this](const std::string& text) { warnings.push_back(text); };
-    EXPECT_EQ(StartHistory({"/safe", "/nohistory"}, warn), nullptr);
+    EXPECT_EQ(StartHistory(ReadRunOptions({"/safe", "/nohistory"}), warn), nullptr);
     EXPECT_THAT(FilesIn(dir), ElementsAre("save"));
-    store = StartHistory({"/safe"}, warn);
+    store = StartHistory(ReadRunOptions({"/safe"}), warn);
     NewMatch(2, 2);
     Enter("60");
     Close();

@@ -1,6 +1,6 @@
 // Player statistics from the match history: a match the engine played with every figure worked
-// out by hand, names that are one player, periods, the checkout-chance rule, and files that are
-// no history or hold rows no match can have.
+// out by hand, names that are one player, periods, and files that are no history or hold rows no
+// match can have.
 #include "../storage/storage_fixture.h"
 
 #include "engine/errors.h"
@@ -188,29 +188,8 @@ TEST_F(StatisticsTest, PlayersByNameOrderAndPeriod) {
                                     "2026-12-08 00:30");
 }
 
-// The rules that stand alone: checkout chances at both sides of their bounds, the name key, and
-// dates that are not dates.
-TEST(StatisticsRules, ChancesNamesAndDates) {
-    struct TChance {
-        int64_t remaining;
-        bool doubleOut, singleOut;
-    } chances[] = {
-        {0, false, false},   {1, false, true},    {2, true, true},     {158, true, true},
-        {159, false, true},  {160, true, true},   {162, false, true},  {163, false, false},
-        {164, true, true},   {165, false, true},  {166, false, false}, {167, true, true},
-        {168, false, true},  {169, false, false}, {170, true, true},   {171, false, true},
-        {172, false, false}, {174, false, true},  {175, false, false}, {177, false, true},
-        {179, false, false}, {180, false, true},  {181, false, false}, {-2, false, false}};
-    for (const TChance& c : chances) {
-        SCOPED_TRACE(c.remaining);
-        EXPECT_EQ(IsCheckoutChance(c.remaining, TOutRule::Double), c.doubleOut);
-        EXPECT_EQ(IsCheckoutChance(c.remaining, TOutRule::Single), c.singleOut);
-    }
-    EXPECT_EQ(OutRuleOf(4), TOutRule::Double);
-    EXPECT_EQ(OutRuleOf(5), TOutRule::Single);
-    EXPECT_EQ(OutRuleOf(8), TOutRule::Single);
-    EXPECT_EQ(OutRuleOf(9), TOutRule::Double);
-
+// The rules that stand alone: the name key, and dates that are not dates.
+TEST(StatisticsRules, NamesAndDates) {
     // À..Þ fold to à..þ, but × (U+00D7) and ß stay; blanks inside stay.
     EXPECT_EQ(NameKey(" \tJ\xC3\x9CRGEN Z\xC3\x80\xC3\x9E\xC3\x97\xC3\x9F \t"),
               "j\xC3\xBCrgen z\xC3\xA0\xC3\xBE\xC3\x97\xC3\x9F");

@@ -5,7 +5,6 @@
 #include "history/history_store.h"
 #include "live/live_board.h"
 #include "live/live_players.h"
-#include "report/cli.h"
 #include "storage/paths.h"
 #include "storage/settings_file.h"
 #include "ui/fonts.h"
@@ -57,6 +56,7 @@ class LivePlayersTest : public QObject {
     QTemporaryDir base;
     std::unique_ptr<THistoryStore> history;
     std::shared_ptr<TLiveBoardModule> live;
+    TBoardFeed feed;
     QTimer answerer;
 
     void Visit(int score) {
@@ -71,8 +71,8 @@ class LivePlayersTest : public QObject {
         QVERIFY(base.isValid());
         SetBaseDir(base.path().toStdString() + "/");
         QVERIFY(QDir(base.path()).mkdir("save"));
-        const std::vector<std::string> arguments = {"/safe", "/live=127.0.0.1:0"};
-        CreateForms(arguments);
+        const TRunOptions options = ReadRunOptions({"/safe", "/live=127.0.0.1:0"});
+        CreateForms(options);
         // Every modal window is answered: Ok where it starts a leg, else closed.
         answerer.setInterval(10);
         connect(&answerer, &QTimer::timeout, [] {
@@ -87,9 +87,11 @@ class LivePlayersTest : public QObject {
         answerer.start();
         history = StartHistory({}, [](const std::string& text) { QFAIL(text.c_str()); });
         std::ostringstream out;
-        live = StartLiveBoard(arguments, *Form1, out, {}, {QStringLiteral(BRENNIX_LIVE_MODULE)},
-                              report::HistorySource(HistoryPath()));
+        live = StartLiveBoard(options, *Form1, *Form1->HelpMenu, out, {},
+                              {QStringLiteral(BRENNIX_LIVE_MODULE)});
         QVERIFY(live);
+        Form1->AddBoardObserver([this](const TBoardView& view) { feed.Redrawn(view); });
+        FeedLiveBoard(feed, live, report::HistorySource(HistoryPath()), Form1);
         Form1->show();
         QTRY_VERIFY_WITH_TIMEOUT(Form1->Timer1->isActive(), WaitMs);
         Form1->Timer1->stop();
@@ -152,12 +154,16 @@ class LivePlayersTest : public QObject {
             void PublishHall(const QByteArray&) override {}
         };
         const auto recorder = std::make_shared<TRecorder>();
-        TLiveStandings standings(recorder, report::HistorySource(HistoryPath()), nullptr);
-        QSignalSpy published(&standings, &TLiveStandings::Published);
-        standings.Remember(BoardView(), std::nullopt);
+        QObject owner;
+        TBoardFeed board;
+        FeedLiveBoard(board, recorder, report::HistorySource(HistoryPath()), &owner);
+        auto* standings = owner.findChild<TLiveStandings*>();
+        QVERIFY(standings);
+        QSignalSpy published(standings, &TLiveStandings::Published);
+        board.Redrawn(BoardView());
         QTRY_VERIFY_WITH_TIMEOUT(published.count() >= 1, WaitMs);
-        QCOMPARE(recorder->states.size(), size_t(1));
-        const nlohmann::json state = nlohmann::json::parse(recorder->states[0].toStdString());
+        QCOMPARE(recorder->states.size(), size_t(2));
+        const nlohmann::json state = nlohmann::json::parse(recorder->states[1].toStdString());
         QCOMPARE(state["players"][0]["all_time_average"].get<double>(), 150.5);
     }
 };

@@ -201,6 +201,8 @@ class LiveTest : public QObject {
     QTimer* answerer = nullptr;
     QList<TSeenWindow> seen;
     std::shared_ptr<TLiveBoardModule> live; // the program's live board, as /live starts it
+    TBoardFeed feed;                        // and what feeds it, as the program does
+    std::vector<QByteArray> club;           // what the feed hands the club meanwhile
     quint16 port = 0;
     QTcpServer squatter; // a port in use
 
@@ -248,8 +250,8 @@ class LiveTest : public QObject {
         SetBaseDir(base.path().toStdString());
         QVERIFY(QDir(base.path()).mkdir("save"));
         QVERIFY(squatter.listen(QHostAddress::LocalHost, 0));
-        const std::vector<std::string> arguments = {"/safe", "/live=127.0.0.1:0"};
-        CreateForms(arguments);
+        const TRunOptions options = ReadRunOptions({"/safe", "/live=127.0.0.1:0"});
+        CreateForms(options);
         form = Form1;
         answerer = new QTimer(this);
         answerer->setInterval(10);
@@ -257,8 +259,11 @@ class LiveTest : public QObject {
         answerer->start();
 
         std::ostringstream out;
-        live = StartLiveBoard(arguments, *form, out, {}, Module);
+        live = StartLiveBoard(options, *form, *form->HelpMenu, out, {}, Module);
         QVERIFY(live);
+        form->AddBoardObserver([this](const TBoardView& view) { feed.Redrawn(view); });
+        FeedLiveBoard(feed, live, std::nullopt, form);
+        feed.AddSink([this](const QByteArray& json) { club.push_back(json); });
         port = live->Port();
         QVERIFY(port != 0);
         QCOMPARE(QString::fromStdString(out.str()),
@@ -311,7 +316,7 @@ class LiveTest : public QObject {
         std::vector<std::string> list;
         for (const QString& argument : arguments)
             list.push_back(argument.toStdString());
-        const std::optional<TLiveSwitch> live = FindLiveSwitch(list);
+        const std::optional<TLiveSwitch> live = LiveSwitchOf(ReadRunOptions(list));
         const QStringList found =
             live ? QStringList{live->Text, live->Address, QString::number(live->Port), live->Error}
                  : QStringList{"-"};
@@ -348,7 +353,8 @@ class LiveTest : public QObject {
         for (QString argument : arguments)
             list.push_back(argument.replace("%1", inUse).toStdString());
         std::ostringstream out;
-        QVERIFY(!StartLiveBoard(list, *form, out, {}, found ? Module : std::vector{missing}));
+        QVERIFY(!StartLiveBoard(ReadRunOptions(list), *form, *form->HelpMenu, out, {},
+                                found ? Module : std::vector{missing}));
         QCOMPARE(QString::fromStdString(out.str()), warning.isEmpty() ? "" : warning + "\n");
         QCOMPARE(seen.size(), warning.isEmpty() ? 0 : 1);
         for (const TSeenWindow& box : std::exchange(seen, {}))
@@ -403,11 +409,18 @@ class LiveTest : public QObject {
         TPage one(port), two(port);
         QTRY_COMPARE_WITH_TIMEOUT(one.messages.size(), 1, WaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(two.messages.size(), 1, WaitMs);
+        const int64_t built = feed.Built();
+        club.clear();
         for (const int score : visits)
             Visit(score);
         QTRY_COMPARE_WITH_TIMEOUT(one.messages.size(), 1 + visits.size(), WaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(two.messages.size(), 1 + visits.size(), WaitMs);
         QCOMPARE(two.messages, one.messages);
+        // One JSON per redraw, the same bytes for the club as for the pages.
+        QCOMPARE(feed.Built(), built + visits.size());
+        QCOMPARE(qsizetype(club.size()), visits.size());
+        for (qsizetype i = 0; i < visits.size(); ++i)
+            QCOMPARE(club[size_t(i)], one.messages[i + 1].toUtf8());
         const QByteArray number = QByteArray::number(leg);
         // (moc reads a raw string right only with its quotes in pairs.)
         const QByteArray expected =
@@ -495,8 +508,8 @@ class LiveTest : public QObject {
         const TPlayerFigures second{501, "", 0, 3, 0, {}, 0, 999999, 0, 30, {}, {}, {}};
         view.Players = {{1, "J\xFCrgen", first, {}, {0, 60, -1}, {0}},
                         {2, "x\t\x01\x7F\x85y", second, {}, {-1, -1, -1}, {}}};
-        const TLegResult result{"set", "J\xFCrgen", {{"J\xFCrgen", 1, 6}, {Odd, 0, 5}}};
-        QCOMPARE(BoardJson(view, result),
+        view.Result = TLegResult{"set", "J\xFCrgen", {{"J\xFCrgen", 1, 6}, {Odd, 0, 5}}};
+        QCOMPARE(BoardJson(view),
                  R"({"caption":"Café · x","leg":11,"leg_starter":1,"player_to_throw":2,"players":[)"
                  R"({"checkout":"T20·T4","darts_leg":9,"darts_match":45,"last_visits":[0,60],)"
                  R"("leg_average":33.666,"leg_visits":[0],"legs":2,"match_average":0.1,)"

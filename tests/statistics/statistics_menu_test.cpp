@@ -1,18 +1,23 @@
 // The window's Statistics menu: where it sits, the pages it writes (the report's own, byte for
-// byte) and opens, and the error box when the history cannot be read or nothing opens the page.
-#include "engine/match_events.h"
+// byte) and opens, what the status bar says when a page cannot be made or opened, and that a club
+// server that never answers holds up neither a visit nor quitting.
+#include "engine/state.h"
 #include "history/history_store.h"
-#include "report/cli.h"
 #include "statistics/statistics_menu.h"
 #include "storage/paths.h"
 #include "ui/form1.h"
+#include "ui/form5.h"
+#include "ui/forms.h"
 #include "ui_test_support.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QMenuBar>
+#include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <sstream>
 
 using namespace brennix;
 using namespace brennix::test;
@@ -38,90 +43,146 @@ void RecordMatch(const std::string& path) {
     store.MatchWon({0, {1, 0}, {1, 0}, at});
 }
 
-std::string ReportOf(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    report::RunReport(args, out, err);
-    return out.str();
-}
-
 } // namespace
 
 class StatisticsMenuTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir base;
-    std::unique_ptr<TForm1> window;
+    TStatisticsMenu* menu = nullptr;
     std::vector<QUrl> opened;
     bool opens = true;
-    std::optional<TSeenWindow> box;
+    QTimer answerer;
 
-    QAction* Item(const char* name) { return window->findChild<QAction*>(name); }
+    QAction* Item(const char* name) { return Form1->findChild<QAction*>(name); }
     std::string History() const { return base.filePath("history.sqlite").toStdString(); }
+    TStatisticsMenuPlace Place() const {
+        return {Form1->menuBar(), Form1->HelpMenu, Form1->StatusBar1,
+                Form1->StatusPanels[0]->geometry() | Form1->StatusPanels[1]->geometry()};
+    }
+    // Asks for a page and waits for what came of it.
+    QString Ask(TStatisticsMenu& on, const char* item) {
+        QSignalSpy done(&on, &TStatisticsMenu::Done);
+        Item(item)->trigger();
+        if (!done.wait(10000)) return "nothing came";
+        return done.at(0).at(0).toString();
+    }
 
   private slots:
     void initTestCase() {
         QVERIFY(base.isValid());
         SetBaseDir(base.path().toStdString() + "/");
+        QVERIFY(QDir(base.path()).mkdir("save"));
         RecordMatch(History());
-        window = std::make_unique<TForm1>();
-        AddStatisticsMenu(*window, report::HistorySource(History()), [this](const QUrl& page) {
-            opened.push_back(page);
-            return opens;
+        CreateForms(ReadRunOptions({"/safe"}));
+        // The Start Leg dialog of start-up answered with Ok, every box closed.
+        answerer.setInterval(10);
+        connect(&answerer, &QTimer::timeout, [] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* startLeg = qobject_cast<TForm5*>(modal))
+                startLeg->Button1->click();
+            else if (auto* box = qobject_cast<QMessageBox*>(modal))
+                NoteAndPressOk(box);
         });
+        answerer.start();
+        menu = new TStatisticsMenu(Place(), report::HistorySource(History()),
+                                   [this](const QUrl& page) {
+                                       opened.push_back(page);
+                                       return opens;
+                                   });
+        Form1->show();
+        QTRY_VERIFY_WITH_TIMEOUT(Form1->Timer1->isActive(), 20000);
+        Form1->Timer1->stop();
     }
+    void cleanupTestCase() { DestroyForms(); }
     void init() {
         opened.clear();
         opens = true;
-        box.reset();
     }
 
     // After Settings, before Help, with a key of its own; the other menus as they were.
     void sitsAfterSettings() {
         QStringList titles;
-        for (QAction* menu : window->menuBar()->actions())
-            titles << menu->text();
+        for (QAction* item : Form1->menuBar()->actions())
+            titles << item->text();
         QCOMPARE(titles, QStringList({"&File", "&Settings", "S&tatistics", "&Help"}));
         QCOMPARE(Item("StatisticsPlayers1")->text(), QString("&Players\u2026"));
         QCOMPARE(Item("StatisticsMatches1")->text(), QString("&Matches\u2026"));
     }
 
-    // Each item writes the report's page into the data folder's "statistics" and opens it.
+    // Each item writes the report's page into the data folder's "statistics" and opens it; the
+    // note says nothing once it opened.
     void opensTheReportsPage_data() {
         QTest::addColumn<QString>("item");
-        QTest::addColumn<QString>("query");
+        QTest::addColumn<int>("query");
         QTest::addColumn<QString>("file");
-        QTest::newRow("players") << "StatisticsPlayers1"
-                                 << "--players"
+        QTest::newRow("players") << "StatisticsPlayers1" << int(report::THistoryQuery::Players)
                                  << "players.html";
-        QTest::newRow("matches") << "StatisticsMatches1"
-                                 << "--matches"
+        QTest::newRow("matches") << "StatisticsMatches1" << int(report::THistoryQuery::Matches)
                                  << "matches.html";
     }
     void opensTheReportsPage() {
         QFETCH(QString, item);
-        QFETCH(QString, query);
+        QFETCH(int, query);
         QFETCH(QString, file);
-        AnswerMessageBox(&box, 1000); // none may come up
-        Item(item.toLatin1().constData())->trigger();
+        QCOMPARE(Ask(*menu, item.toLatin1().constData()), QString());
         const QString page = base.filePath("statistics/" + file);
         QCOMPARE(opened, std::vector<QUrl>{QUrl::fromLocalFile(page)});
         QFile written(page);
         QVERIFY(written.open(QIODevice::ReadOnly));
         const std::string html = written.readAll().toStdString();
-        QCOMPARE(html, ReportOf({query.toStdString(), "--format", "html", "--history", History()}));
+        const report::TStatisticsOutcome read = report::QueryStatistics(
+            report::Request(report::THistoryQuery(query)), report::HistorySource(History()));
+        QVERIFY(read.Statistics);
+        QCOMPARE(html, report::FormatStatistics(*read.Statistics, report::TFormat::Html));
         QVERIFY(html.find("Ann &amp;&lt;&gt;") != std::string::npos);
-        QVERIFY2(!box, qPrintable(box ? box->text : QString()));
+        QVERIFY(menu->Note()->isHidden());
     }
 
-    // Nothing to open the page with: the error box says so, the page stays written.
+    // Nothing to open the page with: the status bar says so, the page stays written.
     void tellsWhenNothingOpensIt() {
         opens = false;
-        AnswerMessageBox(&box);
-        Item("StatisticsPlayers1")->trigger();
-        QTRY_VERIFY(box.has_value());
-        QCOMPARE(box->title, QString("Brennix 3.2"));
-        QCOMPARE(box->text,
-                 "No browser could open " + base.filePath("statistics/players.html") + ".");
+        const QString reason = "No browser could open " + base.filePath("statistics/players.html");
+        QCOMPARE(Ask(*menu, "StatisticsPlayers1"), reason);
+        QVERIFY(menu->Note()->isVisible());
+        QCOMPARE(menu->Note()->toolTip(), reason);
+        QCOMPARE(menu->Note()->text(), "No players page: " + reason);
+    }
+
+    // A club server that takes the connection and never answers: a visit typed a second later is
+    // booked at once, the reason comes after the query's bound (3 s), and a window closed while
+    // the query waits does not wait for it.
+    void aHungClubHoldsUpNothing() {
+        QTcpServer hung;
+        QVERIFY(hung.listen(QHostAddress::LocalHost, 0));
+        const std::string url =
+            "postgresql://board@127.0.0.1:" + std::to_string(hung.serverPort()) + "/club";
+        auto* club = new TStatisticsMenu(Place(), report::ClubSource(url), OpenInBrowser, 3);
+        QSignalSpy done(club, &TStatisticsMenu::Done);
+        QElapsedTimer asked;
+        asked.start();
+        Form1->findChildren<QAction*>("StatisticsPlayers1").last()->trigger();
+        QVERIFY(club->Note()->isVisible());
+        QTest::qWait(1000);
+        const int32_t before = Players[ActivePlayer].Remaining;
+        const int thrower = ActivePlayer;
+        QElapsedTimer typing;
+        typing.start();
+        QTest::keyClicks(Form1->Edit33, "60");
+        QTest::keyClick(Form1->Edit33, Qt::Key_Return);
+        QVERIFY2(typing.elapsed() < 1000, qPrintable(QString::number(typing.elapsed())));
+        QCOMPARE(Players[thrower].Remaining, before - 60);
+        QVERIFY(done.wait(10000));
+        QVERIFY(asked.elapsed() >= 3000);
+        QCOMPARE(done.at(0).at(0).toString(),
+                 QString("club: the server did not answer within 3 seconds"));
+
+        Form1->findChildren<QAction*>("StatisticsMatches1").last()->trigger();
+        QTest::qWait(200);
+        QElapsedTimer quitting;
+        quitting.start();
+        delete club;
+        QVERIFY2(quitting.elapsed() < 2000, qPrintable(QString::number(quitting.elapsed())));
     }
 };
 

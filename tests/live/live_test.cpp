@@ -309,6 +309,7 @@ class LiveTest : public QObject {
         row("IPv6 scope", {"/live=fe80::1%lo:80"}) << "[fe80::1%lo]:80 | fe80::1%lo | 80 | ";
         row("bad address", {"/live=pub:80"}) << "pub:80 |  | 80 | \"pub\" is not an IP address";
         row("last wins", {"/live=pub:1", "/safe", "/live=9000"}) << "0.0.0.0:9000 |  | 9000 | ";
+        row("bare wins", {"/live=9000", "/live"}) << "0.0.0.0:8010 |  | 8010 | ";
     }
 
     void switchOnTheCommandLine() {

@@ -139,6 +139,17 @@ class StatisticsMenuTest : public QObject {
         QVERIFY(menu->Note()->isHidden());
     }
 
+    // An item chosen while a page is made follows it.
+    void anItemChosenMeanwhileFollows() {
+        QSignalSpy done(menu, &TStatisticsMenu::Done);
+        Item("StatisticsPlayers1")->trigger();
+        Item("StatisticsMatches1")->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 10000);
+        QCOMPARE(opened, (std::vector<QUrl>{
+                             QUrl::fromLocalFile(base.filePath("statistics/players.html")),
+                             QUrl::fromLocalFile(base.filePath("statistics/matches.html"))}));
+    }
+
     // Nothing to open the page with: the status bar says so, the page stays written.
     void tellsWhenNothingOpensIt() {
         opens = false;

@@ -67,10 +67,9 @@ int main(int argc, char* argv[]) {
     else if (history)
         statistics = report::HistorySource(HistoryPath());
     if (statistics)
-        new TStatisticsMenu({Form1->menuBar(), Form1->HelpMenu, Form1->StatusBar1,
-                             Form1->StatusPanels[0]->geometry() |
-                                 Form1->StatusPanels[1]->geometry()},
-                            *statistics);
+        new TStatisticsMenu(
+            {Form1->menuBar(), Form1->HelpMenu, {Form1->StatusPanels[0], Form1->StatusPanels[1]}},
+            *statistics);
     CentreOnDesktop(Form1); // until start-up puts it in its place
     // The board after each redraw, built once for whoever shows it to the room.
     TBoardFeed feed;

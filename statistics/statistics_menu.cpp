@@ -12,7 +12,6 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QTimer>
-#include <algorithm>
 #include <filesystem>
 
 namespace brennix {
@@ -23,7 +22,8 @@ namespace {
 std::string WritePage(const TStatisticsPage& page, const report::TStatisticsSource& source,
                       const std::string& folder, const std::string& path,
                       const report::TQueryOptions& options) {
-    const report::TStatisticsOutcome read = report::QueryStatistics(report::Request(page.Query), source, options);
+    const report::TStatisticsOutcome read =
+        report::QueryStatistics(report::Request(page.Query), source, options);
     if (!read.Statistics) return read.Error.empty() ? "the figures could not be read" : read.Error;
     const std::string html = report::FormatStatistics(*read.Statistics, report::TFormat::Html);
     std::error_code error;
@@ -61,10 +61,9 @@ TStatisticsMenu::TStatisticsMenu(const TStatisticsMenuPlace& place,
     item("StatisticsMatches1", QStringLiteral("&Matches\u2026"), MatchesPage);
 
     // A sunken panel like the others, over the first ones while it speaks.
-    area_ = place.Area;
-    note_ = new QLabel(place.StatusBar);
+    panels_ = place.Panels;
+    note_ = new QLabel(panels_.at(0)->parentWidget());
     note_->setObjectName("StatisticsNote");
-    note_->setGeometry(area_);
     note_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     note_->installEventFilter(this);
     note_->setTextFormat(Qt::PlainText);
@@ -125,15 +124,18 @@ void TStatisticsMenu::Arrived(const TStatisticsPage& page, const std::string& pa
 
 void TStatisticsMenu::Tell(const QString& text, const QString& detail) {
     clear_->stop();
-    // As wide as the text, at most the area; the whole of it when the mouse rests on it.
+    // Over as many panels as the text needs, cut to them; the whole of it when the mouse rests on
+    // the note.
     constexpr int Margins = 8;
-    const QString shown =
-        note_->fontMetrics().elidedText(text, Qt::ElideRight, area_.width() - Margins);
-    note_->setText(shown);
-    note_->setToolTip(detail);
-    QRect place = area_;
-    place.setWidth(std::min(area_.width(), note_->fontMetrics().horizontalAdvance(shown) + Margins));
+    const int needed = note_->fontMetrics().horizontalAdvance(text) + Margins;
+    QRect place;
+    for (QWidget* panel : panels_) {
+        place |= panel->geometry();
+        if (place.width() >= needed) break;
+    }
     note_->setGeometry(place);
+    note_->setText(note_->fontMetrics().elidedText(text, Qt::ElideRight, place.width() - Margins));
+    note_->setToolTip(detail);
     note_->show();
     note_->raise();
 }

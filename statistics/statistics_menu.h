@@ -8,11 +8,11 @@
 #include "report/history_report.h"
 
 #include <QObject>
-#include <QRect>
 #include <QUrl>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QMenu;
@@ -40,14 +40,13 @@ inline constexpr TStatisticsPage PlayersPage{report::THistoryQuery::Players, "pl
 inline constexpr TStatisticsPage MatchesPage{report::THistoryQuery::Matches, "matches.html",
                                              "matches"};
 
-// Where in the window the menu goes: before `Before` on the menu bar; its note lies on the status
-// bar from the left of `Area` (its first panel, "Ready", which never says anything else) over as
-// much of the area as it needs, while it has something to say.
+// Where in the window the menu goes: before `Before` on the menu bar; while it has something to
+// say, its note lies over the first of the status bar's `Panels` (the one saying "Ready") and as
+// many of the next ones as its text needs.
 struct TStatisticsMenuPlace {
     QMenuBar* Bar = nullptr;
     QMenu* Before = nullptr;
-    QWidget* StatusBar = nullptr;
-    QRect Area;
+    std::vector<QWidget*> Panels;
 };
 
 class TStatisticsMenu : public QObject {
@@ -80,7 +79,7 @@ class TStatisticsMenu : public QObject {
     TOpenPage open_;
     int clubWaitSeconds_;
     QLabel* note_;
-    QRect area_;
+    std::vector<QWidget*> panels_;
     QTimer* clear_;
     bool busy_ = false;
     const TStatisticsPage* waiting_ = nullptr; // asked for while another was made

@@ -57,8 +57,8 @@ class StatisticsMenuTest : public QObject {
     QAction* Item(const char* name) { return Form1->findChild<QAction*>(name); }
     std::string History() const { return base.filePath("history.sqlite").toStdString(); }
     TStatisticsMenuPlace Place() const {
-        return {Form1->menuBar(), Form1->HelpMenu, Form1->StatusBar1,
-                Form1->StatusPanels[0]->geometry() | Form1->StatusPanels[1]->geometry()};
+        return {
+            Form1->menuBar(), Form1->HelpMenu, {Form1->StatusPanels[0], Form1->StatusPanels[1]}};
     }
     // Asks for a page and waits for what came of it.
     QString Ask(TStatisticsMenu& on, const char* item) {

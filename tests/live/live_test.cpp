@@ -1,6 +1,6 @@
 // The live board: the switch on the command line, the board started by the program (its
-// messages, the state it serves and pushes after visits booked through the score field, the last
-// leg's result it keeps), the board's JSON, the module's one function, and the server's answers and
+// messages, the state it serves and pushes after visits booked through the score field, built once
+// for it and the club), the board's JSON, the module's one function, and the server's answers and
 // bounds (the request size, the connection cap, the timeout, silent and slow pages). Everything
 // talks to 127.0.0.1; every wait is for an event and bounded.
 #include "engine/state.h"
@@ -28,7 +28,6 @@
 #include <QtTest>
 #include <fstream>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <sstream>
 
 using namespace brennix;
@@ -433,59 +432,6 @@ class LiveTest : public QObject {
             R"("result":null,"set":1,"special":"","target":"first to 3 legs","winner":null})";
         QCOMPARE(one.messages.last().toUtf8(), expected);
         QCOMPARE(Ask(*Connect(port), Get("/state.json")), Ok("application/json", expected));
-    }
-
-    // The last leg's result stays on the board until the next leg's first visit: after a leg, a
-    // set (3-0, the board at no legs by then) and the match (the second set 3-1, sets 2-0), both
-    // while the result dialog names the winner and once the board is reset, even for a new game.
-    void theLastLegsResultStays() {
-        FreshGame("Anna", Odd);
-        TPage page(port);
-        QTRY_COMPARE_WITH_TIMEOUT(page.messages.size(), 1, WaitMs);
-        qsizetype pushes = 1; // on connecting, after every visit, and for the result dialog
-        // Plays until player `winner` has checked out with 180s, the other player scoring 0s.
-        auto leg = [&](int winner) {
-            for (bool out = false; !out && pushes < 100; ++pushes) {
-                const int32_t left = Players[winner].Remaining;
-                const int score = ActivePlayer == winner ? std::min(left, 180) : 0;
-                out = ActivePlayer == winner && score == left;
-                Visit(score);
-            }
-        };
-        // The result and the winner of the push `back` places before the newest, once all came.
-        auto shown = [&](qsizetype back) {
-            if (!QTest::qWaitFor([&] { return page.messages.size() == pushes; }, WaitMs))
-                return "missing pushes: " + QByteArray::number(page.messages.size());
-            const auto state =
-                nlohmann::json::parse(page.messages[pushes - 1 - back].toStdString());
-            return QByteArray::fromStdString(state["result"].dump() + " " + state["winner"].dump());
-        };
-        auto result = [](const QByteArray& won, int legs1, int sets1, int legs2, int sets2) {
-            auto n = [](int value) { return QByteArray::number(value); };
-            return R"({"players":[{"legs":)" + n(legs1) + R"(,"name":"Anna","sets":)" + n(sets1) +
-                   R"(},{"legs":)" + n(legs2) + R"(,"name":)" + OddJson + R"(,"sets":)" + n(sets2) +
-                   R"(}],"winner":"Anna","won":)" + won + "}";
-        };
-        leg(0);
-        QCOMPARE(shown(0), result(R"("leg")", 1, 0, 0, 0) + " null");
-        Visit(0);
-        ++pushes;
-        QCOMPARE(shown(0), "null null");
-        leg(0);
-        leg(0);
-        QCOMPARE(shown(0), result(R"("set")", 3, 1, 0, 0) + " null");
-        for (const int winner : {1, 0, 0, 0})
-            leg(winner);
-        ++pushes;
-        const QByteArray match = result(R"("match")", 3, 2, 1, 0);
-        QCOMPARE(shown(1), match + " \"Anna\"");
-        QCOMPARE(shown(0), match + " null");
-        FreshGame("Anna", Odd);
-        ++pushes;
-        QCOMPARE(shown(0), match + " null");
-        Visit(60);
-        ++pushes;
-        QCOMPARE(shown(0), "null null");
     }
 
     // The JSON of a view at the end of a match: texts in UTF-8 with control characters as

@@ -77,8 +77,7 @@ std::vector<QString> LiveModulePlaces() {
 }
 
 std::shared_ptr<TLiveBoardModule> StartLiveBoard(const TRunOptions& options, QWidget& window,
-                                                 QMenu& help, std::ostream& out,
-                                                 TLiveLimits limits,
+                                                 QMenu& help, std::ostream& out, TLiveLimits limits,
                                                  const std::vector<QString>& places) {
     const std::optional<TLiveSwitch> live = LiveSwitchOf(options);
     if (!live) return nullptr;
@@ -112,8 +111,8 @@ void FeedLiveBoard(TBoardFeed& feed, const std::shared_ptr<TLiveBoardModule>& li
         if (const std::shared_ptr<TLiveBoardModule> board = watcher.lock()) board->Publish(json);
     });
     if (!standings) return;
-    const QPointer<TLiveStandings> players =
-        new TLiveStandings(watcher, *standings, [&feed] { feed.Again(); }, parent);
+    const QPointer<TLiveStandings> players = new TLiveStandings(
+        watcher, *standings, [&feed] { feed.Again(); }, parent);
     feed.SetAllTimeAverage([players](const std::string& name) -> std::optional<double> {
         if (!players) return std::nullopt;
         return players->AllTimeAverage(name);

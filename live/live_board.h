@@ -29,11 +29,9 @@ std::vector<QString> LiveModulePlaces();
 // When the module cannot be loaded or the port cannot be opened (or the switch is malformed) a
 // "Warning" box over `window` names the address and the reason, and the program goes on without
 // the live board.
-std::shared_ptr<TLiveBoardModule> StartLiveBoard(const TRunOptions& options, QWidget& window,
-                                                 QMenu& help, std::ostream& out,
-                                                 TLiveLimits limits = {},
-                                                 const std::vector<QString>& places =
-                                                     LiveModulePlaces());
+std::shared_ptr<TLiveBoardModule>
+StartLiveBoard(const TRunOptions& options, QWidget& window, QMenu& help, std::ostream& out,
+               TLiveLimits limits = {}, const std::vector<QString>& places = LiveModulePlaces());
 
 // Hands every board the feed builds to the live board's pages. With a source of players'
 // statistics the board also serves the players' standings and shows each player's all-time

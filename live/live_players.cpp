@@ -47,28 +47,27 @@ void TLiveStandings::Refresh() {
         return;
     }
     running_ = true;
-    thread_->Post([self = QPointer<TLiveStandings>(this),
-                   source = source_](const report::TQueryStop& stop) {
-        // A history that cannot be read (none recorded so far, a club server that is away)
-        // leaves the standings as they were.
-        const report::TStatisticsOutcome outcome =
-            report::QueryStatistics(report::Request(report::THistoryQuery::Players), source,
-                                    {60, &stop});
-        std::optional<TRead> read;
-        if (outcome.Statistics) {
-            read.emplace();
-            read->Json = QByteArray::fromStdString(
-                report::FormatStatistics(*outcome.Statistics, report::TFormat::Json));
-            for (const TPlayerStatistics& player : outcome.Statistics->Players)
-                read->Averages[NameKey(player.Name)] = AverageNumber(player.Figures.Average());
-        }
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, read = std::move(read)] {
-                if (self) self->Arrived(read);
-            },
-            Qt::QueuedConnection);
-    });
+    thread_->Post(
+        [self = QPointer<TLiveStandings>(this), source = source_](const report::TQueryStop& stop) {
+            // A history that cannot be read (none recorded so far, a club server that is away)
+            // leaves the standings as they were.
+            const report::TStatisticsOutcome outcome = report::QueryStatistics(
+                report::Request(report::THistoryQuery::Players), source, {60, &stop});
+            std::optional<TRead> read;
+            if (outcome.Statistics) {
+                read.emplace();
+                read->Json = QByteArray::fromStdString(
+                    report::FormatStatistics(*outcome.Statistics, report::TFormat::Json));
+                for (const TPlayerStatistics& player : outcome.Statistics->Players)
+                    read->Averages[NameKey(player.Name)] = AverageNumber(player.Figures.Average());
+            }
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, read = std::move(read)] {
+                    if (self) self->Arrived(read);
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 void TLiveStandings::Arrived(const std::optional<TRead>& read) {

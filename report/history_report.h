@@ -63,8 +63,8 @@ class TQueryStop {
 };
 
 struct TQueryOptions {
-    int ClubWaitSeconds = 60;          // bounds the club's connect and every statement
-    const TQueryStop* Stop = nullptr;  // none: the query runs to its end
+    int ClubWaitSeconds = 60;         // bounds the club's connect and every statement
+    const TQueryStop* Stop = nullptr; // none: the query runs to its end
 };
 
 // What a request found, as read: the rows of the report before any format is chosen.

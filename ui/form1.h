@@ -64,7 +64,7 @@ class TForm1 : public QMainWindow, public TEngineOps {
     QLineEdit* Edit34;    // the third newest
     QPushButton* Button1; // "Refresh"
     QPushButton* Button2; // "Undo"
-    QFrame* StatusBar1;                    // the status bar
+    QFrame* StatusBar1;   // the status bar
     std::array<QLabel*, 4> StatusPanels{}; // its four panels
     QMenu* HelpMenu;                       // "&Help", the menu bar's last
     QProgressBar* ProgressBar1;

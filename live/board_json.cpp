@@ -1,10 +1,13 @@
 #include "board_json.h"
 
+#include <atomic>
 #include <nlohmann/json.hpp>
 
 namespace brennix {
 
 namespace {
+
+std::atomic<int64_t> builds{0};
 
 // A text of the game's in UTF-8, its control characters (a crafted settings file may hold some)
 // as blanks, so that no card on a page breaks.
@@ -20,6 +23,7 @@ std::string Text(std::string_view text) {
 } // namespace
 
 QByteArray BoardJson(const TBoardView& view, const TAllTimeAverage& allTime) {
+    ++builds;
     const std::optional<TLegResult>& result = view.Result;
     using nlohmann::json;
     auto text = [](const std::optional<std::string>& value) {
@@ -96,9 +100,12 @@ void TBoardFeed::Again() {
 void TBoardFeed::Feed() {
     if (sinks_.empty()) return;
     const QByteArray json = BoardJson(*view_, allTime_);
-    ++built_;
     for (const TSink& sink : sinks_)
         sink(json);
+}
+
+int64_t BoardJsonBuilds() {
+    return builds.load();
 }
 
 } // namespace brennix

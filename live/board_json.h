@@ -36,16 +36,15 @@ class TBoardFeed {
     void Redrawn(const TBoardView& view);
     // The last view once more, as the all-time averages changed.
     void Again();
-    // How many times the JSON was built (for tests).
-    int64_t Built() const { return built_; }
-
   private:
     void Feed();
 
     std::vector<TSink> sinks_;
     TAllTimeAverage allTime_;
     std::optional<TBoardView> view_;
-    int64_t built_ = 0;
 };
+
+// How many times BoardJson has built the board's JSON in this process (for tests).
+int64_t BoardJsonBuilds();
 
 } // namespace brennix

@@ -409,7 +409,7 @@ class LiveTest : public QObject {
         TPage one(port), two(port);
         QTRY_COMPARE_WITH_TIMEOUT(one.messages.size(), 1, WaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(two.messages.size(), 1, WaitMs);
-        const int64_t built = feed.Built();
+        const int64_t built = BoardJsonBuilds();
         club.clear();
         for (const int score : visits)
             Visit(score);
@@ -417,7 +417,7 @@ class LiveTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(two.messages.size(), 1 + visits.size(), WaitMs);
         QCOMPARE(two.messages, one.messages);
         // One JSON per redraw, the same bytes for the club as for the pages.
-        QCOMPARE(feed.Built(), built + visits.size());
+        QCOMPARE(BoardJsonBuilds(), built + visits.size());
         QCOMPARE(qsizetype(club.size()), visits.size());
         for (qsizetype i = 0; i < visits.size(); ++i)
             QCOMPARE(club[size_t(i)], one.messages[i + 1].toUtf8());

@@ -17,8 +17,8 @@ std::vector<std::string> GameFilesIn(const std::string& folder);
 // with -o to that file, which is replaced only once the report is complete; every file that
 // cannot be reported gets one line on `err` and the others are still reported. Returns the exit
 // status: 0, 1 when a file could not be reported or the report not written, 2 for a wrong
-// command line. Only brennix-report's main (and the benches) call it: the program asks the
-// statistics library (history_report.h) itself.
+// command line. Only brennix-report's main (and the benches and tests of the tool) call it: the
+// program asks the statistics library (history_report.h) itself.
 int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 } // namespace brennix::report

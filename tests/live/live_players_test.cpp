@@ -9,7 +9,6 @@
 #include "storage/settings_file.h"
 #include "ui/fonts.h"
 #include "ui/form1.h"
-#include "ui/form5.h"
 #include "ui/forms.h"
 #include "ui_test_support.h"
 
@@ -73,18 +72,7 @@ class LivePlayersTest : public QObject {
         QVERIFY(QDir(base.path()).mkdir("save"));
         const TRunOptions options = ReadRunOptions({"/safe", "/live=127.0.0.1:0"});
         CreateForms(options);
-        // Every modal window is answered: Ok where it starts a leg, else closed.
-        answerer.setInterval(10);
-        connect(&answerer, &QTimer::timeout, [] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (auto* startLeg = qobject_cast<TForm5*>(modal))
-                startLeg->Button1->click();
-            else if (auto* box = qobject_cast<QMessageBox*>(modal))
-                NoteAndPressOk(box);
-            else if (auto* dialog = qobject_cast<QDialog*>(modal))
-                dialog->done(QDialog::Rejected);
-        });
-        answerer.start();
+        AnswerEveryModal(answerer);
         history = StartHistory({}, [](const std::string& text) { QFAIL(text.c_str()); });
         std::ostringstream out;
         live = StartLiveBoard(options, *Form1, *Form1->HelpMenu, out, {},

@@ -6,7 +6,6 @@
 #include "statistics/statistics_menu.h"
 #include "storage/paths.h"
 #include "ui/form1.h"
-#include "ui/form5.h"
 #include "ui/forms.h"
 #include "ui_test_support.h"
 
@@ -75,16 +74,7 @@ class StatisticsMenuTest : public QObject {
         QVERIFY(QDir(base.path()).mkdir("save"));
         RecordMatch(History());
         CreateForms(ReadRunOptions({"/safe"}));
-        // The Start Leg dialog of start-up answered with Ok, every box closed.
-        answerer.setInterval(10);
-        connect(&answerer, &QTimer::timeout, [] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (auto* startLeg = qobject_cast<TForm5*>(modal))
-                startLeg->Button1->click();
-            else if (auto* box = qobject_cast<QMessageBox*>(modal))
-                NoteAndPressOk(box);
-        });
-        answerer.start();
+        AnswerEveryModal(answerer);
         menu = new TStatisticsMenu(Place(), report::HistorySource(History()),
                                    [this](const QUrl& page) {
                                        opened.push_back(page);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/state.h"
+#include "ui/form5.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -130,6 +131,22 @@ inline void AnswerMessageBox(std::optional<TSeenWindow>* seen, int timeoutMs = 5
     });
     QTimer::singleShot(timeoutMs, poll, &QObject::deleteLater);
     poll->start();
+}
+
+// Answers every modal window every 10 ms while the timer runs, as an operator who lets the program
+// go on: Start Leg with Ok, a message box with OK, any other dialog closed.
+inline void AnswerEveryModal(QTimer& timer) {
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* startLeg = qobject_cast<TForm5*>(modal))
+            startLeg->Button1->click();
+        else if (auto* box = qobject_cast<QMessageBox*>(modal))
+            NoteAndPressOk(box);
+        else if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->done(QDialog::Rejected);
+    });
+    timer.start();
 }
 
 } // namespace brennix::test

@@ -76,8 +76,8 @@ int main(int argc, char* argv[]) {
     Form1->AddBoardObserver([&feed](const TBoardView& view) { feed.Redrawn(view); });
     if (club) FeedClub(feed, club);
     // The live board for spectators, only when the command line asks for it ("/live").
-    const std::shared_ptr<TLiveBoardModule> live =
-        StartLiveBoard(options, *Form1, *Form1->HelpMenu, std::cout);
+    const std::shared_ptr<TLiveBoardModule> live = StartLiveBoard(
+        options, *Form1, *Form1->HelpMenu, std::cout, {}, LiveModulePlaces(), club != nullptr);
     if (live) FeedLiveBoard(feed, live, statistics, Form1);
     // A board in a club shows every board of the club at /hall.
     if (club && live) ShowHall(club, live, Form1);

@@ -35,7 +35,7 @@ std::string UrlOf(const std::string& address) {
 }
 
 TLiveAddressDialog::TLiveAddressDialog(QWidget* parent, const std::vector<std::string>& addresses,
-                                       bool everywhere)
+                                       bool everywhere, bool hall)
     : QDialog(parent) {
     setObjectName("LiveAddressDialog");
     setWindowTitle(QStringLiteral("Live Board"));
@@ -62,6 +62,15 @@ TLiveAddressDialog::TLiveAddressDialog(QWidget* parent, const std::vector<std::s
         picture->setToolTip(QString::fromStdString(UrlOf(addresses.front())));
         layout->addWidget(picture, 0, Qt::AlignHCenter);
     }
+    // What each address serves besides the match.
+    layout->addWidget(new QLabel(QStringLiteral("More pages, at the end of the address:"), this));
+    QString pages = QStringLiteral("/players  the players' standings, for the room's TV\n"
+                                   "/overlay  a scoreboard strip for a stream");
+    if (hall) pages += QStringLiteral("\n/hall     every board of the club");
+    auto* more = new QLabel(pages, this);
+    more->setObjectName("Pages");
+    more->setFont(list->font());
+    layout->addWidget(more);
     auto* note = new QLabel(
         everywhere ? QStringLiteral("The live board listens on every network interface of this "
                                     "computer, so that every screen in the room can reach it. "

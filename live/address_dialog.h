@@ -25,8 +25,10 @@ std::string UrlOf(const std::string& address);
 class TLiveAddressDialog : public QDialog {
   public:
     // `addresses` as the server gives them (see TLiveBoardModule::Addresses); `everywhere` when it
-    // listens on every interface.
-    TLiveAddressDialog(QWidget* parent, const std::vector<std::string>& addresses, bool everywhere);
+    // listens on every interface; `hall` when it serves the club's hall. The pages of each
+    // address are listed below them.
+    TLiveAddressDialog(QWidget* parent, const std::vector<std::string>& addresses, bool everywhere,
+                       bool hall = false);
 };
 
 } // namespace brennix

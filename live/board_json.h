@@ -36,6 +36,7 @@ class TBoardFeed {
     void Redrawn(const TBoardView& view);
     // The last view once more, as the all-time averages changed.
     void Again();
+
   private:
     void Feed();
 

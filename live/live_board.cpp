@@ -54,13 +54,13 @@ std::unique_ptr<TLiveBoardModule> LoadModule(const std::vector<QString>& places,
 
 // Help -> "Live Board...", after the program's own items: the addresses as they are when asked.
 void AddAddressMenuItem(QWidget& window, QMenu& help, const std::weak_ptr<TLiveBoardModule>& server,
-                        bool everywhere) {
+                        bool everywhere, bool hall) {
     QAction* item = help.addAction(LiveBoardMenuText);
     item->setObjectName("LiveBoard1");
-    QObject::connect(item, &QAction::triggered, &window, [&window, server, everywhere] {
+    QObject::connect(item, &QAction::triggered, &window, [&window, server, everywhere, hall] {
         const std::shared_ptr<TLiveBoardModule> board = server.lock();
         if (!board) return;
-        TLiveAddressDialog dialog(&window, board->Addresses(), everywhere);
+        TLiveAddressDialog dialog(&window, board->Addresses(), everywhere, hall);
         CentreOnDesktop(&dialog); // where the program's other dialogs open
         dialog.exec();
     });
@@ -78,7 +78,7 @@ std::vector<QString> LiveModulePlaces() {
 
 std::shared_ptr<TLiveBoardModule> StartLiveBoard(const TRunOptions& options, QWidget& window,
                                                  QMenu& help, std::ostream& out, TLiveLimits limits,
-                                                 const std::vector<QString>& places) {
+                                                 const std::vector<QString>& places, bool hall) {
     const std::optional<TLiveSwitch> live = LiveSwitchOf(options);
     if (!live) return nullptr;
     QString reason = live->Error;
@@ -100,7 +100,7 @@ std::shared_ptr<TLiveBoardModule> StartLiveBoard(const TRunOptions& options, QWi
     // The switch's address is in inet_ntop's form: the two "any" addresses are written so.
     const bool everywhere =
         live->Address.isEmpty() || live->Address == u"0.0.0.0" || live->Address == u"::";
-    AddAddressMenuItem(window, help, server, everywhere);
+    AddAddressMenuItem(window, help, server, everywhere, hall);
     return server;
 }
 

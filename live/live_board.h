@@ -25,13 +25,15 @@ std::vector<QString> LiveModulePlaces();
 
 // Without the live switch in the run's options: nothing, nothing is loaded and nothing listens.
 // With it: the module loaded from the first of `places` that loads, the server listening, the
-// addresses to open written to `out`, and "Live Board..." added to the end of the `help` menu.
+// addresses to open written to `out`, and "Live Board..." added to the end of the `help` menu
+// (naming the hall's page too when `hall`: the board is in a club).
 // When the module cannot be loaded or the port cannot be opened (or the switch is malformed) a
 // "Warning" box over `window` names the address and the reason, and the program goes on without
 // the live board.
 std::shared_ptr<TLiveBoardModule>
 StartLiveBoard(const TRunOptions& options, QWidget& window, QMenu& help, std::ostream& out,
-               TLiveLimits limits = {}, const std::vector<QString>& places = LiveModulePlaces());
+               TLiveLimits limits = {}, const std::vector<QString>& places = LiveModulePlaces(),
+               bool hall = false);
 
 // Hands every board the feed builds to the live board's pages. With a source of players'
 // statistics the board also serves the players' standings and shows each player's all-time

@@ -32,11 +32,15 @@ class AddressDialogTest : public QObject {
         QFETCH(QString, note);
         const std::vector<std::string> addresses = {"http://192.168.178.20:8010/",
                                                     "http://127.0.0.1:8010/ (this machine)"};
-        TLiveAddressDialog dialog(nullptr, addresses, everywhere);
+        TLiveAddressDialog dialog(nullptr, addresses, everywhere, everywhere);
         QCOMPARE(dialog.windowTitle(), QString("Live Board"));
         QCOMPARE(dialog.findChild<QLabel*>("Addresses")->text(),
                  QString("http://192.168.178.20:8010/\nhttp://127.0.0.1:8010/ (this machine)"));
         QCOMPARE(dialog.findChild<QLabel*>("Note")->text(), note);
+        QCOMPARE(dialog.findChild<QLabel*>("Pages")->text(),
+                 "/players  the players' standings, for the room's TV\n"
+                 "/overlay  a scoreboard strip for a stream" +
+                     QString(everywhere ? "\n/hall     every board of the club" : ""));
 
         const QString reader = QStandardPaths::findExecutable("zbarimg");
         if (reader.isEmpty()) QFAIL("zbarimg (zbar-tools) is needed to read the code back");

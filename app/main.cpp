@@ -69,7 +69,9 @@ int main(int argc, char* argv[]) {
     if (statistics)
         new TStatisticsMenu(
             {Form1->menuBar(), Form1->HelpMenu, {Form1->StatusPanels[0], Form1->StatusPanels[1]}},
-            *statistics);
+            *statistics,
+            // A club whose server is away: the board's own figures, saying so.
+            place ? std::optional(report::HistorySource(HistoryPath())) : std::nullopt);
     CentreOnDesktop(Form1); // until start-up puts it in its place
     // The board after each redraw, built once for whoever shows it to the room.
     TBoardFeed feed;

@@ -76,6 +76,7 @@ struct TStatistics {
     std::vector<TPlayerStatistics> Players;
     std::vector<TProfileMatch> Profile; // --player: the player's matches
     std::vector<TMatchSummary> Matches; // --vs: the matches both played; --matches: every one
+    std::string Caveat; // a line the report adds after its notes (what the figures lack); or none
 };
 
 // The statistics, or the reason they could not be read (the history or the club that cannot be

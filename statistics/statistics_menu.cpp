@@ -12,29 +12,49 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QTimer>
+#include <cctype>
 #include <filesystem>
 
 namespace brennix {
 
 namespace {
 
-// Reads the page's figures and writes the page, all or nothing; the reason when it cannot.
-std::string WritePage(const TStatisticsPage& page, const report::TStatisticsSource& source,
-                      const std::string& folder, const std::string& path,
-                      const report::TQueryOptions& options) {
-    const report::TStatisticsOutcome read =
-        report::QueryStatistics(report::Request(page.Query), source, options);
-    if (!read.Statistics) return read.Error.empty() ? "the figures could not be read" : read.Error;
+// Reads the page's figures, from the fallback when the source cannot be read, and writes the
+// page, all or nothing.
+TPageMade WritePage(const TStatisticsPage& page, const report::TStatisticsSource& source,
+                    const std::optional<report::TStatisticsSource>& fallback,
+                    const std::string& folder, const std::string& path,
+                    const report::TQueryOptions& options) {
+    const report::THistoryRequest request = report::Request(page.Query);
+    report::TStatisticsOutcome read = report::QueryStatistics(request, source, options);
+    std::string caveat;
+    if (!read.Statistics && fallback && !(options.Stop && options.Stop->Raised())) {
+        // libpq's reasons run over several lines; the page and the note want one.
+        std::string why;
+        for (const char c : read.Error)
+            if (!std::isspace(static_cast<unsigned char>(c)))
+                why += c;
+            else if (!why.empty() && why.back() != ' ')
+                why += ' ';
+        while (!why.empty() && why.back() == ' ')
+            why.pop_back();
+        caveat =
+            "The club's figures cannot be read (" + why + "): these are this board's own only.";
+        read = report::QueryStatistics(request, *fallback, options);
+    }
+    if (!read.Statistics)
+        return {read.Error.empty() ? "the figures could not be read" : read.Error, ""};
+    read.Statistics->Caveat = caveat;
     const std::string html = report::FormatStatistics(*read.Statistics, report::TFormat::Html);
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    if (error) return "Cannot create the folder " + folder + ": " + error.message();
+    if (error) return {"Cannot create the folder " + folder + ": " + error.message(), ""};
     try {
         WriteRecordFile(path, {reinterpret_cast<const uint8_t*>(html.data()), html.size()});
     } catch (const std::exception& failure) {
-        return path + ": " + failure.what();
+        return {path + ": " + failure.what(), ""};
     }
-    return "";
+    return {"", caveat};
 }
 
 } // namespace
@@ -44,10 +64,12 @@ bool OpenInBrowser(const QUrl& page) {
 }
 
 TStatisticsMenu::TStatisticsMenu(const TStatisticsMenuPlace& place,
-                                 report::TStatisticsSource source, TOpenPage open,
+                                 report::TStatisticsSource source,
+                                 std::optional<report::TStatisticsSource> fallback, TOpenPage open,
                                  int clubWaitSeconds)
-    : QObject(place.Bar), source_(std::move(source)), open_(std::move(open)),
-      clubWaitSeconds_(clubWaitSeconds), thread_(std::make_unique<TQueryThread>()) {
+    : QObject(place.Bar), source_(std::move(source)), fallback_(std::move(fallback)),
+      open_(std::move(open)), clubWaitSeconds_(clubWaitSeconds),
+      thread_(std::make_unique<TQueryThread>()) {
     // Alt+T: the other menus keep their keys (Alt+F, Alt+S, Alt+H).
     auto* menu = new QMenu(QStringLiteral("S&tatistics"), place.Bar);
     menu->setObjectName("Statistics1");
@@ -91,34 +113,41 @@ void TStatisticsMenu::Start(const TStatisticsPage& page) {
          QStringLiteral("The %1 page is being made; it opens when it is ready.").arg(name));
     const std::string folder = BaseDir() + "statistics";
     const std::string path = folder + "/" + page.File;
-    thread_->Post([self = QPointer<TStatisticsMenu>(this), &page, source = source_, folder, path,
+    thread_->Post([self = QPointer<TStatisticsMenu>(this), &page, source = source_,
+                   fallback = fallback_, folder, path,
                    wait = clubWaitSeconds_](const report::TQueryStop& stop) {
-        const std::string error = WritePage(page, source, folder, path, {wait, &stop});
+        const TPageMade made = WritePage(page, source, fallback, folder, path, {wait, &stop});
         QMetaObject::invokeMethod(
             self.data(),
-            [self, &page, path, error] {
-                if (self) self->Arrived(page, path, error);
+            [self, &page, path, made] {
+                if (self) self->Arrived(page, path, made);
             },
             Qt::QueuedConnection);
     });
 }
 
 void TStatisticsMenu::Arrived(const TStatisticsPage& page, const std::string& path,
-                              const std::string& error) {
+                              const TPageMade& made) {
     busy_ = false;
-    std::string reason = error;
-    if (reason.empty() && !open_(QUrl::fromLocalFile(PathToQt(path))))
-        reason = "No browser could open " + path;
-    if (reason.empty()) {
+    const QString name = QString::fromLatin1(page.Name);
+    QString said;
+    if (!made.Error.empty()) {
+        said = MessageToQt(made.Error);
+        Tell(QStringLiteral("No %1 page: ").arg(name) + said, said);
+    } else if (!open_(QUrl::fromLocalFile(PathToQt(path)))) {
+        // Written all the same: the operator can open it by hand.
+        said = QStringLiteral("No browser opened the %1 page: open %2 in a browser.")
+                   .arg(name, PathToQt(path));
+        Tell(said, said);
+    } else if (!made.Caveat.empty()) {
+        said = QStringLiteral("The %1 page: ").arg(name) + MessageToQt(made.Caveat);
+        Tell(said, said);
+    } else {
         clear_->stop();
         note_->hide();
-    } else {
-        Tell(QStringLiteral("No %1 page: ").arg(QString::fromLatin1(page.Name)) +
-                 MessageToQt(reason),
-             MessageToQt(reason));
-        clear_->start(FailureShownMs);
     }
-    emit Done(MessageToQt(reason));
+    if (note_->isVisible()) clear_->start(FailureShownMs);
+    emit Done(said);
     if (const TStatisticsPage* next = std::exchange(waiting_, nullptr)) Start(*next);
 }
 

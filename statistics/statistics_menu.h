@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,11 @@ inline constexpr TStatisticsPage PlayersPage{report::THistoryQuery::Players, "pl
 inline constexpr TStatisticsPage MatchesPage{report::THistoryQuery::Matches, "matches.html",
                                              "matches"};
 
+// What became of a page: the reason it could not be made, or what the page's figures lack.
+struct TPageMade {
+    std::string Error, Caveat;
+};
+
 // Where in the window the menu goes: before `Before` on the menu bar; while it has something to
 // say, its note lies over the first of the status bar's `Panels` (the one saying "Ready") and as
 // many of the next ones as its text needs.
@@ -56,8 +62,11 @@ class TStatisticsMenu : public QObject {
     static constexpr int FailureShownMs = 20000;
 
     // Adds "Statistics" with "Players…" and "Matches…". Each asks for its page afresh; while one
-    // is made, the note says so, and an item chosen meanwhile follows it.
+    // is made, the note says so, and an item chosen meanwhile follows it. When the source cannot
+    // be read and there is a fallback (a club's board: its own history), the page shows the
+    // fallback's figures with a line saying why.
     TStatisticsMenu(const TStatisticsMenuPlace& place, report::TStatisticsSource source,
+                    std::optional<report::TStatisticsSource> fallback = std::nullopt,
                     TOpenPage open = OpenInBrowser, int clubWaitSeconds = 60);
     ~TStatisticsMenu() override;
 
@@ -65,17 +74,18 @@ class TStatisticsMenu : public QObject {
     QLabel* Note() const { return note_; }
 
   signals:
-    // A page was opened, or could not be made or opened (reason empty when it opened).
-    void Done(const QString& reason);
+    // A page was made and opened (nothing said), or what the note says of it.
+    void Done(const QString& said);
 
   private:
     void Ask(const TStatisticsPage& page);
     void Start(const TStatisticsPage& page);
-    void Arrived(const TStatisticsPage& page, const std::string& path, const std::string& error);
+    void Arrived(const TStatisticsPage& page, const std::string& path, const TPageMade& made);
     void Tell(const QString& text, const QString& detail);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     report::TStatisticsSource source_;
+    std::optional<report::TStatisticsSource> fallback_;
     TOpenPage open_;
     int clubWaitSeconds_;
     QLabel* note_;

@@ -75,7 +75,7 @@ class StatisticsMenuTest : public QObject {
         RecordMatch(History());
         CreateForms(ReadRunOptions({"/safe"}));
         AnswerEveryModal(answerer);
-        menu = new TStatisticsMenu(Place(), report::HistorySource(History()),
+        menu = new TStatisticsMenu(Place(), report::HistorySource(History()), std::nullopt,
                                    [this](const QUrl& page) {
                                        opened.push_back(page);
                                        return opens;
@@ -140,14 +140,43 @@ class StatisticsMenuTest : public QObject {
                              QUrl::fromLocalFile(base.filePath("statistics/matches.html"))}));
     }
 
-    // Nothing to open the page with: the status bar says so, the page stays written.
+    // Nothing to open the page with: the status bar names the page written.
     void tellsWhenNothingOpensIt() {
         opens = false;
-        const QString reason = "No browser could open " + base.filePath("statistics/players.html");
-        QCOMPARE(Ask(*menu, "StatisticsPlayers1"), reason);
+        const QString said = "No browser opened the players page: open " +
+                             base.filePath("statistics/players.html") + " in a browser.";
+        QCOMPARE(Ask(*menu, "StatisticsPlayers1"), said);
         QVERIFY(menu->Note()->isVisible());
-        QCOMPARE(menu->Note()->toolTip(), reason);
-        QCOMPARE(menu->Note()->text(), "No players page: " + reason);
+        QCOMPARE(menu->Note()->toolTip(), said);
+        QCOMPARE(menu->Note()->text(), said);
+    }
+
+    // A club whose server refuses: the board's own figures, the page and the note saying so.
+    void aClubAwayGivesTheBoardsOwnFigures() {
+        QTcpServer gone;
+        QVERIFY(gone.listen(QHostAddress::LocalHost, 0));
+        const std::string url =
+            "postgresql://board@127.0.0.1:" + std::to_string(gone.serverPort()) + "/club";
+        gone.close();
+        TStatisticsMenu club(Place(), report::ClubSource(url), report::HistorySource(History()),
+                             [](const QUrl&) { return true; });
+        QSignalSpy done(&club, &TStatisticsMenu::Done);
+        Form1->findChildren<QAction*>("StatisticsPlayers1").last()->trigger();
+        QVERIFY(done.wait(10000));
+        const report::THistoryRequest players = report::Request(report::THistoryQuery::Players);
+        const std::string refused = report::QueryStatistics(players, report::ClubSource(url)).Error;
+        QVERIFY(refused.starts_with("club: connection to server at \"127.0.0.1\""));
+        report::TStatisticsOutcome own =
+            report::QueryStatistics(players, report::HistorySource(History()));
+        own.Statistics->Caveat = "The club's figures cannot be read (" +
+                                 QString::fromStdString(refused).simplified().toStdString() +
+                                 "): these are this board's own only.";
+        QCOMPARE(done.at(0).at(0).toString().toStdString(),
+                 "The players page: " + own.Statistics->Caveat);
+        QFile written(base.filePath("statistics/players.html"));
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll().toStdString(),
+                 report::FormatStatistics(*own.Statistics, report::TFormat::Html));
     }
 
     // A club server that takes the connection and never answers: a visit typed a second later is
@@ -158,7 +187,8 @@ class StatisticsMenuTest : public QObject {
         QVERIFY(hung.listen(QHostAddress::LocalHost, 0));
         const std::string url =
             "postgresql://board@127.0.0.1:" + std::to_string(hung.serverPort()) + "/club";
-        auto* club = new TStatisticsMenu(Place(), report::ClubSource(url), OpenInBrowser, 3);
+        auto* club =
+            new TStatisticsMenu(Place(), report::ClubSource(url), std::nullopt, OpenInBrowser, 3);
         QSignalSpy done(club, &TStatisticsMenu::Done);
         QElapsedTimer asked;
         asked.start();

@@ -483,7 +483,7 @@ TStatistics Read(const THistoryRequest& request, TReader& reader, const TOrigin&
         throw EUnknownPlayer("no player '" + Printable(name) + "' in the matches of " +
                              origin.Source);
     };
-    TStatistics read{request, origin.Note, origin.Club, {}, {}, {}};
+    TStatistics read{request, origin.Note, origin.Club, {}, {}, {}, {}};
     try {
         switch (request.Query) {
         case THistoryQuery::Players:
@@ -580,6 +580,7 @@ std::string FormatStatistics(const TStatistics& read, TFormat format, TCsvStyle 
     TSheet sheet;
     sheet.Notes.push_back(read.Note);
     if (const std::string note = PeriodNote(request); !note.empty()) sheet.Notes.push_back(note);
+    if (!read.Caveat.empty()) sheet.Notes.push_back(read.Caveat);
     Json json;
     switch (request.Query) {
     case THistoryQuery::Players:

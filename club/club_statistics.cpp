@@ -287,7 +287,8 @@ std::vector<TPlayerStatistics> TClubReader::Standings(const TPeriod& period, boo
         const TResult types = db_->Run("SELECT DISTINCT game_type FROM brennix.matches");
         for (int r = 0; r < types.Rows(); ++r)
             gameTypes.push_back(types.Int(r, 0));
-        // Each player's figures in each match, then over the matches; named as in the latest.
+        // Each player's figures in each match, then over the matches; named as in the latest,
+        // of two slots of it with the name the lower number's (as a history's reader names them).
         const TResult rows = db_->Run(
             SlotsSql(false) + ",\nk AS (SELECT board, match_id, name_key, " +
                 FigureList(&TColumn::OfMatch) +

@@ -2,12 +2,10 @@
 
 #include "engine/errors.h"
 #include "engine/rules.h"
-#include "engine/visit.h"
 #include "history_store.h"
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
 #include <ctime>
 #include <map>
 #include <memory>
@@ -168,25 +166,33 @@ bool HasKey(const TMatchSummary& match, const std::string& key) {
                        [&](const TMatchPlayer& player) { return NameKey(player.Name) == key; });
 }
 
+// The player's name in a match: of two slots with the key, the lower number's.
+std::string NameIn(const TMatchSummary& match, const std::string& key) {
+    const TMatchPlayer* named = nullptr;
+    for (const TMatchPlayer& player : match.Players)
+        if (NameKey(player.Name) == key && (!named || player.Number < named->Number))
+            named = &player;
+    return named ? named->Name : "";
+}
+
 // A player's figures over matches, named as in the latest of them.
 TPlayerStatistics Statistics(const std::vector<const TMatchSummary*>& matches,
                              const std::string& key) {
     TPlayerStatistics statistics;
     for (const TMatchSummary* match : matches) {
         statistics.Figures.Add(KeyFigures(*match, key));
-        for (const TMatchPlayer& player : match->Players)
-            if (NameKey(player.Name) == key) {
-                statistics.Name = player.Name;
-                break;
-            }
+        statistics.Name = NameIn(*match, key);
         statistics.LastPlayed = match->Started;
     }
     return statistics;
 }
 
-int32_t ThreeDarts(int64_t points, int64_t darts) {
-    if (darts <= INT32_MAX) return ThreeDartAverage(points, static_cast<int32_t>(darts));
-    return static_cast<int32_t>(std::nearbyint(static_cast<double>(points) / darts * 30000.0));
+// part / whole x scale, cut toward zero from the exact quotient (not rounded, so that the
+// decimals shown are the quotient's own); 0 without a whole, held within int32 past it.
+int32_t CutQuotient(int64_t part, int64_t whole, int64_t scale) {
+    if (whole <= 0) return 0;
+    const __int128 value = static_cast<__int128>(part) * scale / whole;
+    return static_cast<int32_t>(std::clamp<__int128>(value, INT32_MIN, INT32_MAX));
 }
 
 } // namespace
@@ -239,17 +245,16 @@ std::string LocalTimeText(std::string_view utc) {
 }
 
 int32_t TFigures::Average() const {
-    return ThreeDarts(Points, Darts);
+    return CutQuotient(Points, Darts, 3 * 10000);
 }
 
 int32_t TFigures::First9Average() const {
-    return ThreeDarts(First9Points, First9Darts);
+    return CutQuotient(First9Points, First9Darts, 3 * 10000);
 }
 
 std::optional<int32_t> TFigures::CheckoutRate() const {
     if (CheckoutChances <= 0) return std::nullopt;
-    return static_cast<int32_t>(
-        std::nearbyint(static_cast<double>(Checkouts) / CheckoutChances * 10000.0));
+    return CutQuotient(Checkouts, CheckoutChances, 10000);
 }
 
 void TFigures::Add(const TFigures& other) {
@@ -487,8 +492,10 @@ void SortStandings(std::vector<TPlayerStatistics>& standings) {
                      [](const TPlayerStatistics& a, const TPlayerStatistics& b) {
                          if (a.Figures.MatchesWon != b.Figures.MatchesWon)
                              return a.Figures.MatchesWon > b.Figures.MatchesWon;
-                         if (a.Figures.Average() != b.Figures.Average())
-                             return a.Figures.Average() > b.Figures.Average();
+                         // The average as shown, with three decimals: a tie there is a tie.
+                         const int32_t shownA = a.Figures.Average() / 10,
+                                       shownB = b.Figures.Average() / 10;
+                         if (shownA != shownB) return shownA > shownB;
                          return a.Name < b.Name;
                      });
 }
@@ -534,10 +541,10 @@ std::optional<THeadToHead> HeadToHeadOf(const std::vector<TMatchSummary>& matche
         }
     for (size_t k = 0; k < 2; ++k) {
         result.Players[k] = Statistics(both, keys[k]);
-        // Named as in the player's latest match, met or not.
-        for (const TMatchSummary& match : matches)
-            for (const TMatchPlayer& player : match.Players)
-                if (NameKey(player.Name) == keys[k]) result.Players[k].Name = player.Name;
+        // Named as in the latest match they met in; two who never met as in their latest match.
+        if (both.empty())
+            for (const TMatchSummary& match : matches)
+                if (HasKey(match, keys[k])) result.Players[k].Name = NameIn(match, keys[k]);
     }
     return result;
 }

@@ -50,16 +50,18 @@ struct TFigures {
     int64_t CheckoutChances = 0, Checkouts = 0;
     int64_t Count180 = 0, Count140 = 0, Count100 = 0, Count60 = 0, Count40 = 0;
 
-    // Three-dart averages x 10000, as the board keeps them; 0 without darts.
+    // Three-dart averages x 10000, as the board keeps them but cut from the exact quotient, not
+    // rounded: shown with three decimals they are the quotient's first three. 0 without darts.
     int32_t Average() const;
     int32_t First9Average() const;
-    // Checkouts / checkout chances x 10000 (a fraction); none without a chance.
+    // Checkouts / checkout chances x 10000 (a fraction), cut likewise; none without a chance.
     std::optional<int32_t> CheckoutRate() const;
     void Add(const TFigures& other);
 };
 
 struct TPlayerStatistics {
-    std::string Name; // as shown in the player's latest match
+    // As in the player's latest match taken; of two slots of one match, the lower number's.
+    std::string Name;
     TFigures Figures;
     std::string LastPlayed; // the start of the latest match, local "YYYY-MM-DD HH:MM"
 };
@@ -111,11 +113,13 @@ struct THeadToHead {
 
 // What the standings, a profile and head to head make of matches read with every player's figures
 // in them, whoever read them (a board's history or the club's): the same rules for both.
-// By matches won, then average (both highest first), then name; equal ones keep their order.
+// By matches won, then average as shown (three decimals; both highest first), then name; equal
+// ones keep their order.
 void SortStandings(std::vector<TPlayerStatistics>& standings);
 // One player's figures and matches; none when the name played none of the matches.
 std::optional<TProfile> ProfileOf(const std::vector<TMatchSummary>& matches, std::string_view name);
-// Two players over the matches both played; none when either played none (unknown says which).
+// Two players over the matches both played, named as in the latest of these (as in their own
+// latest when they never met); none when either played none (unknown says which).
 std::optional<THeadToHead> HeadToHeadOf(const std::vector<TMatchSummary>& matches,
                                         std::string_view one, std::string_view other,
                                         std::string* unknown = nullptr);
@@ -133,8 +137,8 @@ class THistoryReader {
     THistoryReader(const THistoryReader&) = delete;
     THistoryReader& operator=(const THistoryReader&) = delete;
 
-    // Every player of the matches in the period, by matches won, then average (both highest
-    // first), then name; the default names only with allNames.
+    // Every player of the matches in the period, in SortStandings' order; the default names only
+    // with allNames.
     std::vector<TPlayerStatistics> Standings(const TPeriod& period, bool allNames = false);
     // One player's figures and matches; none when the name played no match in the period.
     std::optional<TProfile> Profile(std::string_view name, const TPeriod& period);

@@ -23,7 +23,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 struct TCell {
-    enum TKind { Count, Average, Rate, Text, Texts, None } Kind = None;
+    enum TKind { Count, Average, Rate, Flag, Text, Texts, None } Kind = None;
     int64_t Value = 0;
     std::vector<std::string> Words; // one for Text, any number for Texts
 };
@@ -50,6 +50,7 @@ struct TField {
     std::string Heading; // the text and HTML heading
     bool Right = true;
     bool Group = false; // shown only on the first row of a group in text and HTML
+    bool Data = false;  // in CSV and JSON only
 };
 
 struct TRow {
@@ -139,6 +140,7 @@ TTable MatchesTable(const std::vector<TMatchSummary>& matches, bool club) {
                   {"format", "Format", false, true},
                   {"result", "Result", false, true},
                   {"winner", "Winner", false, true},
+                  {"resumed", "Resumed", false, true, true},
                   {"number", "#"},
                   {"name", "Name", false},
                   {"sets", "Sets"},
@@ -154,7 +156,8 @@ TTable MatchesTable(const std::vector<TMatchSummary>& matches, bool club) {
                                     Word(match.Game),
                                     Word(match.Format),
                                     Word(match.Result()),
-                                    MaybeWord(match.WinnerName())};
+                                    MaybeWord(match.WinnerName()),
+                                    TCell{TCell::Flag, match.Resumed, {}}};
         if (club) group.insert(group.begin() + 1, Word(match.Board));
         for (size_t p = 0; p == 0 || p < match.Players.size(); ++p) {
             TRow row{group, p > 0};
@@ -223,6 +226,7 @@ std::string ShownText(const TCell& cell) {
             joined += (i ? ", " : "") + Printable(cell.Words[i]);
         return joined.empty() && cell.Kind == TCell::Texts ? "-" : joined;
     }
+    case TCell::Flag: // in CSV and JSON only
     case TCell::None:
         break;
     }
@@ -238,13 +242,14 @@ std::string FormatText(const TSheet& sheet) {
         if (!table.Caption.empty()) text += table.Caption + "\n";
         std::vector<TColumn> columns;
         for (const TField& field : table.Fields)
-            columns.push_back({field.Heading, field.Right});
+            if (!field.Data) columns.push_back({field.Heading, field.Right});
         std::vector<std::vector<std::string>> rows;
         for (const TRow& row : table.Rows) {
             rows.emplace_back();
             for (size_t c = 0; c < row.Cells.size(); ++c)
-                rows.back().push_back(
-                    row.Continued && table.Fields[c].Group ? "" : ShownText(row.Cells[c]));
+                if (!table.Fields[c].Data)
+                    rows.back().push_back(
+                        row.Continued && table.Fields[c].Group ? "" : ShownText(row.Cells[c]));
         }
         Table(text, columns, rows);
     }
@@ -271,6 +276,8 @@ std::string FormatCsv(const TSheet& sheet, TCsvStyle style) {
         case TCell::Average:
         case TCell::Rate:
             return RateText(cell.Value, point);
+        case TCell::Flag:
+            return cell.Value ? "true" : "false";
         case TCell::Text:
             return asText(cell.Words[0]);
         case TCell::Texts: {
@@ -316,6 +323,8 @@ Json JsonValue(const TCell& cell) {
     case TCell::Average:
     case TCell::Rate:
         return AverageNumber(static_cast<int32_t>(cell.Value));
+    case TCell::Flag:
+        return cell.Value != 0;
     case TCell::Text:
         return cell.Words[0];
     case TCell::Texts:
@@ -349,7 +358,6 @@ Json JsonMatches(const TTable& table, const std::vector<TMatchSummary>& matches)
     size_t at = 0;
     for (const TMatchSummary& match : matches) {
         Json object = JsonObject(table, table.Rows[at], 0, groupFields);
-        object["resumed"] = match.Resumed;
         Json players = Json::array();
         for (size_t p = 0; p < match.Players.size(); ++p)
             players.push_back(JsonObject(table, table.Rows[at + p], groupFields));
@@ -386,11 +394,12 @@ std::string FormatHtml(const TSheet& sheet) {
         if (!table.Caption.empty()) html += "<h2>" + HtmlEscape(table.Caption) + "</h2>\n";
         html += "<table>\n<thead><tr>";
         for (const TField& field : table.Fields)
-            html += "<th>" + HtmlEscape(field.Heading) + "</th>";
+            if (!field.Data) html += "<th>" + HtmlEscape(field.Heading) + "</th>";
         html += "</tr></thead>\n<tbody>\n";
         for (const TRow& row : table.Rows) {
             html += "<tr>";
             for (size_t c = 0; c < table.Fields.size(); ++c) {
+                if (table.Fields[c].Data) continue;
                 const bool blank =
                     c >= row.Cells.size() || (row.Continued && table.Fields[c].Group);
                 html += (table.Fields[c].Right ? "<td class=\"n\">" : "<td>") +

@@ -188,7 +188,8 @@ TEST_F(StatisticsTest, PlayersByNameOrderAndPeriod) {
                                     "2026-12-08 00:30");
 }
 
-// The rules that stand alone: the name key, and dates that are not dates.
+// The rules that stand alone: the name key, dates that are not dates, figures cut (not rounded)
+// and ordered as shown, a name from the latest match met in and of two slots the lower number's.
 TEST(StatisticsRules, NamesAndDates) {
     // À..Þ fold to à..þ, but × (U+00D7) and ß stay; blanks inside stay.
     EXPECT_EQ(NameKey(" \tJ\xC3\x9CRGEN Z\xC3\x80\xC3\x9E\xC3\x97\xC3\x9F \t"),
@@ -212,6 +213,19 @@ TEST(StatisticsRules, NamesAndDates) {
     }
     EXPECT_EQ(LocalTimeText("2026-12-07 20:00:59"), "2026-12-07 20:00");
     EXPECT_EQ(LocalTimeText("2026-12-07T20:00:59"), "");
+    // 886 in 53 darts (50.1509...) and 1003 in 60 (50.1500) are both shown 50.150: a tie, by name.
+    std::vector<TPlayerStatistics> tied(2);
+    tied[0].Name = "Zed", tied[0].Figures.Darts = 53, tied[0].Figures.Points = 886;
+    tied[1].Name = "Amy", tied[1].Figures.Darts = 60, tied[1].Figures.Points = 1003;
+    SortStandings(tied);
+    TFigures& f = tied[0].Figures; // 53.0869... and 0.38095..., cut
+    f.Darts = 23, f.Points = 407, f.CheckoutChances = 21, f.Checkouts = 8;
+    EXPECT_EQ(Line(tied[0]), "Amy|0|0|0|0|23|407|530869|0|-|-|21|8|3809|0|0|0|0|0|");
+    std::vector<TMatchSummary> matches(2); // Dora met Bo in the first only
+    for (const auto& [m, number, name] :
+         {std::tuple(0, 1, "Dora"), {0, 2, "dora"}, {0, 3, "Bo"}, {1, 1, "DORA"}, {1, 2, "Cy"}})
+        matches[m].Players.push_back({number, name, std::nullopt, {}});
+    EXPECT_EQ(HeadToHeadOf(matches, "bo", "dora")->Players[1].Name, "Dora");
 }
 
 // Files that are no history give their reason; rows no match can have are left out or read as
@@ -364,15 +378,18 @@ TEST_F(StatisticsTest, ReportOfTheHistory) {
          "count_180;count_140;count_100;count_60;count_40;last_played\r\n" +
              zoe + ";1;0;1;0;3;60;60,000;60,000;;;0;0;;0;0;0;1;0;2026-12-08 20:00\r\n" + al +
              ";1;1;1;1;8;327;122,625;122,625;5;121;1;1;1,000;1;0;1;0;0;2026-12-08 20:00\r\n\r\n"
-             "match;started;ended;game;format;result;winner;number;name;sets;legs_won;average;"
-             "first9_average\r\n1;2026-12-07 20:00;2026-12-07 20:00;301 Single Out;Best of 1 Leg;"
-             "won;" +
-             al + ";1;" + al +
+             "match;started;ended;game;format;result;winner;resumed;number;name;sets;legs_won;"
+             "average;first9_average\r\n1;2026-12-07 20:00;2026-12-07 20:00;301 Single Out;Best of "
+             "1 Leg;won;" +
+             al + ";false;1;" + al +
              ";0;1;180,600;180,600\r\n1;2026-12-07 20:00;2026-12-07 "
              "20:00;301 Single Out;Best of 1 Leg;won;" +
-             al + ";2;" + zoe +
-             ";0;0;60,000;60,000\r\n2;2026-12-08 20:00;;301 Single Out;Best of 1 Leg;open;;1;" +
-             al + ";;0;26,000;26,000\r\n2;2026-12-08 20:00;;301 Single Out;Best of 1 Leg;open;;2;" +
+             al + ";false;2;" + zoe +
+             ";0;0;60,000;60,000\r\n2;2026-12-08 20:00;;301 Single Out;Best of 1 "
+             "Leg;open;;false;1;" +
+             al +
+             ";;0;26,000;26,000\r\n2;2026-12-08 20:00;;301 Single Out;Best of 1 "
+             "Leg;open;;false;2;" +
              zoe + ";;0;0,000;0,000\r\n",
          ""},
         {{"--player", " zo\xC3\x8B", "-f", "json", "--history", h, "--until", "2026-12-07"},

@@ -60,6 +60,17 @@ std::string ArrayText(const std::vector<TParam>& values) {
     return text + "}";
 }
 
+// "1 match waiting", "3 matches refused".
+std::string Matches(size_t count, const std::string& what) {
+    return std::to_string(count) + (count == 1 ? " match " : " matches ") + what;
+}
+
+// A refusal for its data (a value the club's column cannot take, a broken constraint) rather
+// than a server in trouble.
+bool DataRefused(const EStatementError& error) {
+    return error.State().starts_with("22") || error.State().starts_with("23");
+}
+
 } // namespace
 
 std::optional<TClubPlace> FindClub(const TRunOptions& options, const std::string& baseDir) {
@@ -82,15 +93,21 @@ std::optional<TClubPlace> FindClub(const TRunOptions& options, const std::string
 std::string NoteOf(const TSyncStatus& status) {
     const std::string board = " (board " + status.Board + ")";
     std::string note = "Club: ";
-    if (status.Known && status.Waiting == 0 && status.Reached) return note + "in step" + board;
-    if (status.Known)
-        note += std::to_string(status.Waiting) +
-                (status.Waiting == 1 ? " match waiting" : " matches waiting") + board;
+    const bool inStep = status.Known && status.Waiting == 0 && status.Reached;
+    if (inStep)
+        note += "in step" + board;
+    else if (status.Known)
+        note += Matches(static_cast<size_t>(status.Waiting), "waiting") + board;
     else
         note += (status.Reason.empty() ? "connecting" : "not reached yet") + board;
-    if (status.Reason.empty()) return note;
-    return note + (status.HistoryProblem ? "; " : "; the server cannot be reached: ") +
-           status.Reason;
+    if (!inStep && !status.Reason.empty())
+        note += (status.HistoryProblem ? "; " : "; the server cannot be reached: ") + status.Reason;
+    const std::string match = "match " + std::to_string(status.RefusedMatch);
+    if (status.Refused == 1) note += "; " + match + " refused: " + status.RefusedReason;
+    if (status.Refused > 1)
+        note += "; " + Matches(static_cast<size_t>(status.Refused), "refused") + ", " + match +
+                ": " + status.RefusedReason;
+    return note;
 }
 
 // One match in one transaction: its row where the club's is older (nothing for a stale resend),
@@ -173,12 +190,24 @@ TClubSync::TClubSync(TClubPlace place, std::string historyPath, TWarn warn, TCha
       changed_(std::move(changed)), options_(options) {
     if (::pipe2(stopPipe_, O_CLOEXEC) != 0) throw EBrennixError("no pipe for the club's worker");
     status_.Board = place_.Board;
-    worker_ = std::thread([this] { Run(); });
+    worker_ = std::thread([this] {
+        Run();
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_all();
+    });
 }
 
 TClubSync::~TClubSync() {
     {
-        const std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        if (options_.FinishWait > std::chrono::milliseconds(0)) {
+            finishing_ = true;
+            wake_.notify_all();
+            wake_.wait_for(lock, options_.FinishWait, [this] { return done_; });
+        }
         stopping_ = true;
     }
     wake_.notify_all();
@@ -221,7 +250,7 @@ std::vector<TClubBoard> TClubSync::Boards() const {
 
 bool TClubSync::Pause(std::chrono::milliseconds time, bool wakeable) {
     std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, time, [&] { return stopping_ || (wakeable && woken_); });
+    wake_.wait_for(lock, time, [&] { return stopping_ || finishing_ || (wakeable && woken_); });
     woken_ = false;
     return !stopping_;
 }
@@ -238,17 +267,29 @@ void TClubSync::Publish(std::string reason, bool historyProblem) {
         if (pending_.empty() && db_) s.InStepUpTo = mark_;
         s.Reason = std::move(reason);
         s.HistoryProblem = historyProblem;
+        s.Refused = static_cast<int64_t>(refused_.size());
+        s.RefusedMatch = refused_.empty() ? 0 : refused_.begin()->first;
+        s.RefusedReason = refused_.empty() ? "" : refused_.begin()->second.Reason;
         note = NoteOf(s);
         if (note == before) return;
     }
     if (changed_) changed_(note);
 }
 
+bool TClubSync::Finishing() const {
+    const std::lock_guard lock(mutex_);
+    return finishing_;
+}
+
 void TClubSync::Run() {
     auto backoff = options_.FirstBackoff;
     bool connecting = false;
+    int finalFailures = 0;
     Publish("", false);
     for (;;) {
+        // A pass begun once the finish was asked for sees the history's last changes: it is the
+        // last one.
+        const bool last = Finishing();
         try {
             if (!local_) local_ = std::make_unique<THistoryChanges>(historyPath_);
             Look();
@@ -274,23 +315,27 @@ void TClubSync::Run() {
                 }
             }
             Publish("", false);
+            if (last) return;
             ReadBoards();
             if (!Pause(options_.Poll, true)) return;
         } catch (const EHistoryReadError& error) {
             // The history's own problem was told when it was opened; the note says it.
             local_.reset();
             Publish(error.what(), true);
-            if (!Pause(backoff, false)) return;
+            if (Finishing() || !Pause(backoff, false)) return;
             backoff = std::min(backoff * 2, options_.LastBackoff);
         } catch (const EBrennixError& error) {
             {
                 const std::lock_guard lock(mutex_);
                 if (stopping_) return;
             }
+            // While finishing, a failure gets one more try at once (the connection may have gone
+            // stale), and is told of no more.
+            const bool finishing = Finishing();
+            if (finishing && ++finalFailures > 1) return;
             // A lost connection is made again after the shortest pause; a server that cannot be
-            // reached is told
-            // of the first time, and again only after it was reached once.
-            const bool first = connecting && !warned_;
+            // reached is told of the first time, and again only after it was reached once.
+            const bool first = connecting && !warned_ && !finishing;
             warned_ = warned_ || connecting;
             connecting = false;
             db_.reset();
@@ -335,21 +380,34 @@ void TClubSync::Compare() {
     for (const auto& [id, revision] : local_->Revisions(std::numeric_limits<int64_t>::min())) {
         mark_ = std::max(mark_, revision);
         const auto found = held.find(id);
+        const auto refused = refused_.find(id);
+        if (refused != refused_.end() && refused->second.Revision == revision) continue;
         if (found == held.end() || found->second < revision) pending_[id] = revision;
     }
     known_ = true;
 }
 
-// The matches changed since the history was last looked at.
+// The matches changed since the history was last looked at; a refused one is tried again.
 void TClubSync::Look() {
     for (const auto& [id, revision] : local_->Revisions(mark_)) {
         mark_ = std::max(mark_, revision);
+        refused_.erase(id);
         if (known_) pending_[id] = revision;
     }
 }
 
+// A match the club refuses for its data is set aside with the reason, and the next goes on; any
+// other failure is the server's.
 void TClubSync::Push(int64_t match) {
-    const int64_t revision = PushMatch(*db_, place_.Board, *local_, match);
+    int64_t revision = 0;
+    try {
+        revision = PushMatch(*db_, place_.Board, *local_, match);
+    } catch (const EStatementError& error) {
+        if (db_->Broken() || !DataRefused(error)) throw;
+        refused_[match] = {pending_[match], OneLine(error.Message())};
+        pending_.erase(match);
+        return;
+    }
     const auto found = pending_.find(match);
     if (found != pending_.end() && found->second <= revision) pending_.erase(found);
 }
@@ -364,10 +422,8 @@ void TClubSync::Beat() {
         state = state_;
         number = stateNumber_;
     }
-    const std::string note =
-        pending_.empty() ? ""
-                         : std::to_string(pending_.size()) +
-                               (pending_.size() == 1 ? " match waiting" : " matches waiting");
+    std::string note = pending_.empty() ? "" : Matches(pending_.size(), "waiting");
+    if (!refused_.empty()) note += (note.empty() ? "" : "; ") + Matches(refused_.size(), "refused");
     const auto now = std::chrono::steady_clock::now();
     // While catching up, the count is written once a second at most.
     const bool noteDue = note != beatNote_ && (note.empty() || beatNote_.empty() ||

@@ -2,7 +2,8 @@
 // worker of its own, off the window's thread, and the board's row there (when it was last seen,
 // its live state, how far its copy is). The board's own history.sqlite is always written first;
 // the worker reads it with a read-only connection and catches up whenever the server lets it, so
-// a server that is away or hung never holds up play. No Qt.
+// a server that is away or hung never holds up play. A match the club refuses for its data is set
+// aside until the history changes it, and holds back no other. No Qt.
 #pragma once
 
 #include "history/history_changes.h"
@@ -29,7 +30,7 @@ using TParam = std::optional<std::string>;
 // Copies one match of the history to the club in one transaction: the match's row where the
 // club's has an older revision (a stale resend changes nothing), then its players, legs and
 // visits in place of the club's, all read from the history in one snapshot. Returns the revision
-// read (0: no such match).
+// read (0: no such match). A row the server refuses raises EStatementError.
 int64_t PushMatch(TConnection& db, const std::string& board, THistoryChanges& history,
                   int64_t match);
 
@@ -52,15 +53,20 @@ struct TSyncStatus {
     bool Known = false;     // the club's copy was compared with the history at least once
     int64_t Waiting = 0;    // matches the club does not hold as they are now (when Known)
     int64_t InStepUpTo = 0; // the newest revision of the history the club holds, with all before
+                            // (the refused matches aside)
     std::string Reason;     // why the server cannot be reached, or the history not be read
     bool HistoryProblem = false; // the reason is the history's, not the server's
     int64_t Failures = 0;        // attempts that failed since the server last answered
+    int64_t Refused = 0;         // matches the club refused for their data, set aside
+    int64_t RefusedMatch = 0;    // the lowest of them
+    std::string RefusedReason;   // and the server's reason for it
 };
 
 // The operator's note: "Club: in step (board B)", "Club: 3 matches waiting (board B)", and when
 // the server cannot be reached "Club: 3 matches waiting (board B); the server cannot be reached:
 // REASON"; before the club's copy was ever compared "Club: connecting (board B)", or "Club: not
-// reached yet (board B); the server cannot be reached: REASON".
+// reached yet (board B); the server cannot be reached: REASON". Refused matches come last:
+// "; match 7 refused: REASON", "; 2 matches refused, match 7: REASON".
 std::string NoteOf(const TSyncStatus& status);
 
 // Another board's row as the club has it (for a hall of every board).
@@ -81,6 +87,9 @@ class TClubSync {
         std::chrono::milliseconds Heartbeat{10000}; // the board's row is written at least so often
         std::chrono::milliseconds FirstBackoff{1000}, LastBackoff{60000};
         int WaitSeconds = 10; // the longest wait for the server, connect or statement
+        // On destruction, the longest wait for what the history holds and the club does not
+        // (the match ended by closing the window); 0 stops at once.
+        std::chrono::milliseconds FinishWait{3000};
     };
 
     // Starts the worker. warn is called (from the worker) the first time the server cannot be
@@ -88,7 +97,8 @@ class TClubSync {
     TClubSync(TClubPlace place, std::string historyPath, TWarn warn, TChanged changed = {});
     TClubSync(TClubPlace place, std::string historyPath, TWarn warn, TChanged changed,
               TOptions options);
-    // Stops the worker at once, whatever the server is doing.
+    // Lets the worker send the history's last changes for at most FinishWait, then stops it,
+    // whatever the server is doing.
     ~TClubSync();
     TClubSync(const TClubSync&) = delete;
     TClubSync& operator=(const TClubSync&) = delete;
@@ -113,7 +123,9 @@ class TClubSync {
     void Beat();
     void ReadBoards();
     void Publish(std::string reason, bool historyProblem);
-    // Waits for the time given or until woken (a new state) or stopped; false when stopping.
+    bool Finishing() const;
+    // Waits for the time given or until woken (a new state), finishing or stopped; false when
+    // stopping.
     bool Pause(std::chrono::milliseconds time, bool wakeable);
 
     const TClubPlace place_;
@@ -127,7 +139,12 @@ class TClubSync {
     std::unique_ptr<TConnection> db_;
     std::unique_ptr<THistoryChanges> local_;
     std::map<int64_t, int64_t> pending_; // match -> its revision not yet in the club
-    int64_t mark_ = 0;                   // the highest revision seen in the history
+    struct TRefusal {
+        int64_t Revision = 0;
+        std::string Reason;
+    };
+    std::map<int64_t, TRefusal> refused_; // match -> the revision the club refused, and why
+    int64_t mark_ = 0;                    // the highest revision seen in the history
     bool known_ = false;
     bool warned_ = false;
     std::string beatNote_;
@@ -136,7 +153,7 @@ class TClubSync {
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
-    bool stopping_ = false, woken_ = false, watch_ = false;
+    bool stopping_ = false, finishing_ = false, done_ = false, woken_ = false, watch_ = false;
     std::optional<std::string> state_;
     uint64_t stateNumber_ = 0, beatNumber_ = 0;
     TSyncStatus status_;

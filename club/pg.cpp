@@ -19,6 +19,13 @@ std::string Reason(pg_conn* conn) {
     return text;
 }
 
+// The server's error in a result, raised.
+[[noreturn]] void Refused(pg_conn* conn, pg_result* result) {
+    const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    const char* message = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
+    throw EStatementError(Reason(conn), state ? state : "", message ? message : "");
+}
+
 int64_t NowMilliseconds() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -151,7 +158,7 @@ TResult TConnection::Bounded(const std::string& sql, const std::vector<TParam>* 
             if (!PQconsumeInput(conn_)) throw EBrennixError(Reason(conn_));
         }
     }
-    if (failed) throw EBrennixError(Reason(conn_));
+    if (failed) Refused(conn_, failed->Handle());
     if (!last) throw EBrennixError(Reason(conn_));
     return std::move(*last);
 }
@@ -172,7 +179,7 @@ TResult TConnection::Run(const std::string& sql, const std::vector<TParam>& para
     TResult result(PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
                                 values.data(), nullptr, nullptr, 0));
     const ExecStatusType status = PQresultStatus(result.Handle());
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) throw EBrennixError(Reason(conn_));
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) Refused(conn_, result.Handle());
     return result;
 }
 
@@ -183,7 +190,7 @@ void TConnection::Script(const std::string& sql) {
     }
     TResult result(PQexec(conn_, sql.c_str()));
     const ExecStatusType status = PQresultStatus(result.Handle());
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) throw EBrennixError(Reason(conn_));
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) Refused(conn_, result.Handle());
 }
 
 } // namespace brennix::club

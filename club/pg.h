@@ -2,6 +2,8 @@
 // column, errors as EBrennixError with the server's own message. No Qt.
 #pragma once
 
+#include "engine/errors.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -15,6 +17,19 @@ namespace brennix::club {
 
 // A parameter: a text, or NULL.
 using TParam = std::optional<std::string>;
+
+// A statement the server answered with an error: its SQLSTATE ("22P02") and its primary message
+// besides the full reason. Whether the connection still works is the connection's Broken().
+class EStatementError : public EBrennixError {
+  public:
+    EStatementError(const std::string& reason, std::string state, std::string message)
+        : EBrennixError(reason), state_(std::move(state)), message_(std::move(message)) {}
+    const std::string& State() const { return state_; }
+    const std::string& Message() const { return message_; }
+
+  private:
+    std::string state_, message_;
+};
 
 class TResult {
   public:
@@ -53,7 +68,8 @@ class TConnection {
     TConnection(const TConnection&) = delete;
     TConnection& operator=(const TConnection&) = delete;
 
-    // Runs one statement (parameters $1, $2, ...); raises EBrennixError on any failure.
+    // Runs one statement (parameters $1, $2, ...); raises EBrennixError on any failure,
+    // EStatementError when the server answered with an error.
     TResult Run(const std::string& sql, const std::vector<TParam>& params = {});
     // Runs several statements without parameters.
     void Script(const std::string& sql);

@@ -13,6 +13,7 @@
 #include "engine/flow.h"
 #include "engine/match_events.h"
 #include "history/history_store.h"
+#include "storage/autosave.h"
 #include "storage/game_file.h"
 
 #include <cstring>
@@ -57,13 +58,15 @@ class ClubSyncTest : public StorageTest {
         db.Script("SET client_min_messages = warning");
         db.Script(sql);
     }
-    static TClubSync::TOptions Quick(int waitSeconds = 5) {
+    // A worker destroyed is a killed one unless a finish is given.
+    static TClubSync::TOptions Quick(int waitSeconds = 5, int finishMilliseconds = 0) {
         TClubSync::TOptions options;
         options.Poll = std::chrono::milliseconds(10);
         options.Heartbeat = std::chrono::hours(1);
         options.FirstBackoff = std::chrono::milliseconds(10);
         options.LastBackoff = std::chrono::milliseconds(80);
         options.WaitSeconds = waitSeconds;
+        options.FinishWait = std::chrono::milliseconds(finishMilliseconds);
         return options;
     }
     void StartSync(const std::string& url, TClubSync::TOptions options = Quick()) {
@@ -160,6 +163,12 @@ class ClubSyncTest : public StorageTest {
                 rows.push_back(name + ": " + row);
         }
         return rows;
+    }
+    static void LocalScript(const std::string& sql) {
+        sqlite3* db = nullptr;
+        sqlite3_open(HistoryPath().c_str(), &db);
+        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+        sqlite3_close(db);
     }
     // A fresh match as New Game gives it, the first player beginning.
     void NewMatch(int matchFormat) {
@@ -261,13 +270,7 @@ TEST_F(ClubSyncTest, RepeatedAndStalePushesChangeNothing) {
     NewMatch(3);
     Enter("60");
     Enter("45");
-    {
-        sqlite3* db = nullptr;
-        sqlite3_open(HistoryPath().c_str(), &db);
-        sqlite3_exec(db, ("VACUUM INTO '" + In("older.sqlite") + "'").c_str(), nullptr, nullptr,
-                     nullptr);
-        sqlite3_close(db);
-    }
+    LocalScript("VACUUM INTO '" + In("older.sqlite") + "'");
     Enter("100");
     UndoVisit();
     Enter("26"); // match 1 now at revision 5: the older copy holds it at 2
@@ -327,7 +330,8 @@ TEST_F(ClubSyncTest, UnreachableServerIsToldOncePerAbsence) {
 }
 
 // A hung server (it accepts, but never answers): the worker gives up after its own wait and
-// says so; it stops at once when told to, in the middle of a wait however long; nothing is lost.
+// says so; it stops at once when told to, in the middle of a wait however long, or when its
+// finish's bound is over; nothing is lost, the last change sent by the finish.
 TEST_F(ClubSyncTest, HungServerNeverHoldsTheWorker) {
     OpenStore();
     NewMatch(3);
@@ -340,13 +344,39 @@ TEST_F(ClubSyncTest, HungServerNeverHoldsTheWorker) {
     EXPECT_EQ(sync->Status().Reason, "the server did not answer within 1 seconds");
     sync->SetState("{}"); // handed over while the worker waits
     sync.reset();
-    StartSync(server->Url(), Quick(3600)); // waits for the server's answer to its connect
+    StartSync(server->Url(), Quick(3600, 500)); // waits for the server's answer to its connect
     std::this_thread::sleep_for(std::chrono::milliseconds(300)); // well inside that wait
     EXPECT_FALSE(sync->Status().Reached);
-    sync.reset(); // returns although the server never answers
+    const auto start = std::chrono::steady_clock::now();
+    sync.reset(); // returns after the finish's bound although the server never answers
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
     server->Freeze(false);
+    StartSync(server->Url(), Quick(5, 5000));
+    ExitCleanup(); // the window closed: the worker's finish sends what the club lacks
+    sync.reset();
+    EXPECT_EQ(ClubRows(), LocalRows());
+}
+
+// A row the club refuses (a visit's score no whole number) sets its match aside with the server's
+// reason and holds back no later one; the match goes once the history changes it.
+TEST_F(ClubSyncTest, RefusedMatchHoldsBackNoOther) {
+    OpenStore();
+    NewMatch(3);
+    Enter("60");
+    NewGame();
+    Enter("45");
+    LocalScript("UPDATE visits SET score = 'x' WHERE match_id = 1");
     StartSync(server->Url());
-    ASSERT_TRUE(WaitFor([&] { return InStep(); }));
+    ASSERT_TRUE(WaitFor([&] {
+        return Remote("SELECT sync_note FROM brennix.boards") ==
+               std::vector<std::string>{"1 match refused"};
+    }));
+    EXPECT_EQ(sync->Note(), "Club: in step (board board &<>\"'); match 1 refused: invalid input "
+                            "syntax for type integer: \"x\"");
+    EXPECT_THAT(Remote("SELECT match_id FROM brennix.matches"), ElementsAre("2"));
+    LocalScript("UPDATE visits SET score = 60 WHERE match_id = 1; UPDATE matches SET revision = 9 "
+                "WHERE id = 1");
+    ASSERT_TRUE(WaitFor([&] { return InStep() && sync->Status().Refused == 0; }));
     EXPECT_EQ(ClubRows(), LocalRows());
 }
 
@@ -454,21 +484,24 @@ TEST_F(ClubSyncTest, FindClubReadsSwitchesThenClubConf) {
     }
 }
 
-// The operator's note for each state of the copy.
+// The operator's note for each state of the copy, refused matches last.
 TEST_F(ClubSyncTest, NoteSaysHowFarTheCopyIs) {
     struct TCase {
         club::TSyncStatus status;
         std::string note;
     } cases[] = {
-        {{"B", false, false, 0, 0, "", false, 0}, "Club: connecting (board B)"},
-        {{"B", false, false, 0, 0, "refused", false, 1},
+        {{"B", false, false, 0, 0, "", false, 0, 0, 0, ""}, "Club: connecting (board B)"},
+        {{"B", false, false, 0, 0, "refused", false, 1, 0, 0, ""},
          "Club: not reached yet (board B); the server cannot be reached: refused"},
-        {{"B", true, true, 0, 7, "", false, 0}, "Club: in step (board B)"},
-        {{"B", true, true, 1, 7, "", false, 0}, "Club: 1 match waiting (board B)"},
-        {{"B", false, true, 0, 7, "gone", false, 2},
+        {{"B", true, true, 0, 7, "", false, 0, 0, 0, ""}, "Club: in step (board B)"},
+        {{"B", true, true, 1, 7, "", false, 0, 0, 0, ""}, "Club: 1 match waiting (board B)"},
+        {{"B", false, true, 0, 7, "gone", false, 2, 0, 0, ""},
          "Club: 0 matches waiting (board B); the server cannot be reached: gone"},
-        {{"B", true, true, 12, 7, "the match history x cannot be read (y)", true, 0},
+        {{"B", true, true, 12, 7, "the match history x cannot be read (y)", true, 0, 0, 0, ""},
          "Club: 12 matches waiting (board B); the match history x cannot be read (y)"},
+        {{"B", false, true, 1, 7, "gone", false, 2, 2, 3, "bad"},
+         "Club: 1 match waiting (board B); the server cannot be reached: gone; 2 matches "
+         "refused, match 3: bad"},
     };
     for (const TCase& c : cases)
         EXPECT_EQ(club::NoteOf(c.status), c.note);

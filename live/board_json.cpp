@@ -89,17 +89,18 @@ void TBoardFeed::SetAllTimeAverage(TAllTimeAverage allTime) {
 }
 
 void TBoardFeed::Redrawn(const TBoardView& view) {
-    view_ = view;
-    Feed();
+    if (sinks_.empty()) return; // nothing shows the board: a redraw costs nothing more
+    // Kept only where new averages may ask for the board again.
+    if (allTime_) view_ = view;
+    Feed(view);
 }
 
 void TBoardFeed::Again() {
-    if (view_) Feed();
+    if (view_) Feed(*view_);
 }
 
-void TBoardFeed::Feed() {
-    if (sinks_.empty()) return;
-    const QByteArray json = BoardJson(*view_, allTime_);
+void TBoardFeed::Feed(const TBoardView& view) {
+    const QByteArray json = BoardJson(view, allTime_);
     for (const TSink& sink : sinks_)
         sink(json);
 }

@@ -38,7 +38,7 @@ class TBoardFeed {
     void Again();
 
   private:
-    void Feed();
+    void Feed(const TBoardView& view);
 
     std::vector<TSink> sinks_;
     TAllTimeAverage allTime_;

@@ -12,7 +12,6 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QTimer>
-#include <cctype>
 #include <filesystem>
 
 namespace brennix {
@@ -30,14 +29,7 @@ TPageMade WritePage(const TStatisticsPage& page, const report::TStatisticsSource
     std::string caveat;
     if (!read.Statistics && fallback && !(options.Stop && options.Stop->Raised())) {
         // libpq's reasons run over several lines; the page and the note want one.
-        std::string why;
-        for (const char c : read.Error)
-            if (!std::isspace(static_cast<unsigned char>(c)))
-                why += c;
-            else if (!why.empty() && why.back() != ' ')
-                why += ' ';
-        while (!why.empty() && why.back() == ' ')
-            why.pop_back();
+        const std::string why = QString::fromStdString(read.Error).simplified().toStdString();
         caveat =
             "The club's figures cannot be read (" + why + "): these are this board's own only.";
         read = report::QueryStatistics(request, *fallback, options);

@@ -2,6 +2,7 @@
 #include "club/window/club_hall.h"
 #include "club/window/club_window.h"
 #include "history/history_store.h"
+#include "history/resume.h"
 #include "instance/single_instance.h"
 #include "live/live_board.h"
 #include "statistics/statistics_menu.h"
@@ -54,11 +55,18 @@ int main(int argc, char* argv[]) {
                                [text] { ShowMessageBox(Form1, TMessageKind::Warning, text); });
         });
     opening = false;
+    // A match the history holds that a kill or a power cut interrupted, offered in the File menu.
+    std::unique_ptr<TMatchResume> resume;
+    if (history && history->Recording()) {
+        resume = std::make_unique<TMatchResume>(*history,
+                                                [](bool offered) { Form1->OfferResume(offered); });
+        Form1->SetResumeHandler([&resume] { resume->Resume(); });
+    }
     // The club's copy of the history, when the board is in a club.
     const std::optional<club::TClubPlace> place =
         history ? club::FindClub(options, BaseDir()) : std::nullopt;
     std::shared_ptr<club::TClubSync> club =
-        place ? StartClub(*place, *Form1, *Form1->StatusBar1) : nullptr;
+        place ? StartClub(*place, *Form1->AddStatusNote("ClubNote")) : nullptr;
     // The players' statistics: the club's when the board is in one, else the board's own; a run
     // without a history has none, and no Statistics menu.
     std::optional<report::TStatisticsSource> statistics;
@@ -82,10 +90,11 @@ int main(int argc, char* argv[]) {
         options, *Form1, *Form1->HelpMenu, std::cout, {}, LiveModulePlaces(), club != nullptr);
     if (live) FeedLiveBoard(feed, live, statistics, Form1);
     // A board in a club shows every board of the club at /hall.
-    if (club && live) ShowHall(club, live, Form1);
+    if (club && live) ShowHall(club, live, feed, Form1);
     Form1->show();
     const int result = QApplication::exec();
     club.reset();    // stops the club's worker, whatever the server does
+    resume.reset();  // stops listening before the history goes
     history.reset(); // folds the history's write-ahead log back into history.sqlite
     DestroyForms();
     return result;

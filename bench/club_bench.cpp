@@ -27,8 +27,8 @@ double Since(Clock::time_point start) {
 // winner checks out with the last), scores from 0 to 180, most between 20 and 100.
 constexpr const char* Generate = R"(
 SET session_replication_role = replica;
-INSERT INTO brennix.boards
-    SELECT 'Board ' || b, now(), NULL, '' FROM generate_series(1, 10) b;
+INSERT INTO brennix.boards (board, name, seen_at, sync_note)
+    SELECT 'Board ' || b, 'Board ' || b, now(), '' FROM generate_series(1, 10) b;
 CREATE TEMPORARY TABLE bench AS
     SELECT b, m, timestamp '2025-01-01 18:00' + (m * 10 + b) * interval '7 minutes' AS ts,
            1 + abs(hashint4(m * 10 + b)) % 2 AS w

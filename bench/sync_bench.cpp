@@ -109,7 +109,7 @@ void MeasureThroughput(test::TTestPostgres& server, const std::string& folder, i
     const club::TClubPlace place{server.Url(), "bench"};
     {
         const auto from = Clock::now();
-        club::TClubSync sync(place, path, nullptr, nullptr, Options());
+        club::TClubSync sync(place, path, nullptr, Options());
         const double seconds = UntilInStep(sync, path, from);
         std::printf("throughput: %lld matches, %lld visits pushed to an empty club in %.2f s: "
                     "%.0f visits/s, %.0f matches/s\n",
@@ -118,7 +118,7 @@ void MeasureThroughput(test::TTestPostgres& server, const std::string& folder, i
     }
     {
         const auto from = Clock::now();
-        club::TClubSync sync(place, path, nullptr, nullptr, Options());
+        club::TClubSync sync(place, path, nullptr, Options());
         std::printf("start with the club in step (compare only): %.3f s\n",
                     UntilInStep(sync, path, from));
     }
@@ -140,7 +140,7 @@ void MeasureThroughput(test::TTestPostgres& server, const std::string& folder, i
                       .c_str());
     server.Start();
     const auto from = Clock::now();
-    club::TClubSync sync(place, path, nullptr, nullptr, Options());
+    club::TClubSync sync(place, path, nullptr, Options());
     std::printf("catch-up after an outage: %d matches (%lld visits) changed, in step %.3f s after "
                 "the worker's first try (a worker running all along tries again within 60 s)\n",
                 changed, static_cast<long long>(changedVisits), UntilInStep(sync, path, from));
@@ -203,7 +203,7 @@ void MeasureEnter(test::TTestPostgres& server, const QString& folder, int rounds
     std::vector<TSeries> phases;
     for (const char* phase : {"off", "up", "down", "hung"}) {
         if (std::strcmp(phase, "up") == 0) {
-            club = StartClub({server.Url(), "bench"}, form1, *form1.StatusBar1);
+            club = StartClub({server.Url(), "bench"}, *form1.AddStatusNote("ClubNote"));
             FeedClub(feed, club);
             wait.restart();
             while (!club->Status().Reached) {

@@ -5,11 +5,9 @@
 
 namespace brennix::club {
 
-namespace {
-
 // The first layout: the boards, and every board's matches, players, legs and visits as its own
 // match history holds them (keyed by the board and the board's own numbers).
-constexpr const char* Layout1 = R"(
+const char* const ClubLayout1 = R"(
 CREATE TABLE brennix.club_schema (version integer NOT NULL);
 INSERT INTO brennix.club_schema VALUES (0);
 CREATE TABLE brennix.boards (
@@ -79,6 +77,33 @@ CREATE INDEX visits_by_player ON brennix.visits (board, match_id, player, leg_id
     INCLUDE (score, darts, remaining_before, won_leg);
 )";
 
+namespace {
+
+// The second layout: a board is known by its history's identity, its name is a label. The
+// column "board" of every table holds that identity; the name, the machine and the run of the
+// program that last wrote the board's row are in its row. The boards of the first layout keep
+// their matches under "named NAME" until a board of that name shows that they are its own.
+constexpr const char* Layout2 = R"(
+ALTER TABLE brennix.match_players DROP CONSTRAINT match_players_board_match_id_fkey;
+ALTER TABLE brennix.legs DROP CONSTRAINT legs_board_match_id_fkey;
+ALTER TABLE brennix.visits DROP CONSTRAINT visits_board_match_id_fkey;
+UPDATE brennix.matches SET board = 'named ' || board;
+UPDATE brennix.match_players SET board = 'named ' || board;
+UPDATE brennix.legs SET board = 'named ' || board;
+UPDATE brennix.visits SET board = 'named ' || board;
+ALTER TABLE brennix.match_players ADD FOREIGN KEY (board, match_id) REFERENCES brennix.matches
+    ON DELETE CASCADE ON UPDATE CASCADE;
+ALTER TABLE brennix.legs ADD FOREIGN KEY (board, match_id) REFERENCES brennix.matches
+    ON DELETE CASCADE ON UPDATE CASCADE;
+ALTER TABLE brennix.visits ADD FOREIGN KEY (board, match_id) REFERENCES brennix.matches
+    ON DELETE CASCADE ON UPDATE CASCADE;
+ALTER TABLE brennix.boards ADD COLUMN name text, ADD COLUMN host text NOT NULL DEFAULT '',
+    ADD COLUMN run text NOT NULL DEFAULT '';
+UPDATE brennix.boards SET name = board, board = 'named ' || board;
+ALTER TABLE brennix.boards ALTER COLUMN name SET NOT NULL;
+CREATE INDEX boards_by_name ON brennix.boards (name);
+)";
+
 } // namespace
 
 int ClubSchemaVersionOf(TConnection& db) {
@@ -101,8 +126,9 @@ void EnsureClubSchema(TConnection& db) {
         // Each layout is reached from the one before it.
         if (version < 1) {
             db.Script("CREATE SCHEMA IF NOT EXISTS brennix");
-            db.Script(Layout1);
+            db.Script(ClubLayout1);
         }
+        if (version < 2) db.Script(Layout2);
         db.Run("UPDATE brennix.club_schema SET version = $1", {std::to_string(ClubSchemaVersion)});
     });
 }

@@ -9,7 +9,10 @@ namespace brennix::club {
 class TConnection;
 
 // The layout this program writes (brennix.club_schema.version).
-inline constexpr int ClubSchemaVersion = 1;
+inline constexpr int ClubSchemaVersion = 2;
+
+// The tables of the first layout (version 1), from which every later one is reached.
+extern const char* const ClubLayout1;
 
 // Creates the layout when the database has none and brings an older one up to date, in one
 // transaction; a layout newer than this program's is refused with EBrennixError saying so.

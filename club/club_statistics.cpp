@@ -231,10 +231,12 @@ std::vector<TMatchSummary> TClubReader::Read(const TPeriod& period,
         const TResult rows =
             db_->Run(std::string("SELECT board, match_id, to_char(started_at, ") + TimeText +
                          "), to_char(ended_at, " + TimeText +
-                         "), game_type, game, match_format, format, resumed, end_reason, winner "
-                         "FROM brennix.matches WHERE " +
+                         "), game_type, game, match_format, format, resumed, end_reason, winner, "
+                         "coalesce(b.name, board) FROM brennix.matches LEFT JOIN brennix.boards "
+                         "b USING (board) WHERE " +
                          MatchCondition(keyed ? 3 : 0) +
-                         " ORDER BY started_at, board COLLATE \"C\", match_id",
+                         " ORDER BY started_at, coalesce(b.name, board) COLLATE \"C\", board, "
+                         "match_id",
                      params);
         std::map<std::pair<std::string, int64_t>, size_t> index;
         std::vector<int64_t> gameTypes;
@@ -254,6 +256,8 @@ std::vector<TMatchSummary> TClubReader::Read(const TPeriod& period,
             if (std::find(gameTypes.begin(), gameTypes.end(), match.GameType) == gameTypes.end())
                 gameTypes.push_back(match.GameType);
             index.emplace(std::pair(match.Board, match.Id), matches.size());
+            // Known by its key, shown by its name.
+            match.Board = rows.Text(r, 11);
             matches.push_back(std::move(match));
         }
         if (matches.empty()) return;

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <limits>
+#include <random>
 #include <unistd.h>
 
 namespace brennix::club {
@@ -71,6 +73,29 @@ bool DataRefused(const EStatementError& error) {
     return error.State().starts_with("22") || error.State().starts_with("23");
 }
 
+std::string HostName() {
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    return host;
+}
+
+// A run of the program, told from another run of the same board: 16 random hexadecimal digits.
+std::string RunToken() {
+    std::random_device random;
+    char text[17];
+    std::snprintf(text, sizeof text, "%08x%08x", random(), random());
+    return text;
+}
+
+// A board counts as running while its row was written within this time (it writes it at least
+// every ten seconds) and its run did not end cleanly.
+constexpr int ClaimSeconds = 25;
+
+// The boards of the club's first layout, before boards were known by their history.
+std::string Named(const std::string& name) {
+    return "named " + name;
+}
+
 } // namespace
 
 std::optional<TClubPlace> FindClub(const TRunOptions& options, const std::string& baseDir) {
@@ -82,17 +107,18 @@ std::optional<TClubPlace> FindClub(const TRunOptions& options, const std::string
         if (conf && std::getline(conf, line)) url = line;
     }
     if (!url || Trimmed(*url).empty()) return std::nullopt;
-    if (!board || Trimmed(*board).empty()) {
-        char host[256] = {};
-        ::gethostname(host, sizeof host - 1);
-        board = host;
-    }
+    if (!board || Trimmed(*board).empty()) board = HostName();
     return TClubPlace{Trimmed(*url), Trimmed(*board)};
 }
 
 std::string NoteOf(const TSyncStatus& status) {
     const std::string board = " (board " + status.Board + ")";
     std::string note = "Club: ";
+    if (!status.NameTakenBy.empty())
+        return note + "the name " + status.Board + " is taken by the board on " +
+               status.NameTakenBy +
+               "; this board plays on locally until the name is free or it is started with "
+               "another /board=NAME";
     const bool inStep = status.Known && status.Waiting == 0 && status.Reached;
     if (inStep)
         note += "in step" + board;
@@ -107,6 +133,39 @@ std::string NoteOf(const TSyncStatus& status) {
     if (status.Refused > 1)
         note += "; " + Matches(static_cast<size_t>(status.Refused), "refused") + ", " + match +
                 ": " + status.RefusedReason;
+    return note;
+}
+
+TStatusNote StatusNoteOf(const TSyncStatus& status) {
+    if (!status.NameTakenBy.empty())
+        return {"Club: the name " + status.Board + " is taken by the board on " +
+                    status.NameTakenBy,
+                true};
+    const bool away = !status.Reached && !status.Reason.empty() && !status.HistoryProblem;
+    const std::string waiting = Matches(static_cast<size_t>(status.Waiting), "waiting");
+    TStatusNote note{"Club: ", away || status.HistoryProblem || status.Refused > 0};
+    if (away) {
+        note.Text += "server away";
+        if (status.AwaySince) {
+            const std::time_t seconds = std::chrono::system_clock::to_time_t(*status.AwaySince);
+            std::tm parts{};
+            ::localtime_r(&seconds, &parts);
+            char clock[8];
+            std::strftime(clock, sizeof clock, "%H:%M", &parts);
+            note.Text += std::string(" since ") + clock;
+        }
+        if (status.Known && status.Waiting > 0) note.Text += ", " + waiting;
+        note.Text += ": " + status.Reason;
+    } else if (status.HistoryProblem)
+        note.Text += status.Reason;
+    else if (!status.Known)
+        note.Text += "connecting…";
+    else
+        note.Text += status.Waiting > 0 ? waiting : "in step";
+    if (status.Refused == 1)
+        note.Text += "; match " + std::to_string(status.RefusedMatch) + " refused";
+    if (status.Refused > 1)
+        note.Text += "; " + Matches(static_cast<size_t>(status.Refused), "refused");
     return note;
 }
 
@@ -180,14 +239,12 @@ int64_t PushMatch(TConnection& db, const std::string& board, THistoryChanges& hi
     return m.Revision;
 }
 
-TClubSync::TClubSync(TClubPlace place, std::string historyPath, TWarn warn, TChanged changed)
-    : TClubSync(std::move(place), std::move(historyPath), std::move(warn), std::move(changed),
-                TOptions()) {}
+TClubSync::TClubSync(TClubPlace place, std::string historyPath, TChanged changed)
+    : TClubSync(std::move(place), std::move(historyPath), std::move(changed), TOptions()) {}
 
-TClubSync::TClubSync(TClubPlace place, std::string historyPath, TWarn warn, TChanged changed,
-                     TOptions options)
-    : place_(std::move(place)), historyPath_(std::move(historyPath)), warn_(std::move(warn)),
-      changed_(std::move(changed)), options_(options) {
+TClubSync::TClubSync(TClubPlace place, std::string historyPath, TChanged changed, TOptions options)
+    : place_(std::move(place)), historyPath_(std::move(historyPath)), changed_(std::move(changed)),
+      options_(options), run_(RunToken()), host_(HostName()) {
     if (::pipe2(stopPipe_, O_CLOEXEC) != 0) throw EBrennixError("no pipe for the club's worker");
     status_.Board = place_.Board;
     worker_ = std::thread([this] {
@@ -256,12 +313,17 @@ bool TClubSync::Pause(std::chrono::milliseconds time, bool wakeable) {
 }
 
 void TClubSync::Publish(std::string reason, bool historyProblem) {
-    std::string note;
+    TSyncStatus status;
     {
         const std::lock_guard lock(mutex_);
         TSyncStatus& s = status_;
-        const std::string before = NoteOf(s);
+        const std::string before = NoteOf(s), shortBefore = StatusNoteOf(s).Text;
         s.Reached = db_ != nullptr;
+        s.NameTakenBy = db_ && !claimed_ ? takenBy_ : "";
+        if (s.Reached || reason.empty() || historyProblem)
+            s.AwaySince.reset();
+        else if (!s.AwaySince)
+            s.AwaySince = std::chrono::system_clock::now();
         s.Known = known_;
         s.Waiting = static_cast<int64_t>(pending_.size());
         if (pending_.empty() && db_) s.InStepUpTo = mark_;
@@ -270,10 +332,11 @@ void TClubSync::Publish(std::string reason, bool historyProblem) {
         s.Refused = static_cast<int64_t>(refused_.size());
         s.RefusedMatch = refused_.empty() ? 0 : refused_.begin()->first;
         s.RefusedReason = refused_.empty() ? "" : refused_.begin()->second.Reason;
-        note = NoteOf(s);
-        if (note == before) return;
+        if (told_ && NoteOf(s) == before && StatusNoteOf(s).Text == shortBefore) return;
+        told_ = true;
+        status = s;
     }
-    if (changed_) changed_(note);
+    if (changed_) changed_(status);
 }
 
 bool TClubSync::Finishing() const {
@@ -283,7 +346,6 @@ bool TClubSync::Finishing() const {
 
 void TClubSync::Run() {
     auto backoff = options_.FirstBackoff;
-    bool connecting = false;
     int finalFailures = 0;
     Publish("", false);
     for (;;) {
@@ -294,10 +356,17 @@ void TClubSync::Run() {
             if (!local_) local_ = std::make_unique<THistoryChanges>(historyPath_);
             Look();
             if (!db_) {
-                connecting = true;
                 Connect();
-                connecting = false;
                 backoff = options_.FirstBackoff;
+            }
+            if (!claimed_) {
+                if (!Claim()) {
+                    // Asked again until the other board is gone; nothing of this one is sent.
+                    Publish("", false);
+                    if (last || !Pause(options_.Poll * 4, false)) return;
+                    continue;
+                }
+                Compare();
             }
             Beat();
             // The oldest change first; the newest state between two matches.
@@ -315,7 +384,10 @@ void TClubSync::Run() {
                 }
             }
             Publish("", false);
-            if (last) return;
+            if (last) {
+                Leave();
+                return;
+            }
             ReadBoards();
             if (!Pause(options_.Poll, true)) return;
         } catch (const EHistoryReadError& error) {
@@ -330,25 +402,17 @@ void TClubSync::Run() {
                 if (stopping_) return;
             }
             // While finishing, a failure gets one more try at once (the connection may have gone
-            // stale), and is told of no more.
-            const bool finishing = Finishing();
-            if (finishing && ++finalFailures > 1) return;
-            // A lost connection is made again after the shortest pause; a server that cannot be
-            // reached is told of the first time, and again only after it was reached once.
-            const bool first = connecting && !warned_ && !finishing;
-            warned_ = warned_ || connecting;
-            connecting = false;
+            // stale).
+            if (Finishing() && ++finalFailures > 1) return;
+            // A lost connection is made again after the shortest pause, unsaid; a server that
+            // cannot be reached is tried after longer and longer ones, the note saying why.
+            const bool lost = db_ != nullptr;
             db_.reset();
             {
                 const std::lock_guard lock(mutex_);
                 ++status_.Failures;
             }
-            const std::string reason = OneLine(error.what());
-            Publish(reason, false);
-            if (first && warn_)
-                warn_("The club server cannot be reached (" + reason +
-                      "). Play goes on: this board's matches wait in its own history and go to "
-                      "the club when the server is back.");
+            if (!lost) Publish(OneLine(error.what()), false);
             if (!Pause(backoff, false)) return;
             backoff = std::min(backoff * 2, options_.LastBackoff);
         }
@@ -359,20 +423,75 @@ void TClubSync::Connect() {
     auto db = std::make_unique<TConnection>(place_.Url, TWaits{options_.WaitSeconds, stopPipe_[0]});
     EnsureClubSchema(*db);
     db_ = std::move(db);
-    warned_ = false;
+    claimed_ = false;
     {
         const std::lock_guard lock(mutex_);
         status_.Failures = 0;
     }
     beatAt_ = {}; // the board's row at once after an absence
-    Compare();
+}
+
+// Takes the board's name for this run, unless another running board holds it or this board's
+// history runs on another machine (a copied data folder): then false, and nothing of this board
+// is written. A run of the same history on the same machine is this board started again (one
+// program per data folder on a machine). One board at a time claims, so two starting together
+// cannot both get a name.
+bool TClubSync::Claim() {
+    if (key_.empty()) {
+        const std::optional<std::string> identity = local_->Identity();
+        if (!identity) throw EHistoryReadError("the match history has no identity yet");
+        key_ = *identity;
+    }
+    takenBy_.clear();
+    InTransaction(*db_, [&] {
+        db_->Script("SELECT pg_advisory_xact_lock(7352292)");
+        const TResult other = db_->Run(
+            "SELECT host FROM brennix.boards WHERE run <> '' AND seen_at > now() - "
+            "make_interval(secs => $4) AND ((name = $2 AND board <> $1) OR (board = $1 AND run "
+            "<> $3 AND host <> $5)) ORDER BY seen_at DESC LIMIT 1",
+            {key_, place_.Board, run_, std::to_string(ClaimSeconds), host_});
+        if (other.Rows() > 0) {
+            takenBy_ = other.Text(0, 0).empty() ? "another machine" : other.Text(0, 0);
+            return;
+        }
+        Adopt();
+        db_->Run("INSERT INTO brennix.boards (board, name, host, run, seen_at, sync_note) VALUES "
+                 "($1, $2, $3, $4, now(), '') ON CONFLICT (board) DO UPDATE SET name = "
+                 "EXCLUDED.name, host = EXCLUDED.host, run = EXCLUDED.run, seen_at = now()",
+                 {key_, place_.Board, host_, run_});
+    });
+    claimed_ = takenBy_.empty();
+    return claimed_;
+}
+
+// The matches a board of this name copied before boards were known by their history become this
+// board's when they are its history's: the first of them has the same number and start here. A
+// board that has copied matches of its own keeps them apart.
+void TClubSync::Adopt() {
+    const TResult named = db_->Run(
+        "SELECT match_id, to_char(started_at, 'YYYY-MM-DD HH24:MI:SS') FROM brennix.matches "
+        "WHERE board = $1 ORDER BY match_id LIMIT 1",
+        {Named(place_.Board)});
+    if (named.Rows() == 0) return;
+    if (db_->Run("SELECT 1 FROM brennix.matches WHERE board = $1 LIMIT 1", {key_}).Rows() > 0)
+        return;
+    const std::optional<THistoryMatch> first = local_->Match(named.Int(0, 0));
+    if (!first || first->StartedAt != named.Text(0, 1)) return;
+    db_->Run("UPDATE brennix.matches SET board = $1 WHERE board = $2", {key_, Named(place_.Board)});
+    db_->Run("DELETE FROM brennix.boards WHERE board = $1", {Named(place_.Board)});
+}
+
+// A clean end frees the name at once.
+void TClubSync::Leave() {
+    if (!claimed_) return;
+    db_->Run("UPDATE brennix.boards SET run = '' WHERE board = $1 AND run = $2", {key_, run_});
 }
 
 // The club's revisions of this board's matches against the history's: every match the club does
 // not hold as it is now is pending.
 void TClubSync::Compare() {
     const TResult club =
-        db_->Run("SELECT match_id, revision FROM brennix.matches WHERE board = $1", {place_.Board});
+        db_->Run("SELECT match_id, revision FROM brennix.matches WHERE board = $1", {key_});
     std::map<int64_t, int64_t> held;
     for (int row = 0; row < club.Rows(); ++row)
         held[club.Int(row, 0)] = club.Int(row, 1);
@@ -401,7 +520,7 @@ void TClubSync::Look() {
 void TClubSync::Push(int64_t match) {
     int64_t revision = 0;
     try {
-        revision = PushMatch(*db_, place_.Board, *local_, match);
+        revision = PushMatch(*db_, key_, *local_, match);
     } catch (const EStatementError& error) {
         if (db_->Broken() || !DataRefused(error)) throw;
         refused_[match] = {pending_[match], OneLine(error.Message())};
@@ -432,15 +551,16 @@ void TClubSync::Beat() {
         beatAt_ != std::chrono::steady_clock::time_point())
         return;
     const std::string sql =
-        "INSERT INTO brennix.boards AS b (board, seen_at, state, sync_note) VALUES ($1, now(), "
-        "$2::jsonb, $3) ON CONFLICT (board) DO UPDATE SET seen_at = now(), state = "
+        "INSERT INTO brennix.boards (board, name, host, run, seen_at, state, sync_note) VALUES "
+        "($1, $2, $3, $4, now(), $5::jsonb, $6) ON CONFLICT (board) DO UPDATE SET name = "
+        "EXCLUDED.name, host = EXCLUDED.host, run = EXCLUDED.run, seen_at = now(), state = "
         "EXCLUDED.state, sync_note = EXCLUDED.sync_note";
     try {
-        db_->Run(sql, {place_.Board, state, note});
+        db_->Run(sql, {key_, place_.Board, host_, run_, state, note});
     } catch (const EBrennixError&) {
         // A state the server refuses (not JSON to it) must not hold up the copy: none instead.
         if (db_->Broken()) throw;
-        db_->Run(sql, {place_.Board, std::nullopt, note});
+        db_->Run(sql, {key_, place_.Board, host_, run_, std::nullopt, note});
     }
     beatNumber_ = number;
     beatNote_ = note;
@@ -452,13 +572,14 @@ void TClubSync::ReadBoards() {
         const std::lock_guard lock(mutex_);
         if (!watch_) return;
     }
-    const TResult rows = db_->Run(
-        "SELECT board, extract(epoch FROM now() - seen_at)::float8, coalesce(state::text, ''), "
-        "sync_note FROM brennix.boards ORDER BY board");
+    const TResult rows =
+        db_->Run("SELECT name, board = $1, extract(epoch FROM now() - seen_at)::float8, "
+                 "coalesce(state::text, ''), sync_note FROM brennix.boards ORDER BY name, board",
+                 {key_});
     std::vector<TClubBoard> boards;
     for (int row = 0; row < rows.Rows(); ++row)
-        boards.push_back({rows.Text(row, 0), std::strtod(rows.Text(row, 1).c_str(), nullptr),
-                          rows.Text(row, 2), rows.Text(row, 3)});
+        boards.push_back({rows.Text(row, 0), std::strtod(rows.Text(row, 2).c_str(), nullptr),
+                          rows.Text(row, 3), rows.Text(row, 4), rows.Text(row, 1) == "t"});
     const std::lock_guard lock(mutex_);
     boards_ = std::move(boards);
     boardsReadAt_ = std::chrono::steady_clock::now();

@@ -60,27 +60,45 @@ struct TSyncStatus {
     int64_t Refused = 0;         // matches the club refused for their data, set aside
     int64_t RefusedMatch = 0;    // the lowest of them
     std::string RefusedReason;   // and the server's reason for it
+    // The machine of the running board that holds this board's name (or this board's history),
+    // "" when the board holds its name. While it is held, the board plays on locally.
+    std::string NameTakenBy;
+    // When the server was first not reached since it last answered (none while it answers).
+    std::optional<std::chrono::system_clock::time_point> AwaySince;
 };
 
 // The operator's note: "Club: in step (board B)", "Club: 3 matches waiting (board B)", and when
 // the server cannot be reached "Club: 3 matches waiting (board B); the server cannot be reached:
 // REASON"; before the club's copy was ever compared "Club: connecting (board B)", or "Club: not
 // reached yet (board B); the server cannot be reached: REASON". Refused matches come last:
-// "; match 7 refused: REASON", "; 2 matches refused, match 7: REASON".
+// "; match 7 refused: REASON", "; 2 matches refused, match 7: REASON". A name held by another
+// running board: "Club: the name B is taken by the board on HOST; this board plays on locally
+// until the name is free or it is started with another /board=NAME".
 std::string NoteOf(const TSyncStatus& status);
+
+// The same in short, for the scoreboard's status bar, where it is always in sight: "Club: in
+// step", "Club: connecting…", "Club: 3 matches waiting", "Club: server away since 21:04, 3
+// matches waiting: REASON", "Club: REASON" (of the history), "Club: the name B is taken by the
+// board on HOST", and refused matches last ("; match 7 refused", "; 2 matches refused").
+// Trouble: something the operator may want to see to (all but the first three).
+struct TStatusNote {
+    std::string Text;
+    bool Trouble = false;
+};
+TStatusNote StatusNoteOf(const TSyncStatus& status);
 
 // Another board's row as the club has it (for a hall of every board).
 struct TClubBoard {
-    std::string Board;
+    std::string Board;     // its name
     double SecondsAgo = 0; // since it was last seen
     std::string State;     // its live JSON, "" before any
     std::string SyncNote;  // "" when its copy is in step
+    bool Own = false;      // this board's own row
 };
 
 class TClubSync {
   public:
-    using TWarn = std::function<void(const std::string& text)>;
-    using TChanged = std::function<void(const std::string& note)>;
+    using TChanged = std::function<void(const TSyncStatus& status)>;
 
     struct TOptions {
         std::chrono::milliseconds Poll{1000};       // looks for changes in the history
@@ -92,11 +110,9 @@ class TClubSync {
         std::chrono::milliseconds FinishWait{3000};
     };
 
-    // Starts the worker. warn is called (from the worker) the first time the server cannot be
-    // reached, and not again until it has been reached once; changed with every new note.
-    TClubSync(TClubPlace place, std::string historyPath, TWarn warn, TChanged changed = {});
-    TClubSync(TClubPlace place, std::string historyPath, TWarn warn, TChanged changed,
-              TOptions options);
+    // Starts the worker. changed is called (from the worker) with every new note, long or short.
+    TClubSync(TClubPlace place, std::string historyPath, TChanged changed = {});
+    TClubSync(TClubPlace place, std::string historyPath, TChanged changed, TOptions options);
     // Lets the worker send the history's last changes for at most FinishWait, then stops it,
     // whatever the server is doing.
     ~TClubSync();
@@ -117,6 +133,9 @@ class TClubSync {
   private:
     void Run();
     void Connect();
+    bool Claim();
+    void Adopt();
+    void Leave();
     void Compare();
     void Look();
     void Push(int64_t match);
@@ -130,7 +149,6 @@ class TClubSync {
 
     const TClubPlace place_;
     const std::string historyPath_;
-    const TWarn warn_;
     const TChanged changed_;
     const TOptions options_;
     int stopPipe_[2] = {-1, -1};
@@ -138,6 +156,12 @@ class TClubSync {
     // The worker's own.
     std::unique_ptr<TConnection> db_;
     std::unique_ptr<THistoryChanges> local_;
+    std::string key_;                    // the history's identity, the board's key in the club
+    const std::string run_;              // this run of the program
+    const std::string host_;             // this machine
+    bool claimed_ = false;
+    bool told_ = false;        // the first note was given               // the name is this board's on the connection
+    std::string takenBy_;                // the machine that holds it when not
     std::map<int64_t, int64_t> pending_; // match -> its revision not yet in the club
     struct TRefusal {
         int64_t Revision = 0;
@@ -146,7 +170,6 @@ class TClubSync {
     std::map<int64_t, TRefusal> refused_; // match -> the revision the club refused, and why
     int64_t mark_ = 0;                    // the highest revision seen in the history
     bool known_ = false;
-    bool warned_ = false;
     std::string beatNote_;
     std::optional<std::string> beatState_;
     std::chrono::steady_clock::time_point beatAt_{};

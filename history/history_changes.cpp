@@ -1,6 +1,7 @@
 #include "history_changes.h"
 
 #include <sqlite3.h>
+#include <string_view>
 
 namespace brennix {
 
@@ -116,6 +117,27 @@ std::optional<THistoryMatch> THistoryChanges::Match(int64_t match) {
         throw;
     }
     return read;
+}
+
+std::optional<std::string> THistoryChanges::Identity() {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db_, "SELECT identity FROM history_identity", -1, &statement, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_finalize(statement);
+        if (std::string_view(sqlite3_errmsg(db_)).starts_with("no such table")) return std::nullopt;
+        throw ReadError(db_);
+    }
+    const int code = sqlite3_step(statement);
+    std::optional<std::string> identity;
+    if (code == SQLITE_ROW && sqlite3_column_type(statement, 0) == SQLITE_TEXT)
+        identity = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+    sqlite3_finalize(statement);
+    if (code != SQLITE_ROW && code != SQLITE_DONE) throw ReadError(db_);
+    // Only what the program makes: 32 hexadecimal digits.
+    if (!identity || identity->size() != 32 ||
+        identity->find_first_not_of("0123456789abcdef") != std::string::npos)
+        return std::nullopt;
+    return identity;
 }
 
 void THistoryChanges::Exec(const char* sql) {

@@ -63,6 +63,9 @@ class THistoryChanges {
     std::vector<TMatchRevision> Revisions(int64_t above);
     // The match read in one snapshot; none when it has no row. Raises EHistoryReadError.
     std::optional<THistoryMatch> Match(int64_t match);
+    // The identity the history was made with (an older layout, not yet brought up to date by
+    // the program, has none). Raises EHistoryReadError.
+    std::optional<std::string> Identity();
 
   private:
     void Exec(const char* sql);

@@ -111,6 +111,14 @@ UPDATE matches SET revision = id;
 CREATE INDEX matches_by_revision ON matches (revision);
 )";
 
+// The fourth layout: the history's identity, made once with the file, so that whoever copies it
+// elsewhere (a club) knows it from any other history, whatever its board is called. A history
+// set aside and started again is another one.
+constexpr const char* SchemaVersion4 = R"(
+CREATE TABLE history_identity (identity TEXT NOT NULL);
+INSERT INTO history_identity VALUES (lower(hex(randomblob(16))));
+)";
+
 // The visits of match ?1 that the saved runs ?2 hold (a visit row is "v").
 constexpr const char* HeldBy =
     "EXISTS (SELECT 1 FROM json_each(?2) AS r WHERE v.id BETWEEN r.value ->> 0 AND "
@@ -240,17 +248,25 @@ std::string AsideName(const std::string& path) {
 
 // The content of a game file as the history knows it: a 64-bit FNV-1a hash of its bytes (those a
 // load reads); none when the file cannot be read.
-std::optional<int64_t> ContentHash(const std::string& path) {
-    std::vector<uint8_t> bytes;
+std::optional<std::vector<uint8_t>> GameFileBytes(const std::string& path) {
     try {
-        bytes = ReadRegularFile(path, GameFileSize);
+        return ReadRegularFile(path, GameFileSize);
     } catch (...) {
         return std::nullopt;
     }
+}
+
+int64_t ContentHashOf(const std::vector<uint8_t>& bytes) {
     uint64_t hash = 0xcbf29ce484222325;
     for (const uint8_t byte : bytes)
         hash = (hash ^ byte) * 0x100000001b3;
     return static_cast<int64_t>(hash);
+}
+
+std::optional<int64_t> ContentHash(const std::string& path) {
+    const std::optional<std::vector<uint8_t>> bytes = GameFileBytes(path);
+    if (!bytes) return std::nullopt;
+    return ContentHashOf(*bytes);
 }
 
 using TBinder = std::function<void(TStatement&)>;
@@ -382,6 +398,7 @@ void THistoryStore::Migrate() {
             Exec("DROP TABLE saves_v1");
         }
         if (version < 3) Exec(SchemaVersion3);
+        if (version < 4) Exec(SchemaVersion4);
         Exec(("PRAGMA user_version = " + std::to_string(HistorySchemaVersion)).c_str());
         Exec("COMMIT");
     } catch (...) {
@@ -412,7 +429,7 @@ void THistoryStore::Fail(int code, const std::string& reason, const std::string&
 }
 
 void THistoryStore::Change(const std::function<void()>& body) {
-    if (!db_) return;
+    if (!db_ || replaying_) return;
     try {
         Exec("BEGIN IMMEDIATE");
         try {
@@ -461,6 +478,7 @@ int64_t THistoryStore::EnsureMatch(bool resumed) {
 }
 
 void THistoryStore::MatchBegun(const TMatchInfo& info, TEventTime time) {
+    if (replaying_) return;
     match_ = 0;
     begun_ = info;
     begunAt_ = time;
@@ -536,6 +554,7 @@ void THistoryStore::MatchWon(const TMatchResult& result) {
 }
 
 void THistoryStore::MatchAbandoned(TAbandonReason reason, TEventTime time) {
+    if (replaying_) return;
     if (match_ != 0) {
         Change([&] {
             TStatement end(db_, "UPDATE matches SET ended_at = ?1, end_reason = ?2 WHERE id = ?3 "
@@ -604,6 +623,92 @@ void THistoryStore::GameLoaded(const std::string& path, const TMatchInfo& info, 
         save.Bind(1, *content).Bind(2, path).Bind(3, match).Bind(4, TimeText(time));
         save.Run();
     });
+}
+
+std::optional<TInterruptedMatch> THistoryStore::Interrupted() {
+    if (!db_) return std::nullopt;
+    try {
+        TStatement newest(db_, "SELECT id, game_type, match_format, IFNULL(starter, 0) - 1, "
+                               "resumed, ended_at IS NULL AND end_reason IS NULL FROM matches "
+                               "WHERE id <> ? ORDER BY id DESC LIMIT 1");
+        newest.Bind(1, match_);
+        if (!newest.Step() || newest.Int(5) == 0) return std::nullopt;
+        TInterruptedMatch match;
+        match.Match = newest.Int(0);
+        match.Info.GameType = static_cast<int32_t>(newest.Int(1));
+        match.Info.MatchFormat = static_cast<int32_t>(newest.Int(2));
+        match.Info.Starter = static_cast<int>(newest.Int(3));
+        match.Resumed = newest.Int(4) != 0;
+        // Played on after its newest save: what is recorded is not what that save holds.
+        TStatement after(db_, (std::string("SELECT (") + RecordedRuns +
+                               ") IS NOT IFNULL((SELECT held_visits FROM saves WHERE match_id = "
+                               "?1 ORDER BY saved_at DESC, last_visit DESC LIMIT 1), '[]')")
+                                  .c_str());
+        after.Bind(1, match.Match);
+        if (!after.Step() || after.Int(0) == 0) return std::nullopt;
+
+        TStatement players(db_, "SELECT name FROM match_players WHERE match_id = ? ORDER BY "
+                                "player");
+        players.Bind(1, match.Match);
+        while (players.Step())
+            match.Info.Names.push_back(players.Text(0));
+        TStatement visits(db_, "SELECT v.id, v.player, v.score, v.darts, v.remaining_before, "
+                               "v.won_leg, l.set_no, l.leg_no, l.starter, 0 FROM visits AS v JOIN "
+                               "legs AS l ON l.id = v.leg_id WHERE v.match_id = ?1 UNION ALL "
+                               "SELECT id, player, score, darts, remaining_before, won_leg, "
+                               "set_no, leg_no, leg_starter, 1 FROM visits_aside WHERE match_id "
+                               "= ?1 ORDER BY 1");
+        visits.Bind(1, match.Match);
+        while (visits.Step()) {
+            auto number = [&](int column) { return static_cast<int32_t>(visits.Int(column)); };
+            TInterruptedMatch::TVisit& visit = match.Visits.emplace_back();
+            visit.Id = visits.Int(0);
+            visit.Event.Player = number(1) - 1;
+            visit.Event.Score = number(2);
+            visit.Event.Darts = number(3);
+            visit.Event.RemainingBefore = number(4);
+            visit.Event.WonLeg = visits.Int(5) != 0;
+            visit.Event.Set = number(6);
+            visit.Event.Leg = number(7);
+            visit.Event.LegStarter = number(8) - 1;
+            visit.SetAside = visits.Int(9) != 0;
+        }
+        // A save holds the record up to its last visit when each visit recorded up to there is
+        // one it holds, and none it holds is set aside.
+        const std::string held = "EXISTS (SELECT 1 FROM json_each(s.held_visits) AS r WHERE v.id "
+                                 "BETWEEN r.value ->> 0 AND r.value ->> 1)";
+        TStatement saves(db_, ("SELECT path, content_hash, last_visit, NOT EXISTS (SELECT 1 FROM "
+                               "visits AS v WHERE v.match_id = ?1 AND v.id <= s.last_visit AND "
+                               "NOT " +
+                               held +
+                               ") AND NOT EXISTS (SELECT 1 FROM visits_aside AS v WHERE "
+                               "v.match_id = ?1 AND " +
+                               held +
+                               ") FROM saves AS s WHERE match_id = ?1 ORDER BY saved_at DESC, "
+                               "last_visit DESC")
+                                  .c_str());
+        saves.Bind(1, match.Match);
+        while (saves.Step())
+            match.Saves.push_back({saves.Text(0), saves.Int(1), saves.Int(2), saves.Int(3) != 0});
+        return match;
+    } catch (const ESqlError&) {
+        return std::nullopt;
+    }
+}
+
+void THistoryStore::Adopt(int64_t match) {
+    match_ = match;
+    begun_.reset();
+}
+
+std::optional<TGameFileRecord> SavedGame(const std::string& path, int64_t contentHash) {
+    const std::optional<std::vector<uint8_t>> bytes = GameFileBytes(path);
+    if (!bytes || ContentHashOf(*bytes) != contentHash) return std::nullopt;
+    try {
+        return GameFromFile(*bytes, path);
+    } catch (...) {
+        return std::nullopt;
+    }
 }
 
 std::unique_ptr<THistoryStore> StartHistory(const TRunOptions& options, THistoryStore::TWarn warn) {

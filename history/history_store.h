@@ -6,6 +6,7 @@
 
 #include "engine/match_events.h"
 #include "engine/run_options.h"
+#include "storage/game_file.h"
 
 #include <cstdint>
 #include <functional>
@@ -19,13 +20,37 @@ struct sqlite3;
 namespace brennix {
 
 // The layout of the file this program writes (PRAGMA user_version).
-inline constexpr int HistorySchemaVersion = 3;
+inline constexpr int HistorySchemaVersion = 4;
 
 // The tables of the first layout (version 1), from which every later one is reached.
 extern const char* const HistoryLayout1;
 
 // BaseDir() + "history.sqlite".
 std::string HistoryPath();
+
+// A match the history holds that was neither won nor abandoned and was played on after its newest
+// save (the program was killed, the power went): what it takes to play it again.
+struct TInterruptedMatch {
+    struct TVisit {
+        int64_t Id = 0;
+        TVisitEvent Event;     // as the engine told it, but for its time
+        bool SetAside = false; // taken back, or cut by a load
+    };
+    struct TSave {
+        std::string Path;
+        int64_t ContentHash = 0;
+        int64_t LastVisit = 0;
+        bool HoldsRecord = false; // it holds exactly the visits now recorded up to LastVisit
+    };
+    int64_t Match = 0;
+    TMatchInfo Info;            // names in UTF-8 as the history keeps them; Starter -1: not known
+    bool Resumed = false;       // begun by loading a game file the history did not know
+    std::vector<TVisit> Visits; // every visit booked in it, in the order booked
+    std::vector<TSave> Saves;   // newest first
+};
+
+// The game a file holds, while its bytes are still the ones saved with that content hash.
+std::optional<TGameFileRecord> SavedGame(const std::string& path, int64_t contentHash);
 
 class THistoryStore : public TMatchObserver {
   public:
@@ -43,6 +68,15 @@ class THistoryStore : public TMatchObserver {
 
     // Whether the store still records (false after a warning).
     bool Recording() const { return db_ != nullptr; }
+
+    // The newest match but the one being played, when it is an interrupted one; none when there
+    // is none, or it cannot be read.
+    std::optional<TInterruptedMatch> Interrupted();
+    // While a match of the history is played again through the engine (history/resume.h), none
+    // of its events is recorded.
+    void Replaying(bool replaying) { replaying_ = replaying; }
+    // Goes on recording into that match, as if play had never stopped.
+    void Adopt(int64_t match);
 
     void MatchBegun(const TMatchInfo& info, TEventTime time) override;
     void VisitBooked(const TVisitEvent& visit) override;
@@ -70,6 +104,7 @@ class THistoryStore : public TMatchObserver {
     int64_t match_ = 0;               // row of the match being played, 0 while it has none
     std::optional<TMatchInfo> begun_; // the match begun, until it gets its row
     TEventTime begunAt_;
+    bool replaying_ = false;
 };
 
 // The history of a run of the program: none with "/nohistory", else the store at HistoryPath(),

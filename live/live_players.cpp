@@ -10,17 +10,20 @@
 
 namespace brennix {
 
-// The events after which the standings may have changed. The history hears each event first
-// (it listens from before the live board starts), so it has the change by now.
+// The events after which the standings may have changed, every visit among them. The history
+// hears each event first (it listens from before the live board starts), so it has the change
+// by now.
 struct TLiveStandings::TListener : TMatchObserver {
     explicit TListener(TLiveStandings& owner) : owner_(owner) { AddMatchObserver(*this); }
     ~TListener() override { RemoveMatchObserver(*this); }
-    void MatchBegun(const TMatchInfo&, TEventTime) override { owner_.Refresh(); }
-    void LegWon(const TLegEvent&) override { owner_.Refresh(); }
-    void MatchWon(const TMatchResult&) override { owner_.Refresh(); }
-    void MatchAbandoned(TAbandonReason, TEventTime) override { owner_.Refresh(); }
+    void MatchBegun(const TMatchInfo&, TEventTime) override { owner_.Changed(); }
+    void VisitBooked(const TVisitEvent&) override { owner_.Changed(); }
+    void VisitTakenBack(int, int32_t, TEventTime) override { owner_.Changed(); }
+    void LegWon(const TLegEvent&) override { owner_.Changed(); }
+    void MatchWon(const TMatchResult&) override { owner_.Changed(); }
+    void MatchAbandoned(TAbandonReason, TEventTime) override { owner_.Changed(); }
     void GameLoaded(const std::string&, const TMatchInfo&, TEventTime) override {
-        owner_.Refresh();
+        owner_.Changed();
     }
 
   private:
@@ -33,12 +36,21 @@ TLiveStandings::TLiveStandings(std::weak_ptr<TLiveBoardModule> board,
     : QObject(parent), board_(std::move(board)), source_(std::move(source)),
       arrived_(std::move(arrived)), listener_(std::make_unique<TListener>(*this)),
       thread_(std::make_unique<TQueryThread>()) {
+    catchUp_.setSingleShot(true);
+    catchUp_.setInterval(ClubCatchUpMs);
+    connect(&catchUp_, &QTimer::timeout, this, &TLiveStandings::Refresh);
     Refresh();
 }
 
 TLiveStandings::~TLiveStandings() {
     listener_.reset();
     thread_.reset(); // stops a query under way
+}
+
+void TLiveStandings::Changed() {
+    Refresh();
+    // The club has this board's change only once its sync has sent it: read once more then.
+    if (source_.Kind == report::TStatisticsSource::TKind::Club) catchUp_.start();
 }
 
 void TLiveStandings::Refresh() {

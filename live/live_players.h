@@ -1,7 +1,7 @@
 // The players' standings on the live board: /players and /players.json, and each player's
 // all-time average on the match page. They come from the match history (or the club's), read by
-// the statistics library on a thread of its own whenever a leg or match ends, a match begins or
-// a game is loaded, and handed to the live board's module as JSON text.
+// the statistics library on a thread of its own after every visit booked or taken back, leg or
+// match end, match begun or game loaded, and handed to the live board's module as JSON text.
 #pragma once
 
 #include "board_json.h"
@@ -9,6 +9,7 @@
 #include "report/history_report.h"
 
 #include <QObject>
+#include <QTimer>
 #include <functional>
 #include <map>
 #include <memory>
@@ -35,6 +36,10 @@ class TLiveStandings : public QObject {
     // Works the standings out afresh: now, or once the run under way is done.
     void Refresh();
 
+    // A club's standings are read again this long after a change of the match, by when the
+    // board's sync has sent it (it looks twice a second).
+    static constexpr int ClubCatchUpMs = 2000;
+
   signals:
     // Emitted once new standings have been handed to the module (for tests).
     void Published();
@@ -44,6 +49,8 @@ class TLiveStandings : public QObject {
         QByteArray Json; // exactly what the report writes for --players --format json
         std::map<std::string, double> Averages; // by the name's key
     };
+    // The match changed: the standings at once, and in a club once more a little later.
+    void Changed();
     void Arrived(const std::optional<TRead>& read);
     // Runs the refresh asked for while one was under way.
     void Again();
@@ -56,6 +63,7 @@ class TLiveStandings : public QObject {
     struct TListener;
     std::unique_ptr<TListener> listener_;
     std::unique_ptr<TQueryThread> thread_;
+    QTimer catchUp_;
 };
 
 } // namespace brennix

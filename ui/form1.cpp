@@ -21,6 +21,7 @@
 #include <QCoreApplication>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMenuBar>
@@ -258,6 +259,37 @@ void TForm1::BuildEntryPanel(QWidget* board) {
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
 }
 
+namespace {
+
+// The notes at the right end of the file panel, which a path rarely fills (over a long one they
+// hide the path's end while they show): a row as wide as the notes showing, kept at the end
+// whenever one of them changes.
+class TStatusNotes : public QWidget {
+  public:
+    explicit TStatusNotes(QWidget* panel) : QWidget(panel) {
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(4);
+        Fit();
+    }
+
+  protected:
+    bool event(QEvent* event) override {
+        const bool handled = QWidget::event(event);
+        if (event->type() == QEvent::LayoutRequest) Fit();
+        return handled;
+    }
+
+  private:
+    void Fit() {
+        adjustSize();
+        setGeometry(parentWidget()->width() - width() - 3, 1, width(),
+                    parentWidget()->height() - 2);
+    }
+};
+
+} // namespace
+
 void TForm1::BuildStatusBar(QWidget* board) {
     auto* bar = StatusBar1 =
         Place<QFrame>(board, "StatusBar1", 0, ClientHeight - 19, ClientWidth, 19);
@@ -275,6 +307,9 @@ void TForm1::BuildStatusBar(QWidget* board) {
         StatusPanels[i] = panel;
         left += width;
     }
+    statusNotes_ = new TStatusNotes(StatusPanels[1]);
+    ResumeNote = AddStatusNote("ResumeNote");
+    ResumeNote->setText(QStringLiteral("An interrupted match can be resumed (File menu)"));
     ProgressBar1 = Place<QProgressBar>(board, "ProgressBar1", 752, 659, 118, 17);
     ProgressBar1->setRange(0, 101);
     ProgressBar1->setValue(0);
@@ -290,10 +325,14 @@ void TForm1::BuildMenu() {
         QAction* action = parent->addAction(text);
         action->setObjectName(name);
         connect(action, &QAction::triggered, this, handler);
+        return action;
     };
     QMenu* file = menu->addMenu(QStringLiteral("&File"));
     item(file, "NewGame1", QStringLiteral("&New Game"), &TForm1::NewGame1Click);
     item(file, "LoadGame1", QStringLiteral("&Load Game"), &TForm1::LoadGame1Click);
+    ResumeMatch1 = item(file, "ResumeMatch1", QStringLiteral("&Resume Interrupted Match"),
+                        &TForm1::ResumeMatch1Click);
+    ResumeMatch1->setEnabled(false);
     item(file, "SaveGame1", QStringLiteral("&Save Game"), &TForm1::SaveGame1Click);
     item(file, "SaveAs1", QStringLiteral("Save Game &As"), &TForm1::SaveAs1Click);
     file->addSeparator();
@@ -328,6 +367,9 @@ void TForm1::NewGame1Click() {
 }
 void TForm1::LoadGame1Click() {
     RunHandler(this, LoadGameFile);
+}
+void TForm1::ResumeMatch1Click() {
+    if (resume_) RunHandler(this, resume_);
 }
 void TForm1::SaveGame1Click() {
     RunHandler(this, brennix::SaveGameFile);
@@ -524,6 +566,26 @@ void TForm1::PaintChanges() {
 
 void TForm1::AddBoardObserver(TBoardObserver observer) {
     observers_.push_back(std::move(observer));
+}
+
+QLabel* TForm1::AddStatusNote(const char* name) {
+    auto* note = new QLabel(statusNotes_);
+    note->setObjectName(name);
+    note->setTextFormat(Qt::PlainText);
+    note->setContentsMargins(3, 0, 3, 0);
+    note->setAutoFillBackground(true);
+    note->hide();
+    static_cast<QHBoxLayout*>(statusNotes_->layout())->insertWidget(0, note);
+    return note;
+}
+
+void TForm1::SetResumeHandler(std::function<void()> resume) {
+    resume_ = std::move(resume);
+}
+
+void TForm1::OfferResume(bool offered) {
+    ResumeMatch1->setEnabled(offered);
+    ResumeNote->setVisible(offered);
 }
 
 // ---- Fields, panels, timer ------------------------------------------------------------------

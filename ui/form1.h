@@ -67,13 +67,24 @@ class TForm1 : public QMainWindow, public TEngineOps {
     QFrame* StatusBar1;   // the status bar
     std::array<QLabel*, 4> StatusPanels{}; // its four panels
     QMenu* HelpMenu;                       // "&Help", the menu bar's last
+    QAction* ResumeMatch1; // "&Resume Interrupted Match", enabled while there is one
+    QLabel* ResumeNote;    // says so at the free end of the status bar (a status note)
     QProgressBar* ProgressBar1;
     QTimer* Timer1;
 
     // Whatever only watches the board (the live board for spectators) hears of every redraw,
     // with the view the window has just drawn. Observers must not change the state.
+    // A note of its own at the free end of the status bar, hidden until given a text and shown;
+    // a note added later stands left of those before it. The panels stay as they are.
+    QLabel* AddStatusNote(const char* name);
+
     using TBoardObserver = std::function<void(const TBoardView&)>;
     void AddBoardObserver(TBoardObserver observer);
+
+    // What "&Resume Interrupted Match" does (history/resume.h), and whether there is a match to
+    // resume; without a history there never is.
+    void SetResumeHandler(std::function<void()> resume);
+    void OfferResume(bool offered);
 
     // Handlers.
     void Edit33KeyDown(int key);
@@ -81,6 +92,7 @@ class TForm1 : public QMainWindow, public TEngineOps {
     void Button2Click();
     void NewGame1Click();
     void LoadGame1Click();
+    void ResumeMatch1Click();
     void SaveGame1Click();
     void SaveAs1Click();
     void Exit1Click();
@@ -137,6 +149,8 @@ class TForm1 : public QMainWindow, public TEngineOps {
 
     TRunOptions options_;
     std::vector<TBoardObserver> observers_;
+    std::function<void()> resume_;
+    QWidget* statusNotes_ = nullptr;
     QRegion changed_; // the part of the board changed since it was last painted
     bool activated_ = false;
 };

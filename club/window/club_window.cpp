@@ -1,11 +1,10 @@
 #include "club_window.h"
 
 #include "history/history_store.h"
-#include "ui/messages.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QPointer>
-#include <QWidget>
 
 namespace brennix {
 
@@ -19,28 +18,33 @@ club::TClubSync::TOptions Options() {
     return options;
 }
 
+// The widest the note grows in the status bar; a longer reason ends in "…".
+constexpr int NoteWidth = 420;
+
 } // namespace
 
-std::shared_ptr<club::TClubSync> StartClub(const club::TClubPlace& place, QWidget& window,
-                                           QWidget& statusBar) {
-    const QPointer<QWidget> form = &window;
-    const QPointer<QWidget> bar = &statusBar;
+void ShowClubNote(QLabel& note, const club::TSyncStatus& status) {
+    const club::TStatusNote shown = club::StatusNoteOf(status);
+    note.setText(note.fontMetrics().elidedText(QString::fromStdString(shown.Text), Qt::ElideRight,
+                                               NoteWidth));
+    note.setToolTip(QString::fromStdString(club::NoteOf(status)));
+    note.setStyleSheet(shown.Trouble ? QStringLiteral("background: #c62828; color: white;")
+                                     : QString());
+    note.show();
+}
+
+std::shared_ptr<club::TClubSync> StartClub(const club::TClubPlace& place, QLabel& note) {
+    club::TSyncStatus connecting;
+    connecting.Board = place.Board;
+    ShowClubNote(note, connecting);
     // The worker speaks from its own thread: what it says is shown by the window's.
     return std::make_shared<club::TClubSync>(
         place, HistoryPath(),
-        [form](const std::string& text) {
+        [label = QPointer<QLabel>(&note)](const club::TSyncStatus& status) {
             QMetaObject::invokeMethod(
                 qApp,
-                [form, text] {
-                    if (form) ShowMessageBox(form, TMessageKind::Warning, text);
-                },
-                Qt::QueuedConnection);
-        },
-        [bar](const std::string& note) {
-            QMetaObject::invokeMethod(
-                qApp,
-                [bar, note] {
-                    if (bar) bar->setToolTip(QString::fromStdString(note));
+                [label, status] {
+                    if (label) ShowClubNote(*label, status);
                 },
                 Qt::QueuedConnection);
         },

@@ -6,16 +6,18 @@
 
 #include <memory>
 
-class QWidget;
+class QLabel;
 
 namespace brennix {
 
-// Starts the club's sync for the board's place in its club (club::FindClub). The worker's note is
-// the tooltip of `statusBar` (its panels stay as they are); the first time the server cannot be
-// reached a "Warning" box says why, over `window`, once the event being handled is over. The
-// worker must be gone (the pointer reset) before the window is.
-std::shared_ptr<club::TClubSync> StartClub(const club::TClubPlace& place, QWidget& window,
-                                           QWidget& statusBar);
+// Starts the club's sync for the board's place in its club (club::FindClub). Where the board's
+// copy stands is shown in `note` (a note of the scoreboard's status bar) at all times: in short,
+// red when something needs seeing to, the whole in its tooltip. Nothing the worker says opens a
+// box or takes the focus. The worker must be gone (the pointer reset) before the note is.
+std::shared_ptr<club::TClubSync> StartClub(const club::TClubPlace& place, QLabel& note);
+
+// Shows a state of the copy in the note.
+void ShowClubNote(QLabel& note, const club::TSyncStatus& status);
 
 // Hands every board the feed builds to the worker, never waiting for it: the club's row of the
 // board shows what its live board shows.

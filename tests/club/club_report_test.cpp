@@ -292,7 +292,7 @@ TEST_F(ClubReportTest, MistakesAndClubsThatCannotBeRead) {
     {
         club::TConnection newer(server->Url("newer"));
         club::EnsureClubSchema(newer);
-        newer.Script("UPDATE brennix.club_schema SET version = 2");
+        newer.Script("UPDATE brennix.club_schema SET version = 3");
     }
     club::TConnection club(server->Url());
     club::EnsureClubSchema(club);
@@ -317,8 +317,8 @@ TEST_F(ClubReportTest, MistakesAndClubsThatCannotBeRead) {
               "version)\n"},
         {{"--matches", "--club", server->Url("newer")},
          1,
-         me + "club: the club database has a newer layout (version 2; this Brennix knows up to "
-              "1)\n"},
+         me + "club: the club database has a newer layout (version 3; this Brennix knows up to "
+              "2)\n"},
         {{"--players", "--club", server->Url(), "--history", In("h.sqlite")},
          2,
          me + "--club and --history at the same time" + more},

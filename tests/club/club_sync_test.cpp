@@ -17,11 +17,13 @@
 #include "storage/game_file.h"
 
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <mutex>
 #include <sqlite3.h>
 #include <sstream>
 #include <thread>
+#include <unistd.h>
 
 namespace brennix::test {
 namespace {
@@ -35,7 +37,7 @@ class ClubSyncTest : public StorageTest {
     std::unique_ptr<THistoryStore> store;
     std::unique_ptr<TClubSync> sync;
     std::mutex mutex;
-    std::vector<std::string> warnings; // under mutex: the worker adds them
+    std::vector<std::string> notes; // the short notes as the worker gives them, under mutex
 
     static void SetUpTestSuite() { server = new TTestPostgres(); }
     static void TearDownTestSuite() {
@@ -72,19 +74,30 @@ class ClubSyncTest : public StorageTest {
     void StartSync(const std::string& url, TClubSync::TOptions options = Quick()) {
         sync = std::make_unique<TClubSync>(
             club::TClubPlace{url, "board &<>\"'"}, HistoryPath(),
-            [this](const std::string& text) {
+            [this](const club::TSyncStatus& status) {
                 const std::lock_guard lock(mutex);
-                warnings.push_back(text);
+                notes.push_back(club::StatusNoteOf(status).Text);
             },
-            nullptr, options);
+            options);
     }
     void OpenStore() {
         store = std::make_unique<THistoryStore>(HistoryPath(), [](const std::string&) {});
         AddMatchObserver(*store);
     }
-    std::vector<std::string> Warnings() {
+    std::vector<std::string> Notes() {
         const std::lock_guard lock(mutex);
-        return warnings;
+        return notes;
+    }
+    // How often the notes went from something else to the server being away.
+    size_t Absences() {
+        size_t count = 0;
+        bool away = false;
+        for (const std::string& note : Notes()) {
+            const bool now = note.starts_with("Club: server away");
+            count += now && !away;
+            away = now;
+        }
+        return count;
     }
     // Polls a condition for at most 60 seconds.
     static bool WaitFor(const std::function<bool()>& condition) {
@@ -157,9 +170,11 @@ class ClubSyncTest : public StorageTest {
             for (const char* truth : {"resumed", "won_leg"})
                 if (const size_t at = columns.find(truth); at != std::string::npos)
                     columns.replace(at, std::strlen(truth), std::string(truth) + "::int");
-            for (const std::string& row : Remote("SELECT " + columns + " FROM brennix." + name +
-                                                     " WHERE board = $1 ORDER BY 1, 2",
-                                                 {board}))
+            for (const std::string& row :
+                 Remote("SELECT " + columns + " FROM brennix." + name +
+                            " WHERE board = $1 OR board IN (SELECT board FROM "
+                            "brennix.boards WHERE name = $1) ORDER BY 1, 2",
+                        {board}))
                 rows.push_back(name + ": " + row);
         }
         return rows;
@@ -201,7 +216,7 @@ TEST_F(ClubSyncTest, ClubRowsEqualTheHistoryAfterAnySequence) {
         fs::create_directory(dir);
         MakeSaveFolder();
         ClubScript("DROP SCHEMA IF EXISTS brennix CASCADE; DROP SEQUENCE IF EXISTS kills");
-        warnings.clear();
+        notes.clear();
         OpenStore();
         StartSync(server->Url());
         NewMatch(3);
@@ -251,10 +266,10 @@ TEST_F(ClubSyncTest, ClubRowsEqualTheHistoryAfterAnySequence) {
         }
         if (!up) server->Start();
         ASSERT_TRUE(WaitFor([&] { return InStep(); }));
-        EXPECT_EQ(ClubRows(), LocalRows());
+        EXPECT_EQ(ClubRows(), LocalRows()) << sync->Note();
         EXPECT_GT(std::stoi(Local("SELECT COUNT(*) FROM visits")[0]), 0);
-        // One warning for each time a worker found the server down.
-        EXPECT_EQ(Warnings().size(), outages);
+        // The notes said so each time a worker found the server down.
+        EXPECT_EQ(Absences(), outages);
         if (steps.find('F') != std::string::npos) {
             EXPECT_THAT(Remote("SELECT last_value > 1 FROM kills"), ElementsAre("t"));
         }
@@ -291,42 +306,131 @@ TEST_F(ClubSyncTest, RepeatedAndStalePushesChangeNothing) {
     EXPECT_EQ(club::PushMatch(db, board, newer, 7), 0); // no such match
 }
 
-// A server that cannot be reached: one "Warning" with libpq's reason, however often the worker
-// tries; once it was reached, the next absence is told once more. The note says how far it is.
-TEST_F(ClubSyncTest, UnreachableServerIsToldOncePerAbsence) {
+// A board is known by its history, its name is a label. A club of the first layout keeps every
+// row: its matches become the board's whose history they came from. A second running board of
+// the same name is told whose it is and sends nothing until the name is free; a rename keeps one
+// copy of each match; a history started again keeps syncing under the same name.
+TEST_F(ClubSyncTest, BoardsAreKnownByTheirHistoryNotTheirName) {
+    OpenStore();
+    NewMatch(3);
+    Enter("60");
+    Enter("45");
+    const std::string name = "board &<>\"'";
+    {
+        club::TConnection db(server->Url());
+        db.Script(std::string("CREATE SCHEMA brennix;") + club::ClubLayout1 +
+                  "UPDATE brennix.club_schema SET version = 1; INSERT INTO brennix.boards VALUES "
+                  "('Old', now() - interval '1 day', NULL, '')");
+        THistoryChanges history(HistoryPath());
+        club::PushMatch(db, name, history, 1);
+        club::PushMatch(db, "Old", history, 1);
+    }
+    const auto boards = [] {
+        return Remote("SELECT name, (SELECT count(*) FROM brennix.visits v WHERE v.board = "
+                      "b.board) FROM brennix.boards b ORDER BY name COLLATE \"C\", 2");
+    };
+    const auto start = [](const std::string& board, const std::string& path) {
+        return std::make_unique<TClubSync>(club::TClubPlace{server->Url(), board}, path, nullptr,
+                                           Quick(5, 3000));
+    };
+    // Who holds the name once the worker has claimed it or been refused ("" for none).
+    const auto holder = [](const TClubSync& worker) {
+        std::string taken;
+        EXPECT_TRUE(WaitFor([&] {
+            const club::TSyncStatus status = worker.Status();
+            taken = status.NameTakenBy;
+            return status.Known || !taken.empty();
+        }));
+        return taken;
+    };
+    sync = start(name, HistoryPath());
+    ASSERT_TRUE(WaitFor([&] { return InStep(); }));
+    EXPECT_THAT(boards(), ElementsAre("Old|2", name + "|2"));
+    EXPECT_EQ(ClubRows(), LocalRows());
+
+    // A copy of the history with an identity of its own: another board.
+    LocalScript("VACUUM INTO '" + In("second.sqlite") + "'");
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(In("second.sqlite").c_str(), &db);
+        sqlite3_exec(db,
+                     "UPDATE history_identity SET identity = '0123456789abcdef0123456789abcdef'",
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    const std::unique_ptr<TClubSync> second = start(name, In("second.sqlite"));
+    EXPECT_EQ(holder(*second), host);
+    Enter("100");
+    ASSERT_TRUE(WaitFor([&] { return InStep(); }));
+    EXPECT_THAT(boards(), ElementsAre("Old|2", name + "|3"));
+
+    // Renamed, the first board frees the name: the second takes it. The renamed board's new run
+    // starts while the old one still runs, on the same machine: the same board.
+    sync = start("C", HistoryPath());
+    EXPECT_EQ(holder(*sync), "");
+    ASSERT_TRUE(WaitFor([&] {
+        const club::TSyncStatus taken = second->Status();
+        return InStep() && taken.Known && taken.Waiting == 0 && taken.NameTakenBy.empty();
+    }));
+    EXPECT_THAT(boards(), ElementsAre("C|3", "Old|2", name + "|2"));
+
+    // Its history set aside and started again, the board goes on under its name.
+    sync.reset();
+    store.reset();
+    fs::remove(HistoryPath());
+    OpenStore();
+    NewMatch(3);
+    Enter("26");
+    sync = start("C", HistoryPath());
+    EXPECT_EQ(holder(*sync), ""); // the board before left cleanly: no wait
+    ASSERT_TRUE(WaitFor([&] { return InStep(); }));
+    EXPECT_THAT(boards(), ElementsAre("C|1", "C|3", "Old|2", name + "|2"));
+}
+
+// A server that cannot be reached: the notes say since when and why, however often the worker
+// tries, and no more once it was reached; the next absence has its own time.
+TEST_F(ClubSyncTest, UnreachableServerIsShownUntilItIsBack) {
     OpenStore();
     NewMatch(3);
     Enter("60");
     server->Stop();
+    const auto firstStop = std::chrono::system_clock::now();
     StartSync(server->Url());
     ASSERT_TRUE(WaitFor([&] { return sync->Status().Failures >= 3; }));
     const std::string reason = "connection to server at \"127.0.0.1\", port " +
                                std::to_string(server->Port()) +
                                " failed: Connection refused Is the server running on that host "
                                "and accepting TCP/IP connections?";
-    const std::string warning =
-        "The club server cannot be reached (" + reason +
-        "). Play goes on: this board's matches wait in its own history and go to the club when "
-        "the server is back.";
-    EXPECT_THAT(Warnings(), ElementsAre(warning));
+    const std::optional<std::chrono::system_clock::time_point> away = sync->Status().AwaySince;
+    ASSERT_TRUE(away);
+    EXPECT_GE(*away, firstStop);
+    ASSERT_TRUE(WaitFor([&] { return sync->Status().Failures >= 4; }));
+    EXPECT_EQ(sync->Status().AwaySince, away);
+    EXPECT_EQ(Notes().size(), 2u);
+    EXPECT_TRUE(Notes().back().ends_with(": " + reason)) << Notes().back();
     EXPECT_EQ(sync->Note(),
               "Club: not reached yet (board board &<>\"'); the server cannot be reached: " +
                   reason);
     server->Start();
     ASSERT_TRUE(WaitFor([&] { return InStep(); }));
     EXPECT_EQ(sync->Note(), "Club: in step (board board &<>\"')");
+    EXPECT_FALSE(sync->Status().AwaySince);
     server->Stop();
+    const auto secondStop = std::chrono::system_clock::now();
     Enter("45");
     Enter("20");
     ASSERT_TRUE(WaitFor([&] { return sync->Status().Failures >= 3; }));
-    EXPECT_THAT(Warnings(), ElementsAre(warning, warning));
+    EXPECT_GE(sync->Status().AwaySince.value_or(firstStop), secondStop);
+    EXPECT_EQ(Absences(), 2u);
     EXPECT_EQ(sync->Note(),
               "Club: 1 match waiting (board board &<>\"'); the server cannot be reached: " +
                   reason);
     server->Start();
     ASSERT_TRUE(WaitFor([&] { return InStep(); }));
     EXPECT_EQ(ClubRows(), LocalRows());
-    EXPECT_EQ(Warnings().size(), 2u);
+    EXPECT_EQ(Notes().back(), "Club: in step");
 }
 
 // A hung server (it accepts, but never answers): the worker gives up after its own wait and
@@ -398,7 +502,7 @@ TEST_F(ClubSyncTest, BoardRowHoldsTheNewestState) {
         return Remote("SELECT state->>'caption' FROM brennix.boards") ==
                std::vector<std::string>{"<b>&amp;"};
     }));
-    EXPECT_THAT(Remote("SELECT board, state::text, sync_note, seen_at > now() - interval '1 "
+    EXPECT_THAT(Remote("SELECT name, state::text, sync_note, seen_at > now() - interval '1 "
                        "minute' FROM brennix.boards"),
                 ElementsAre("board &<>\"'|{\"caption\": \"<b>&amp;\", \"players\": [{\"name\": "
                             "\"J\xC3\xBCrgen\"}]}||t"));
@@ -413,18 +517,16 @@ TEST_F(ClubSyncTest, BoardRowHoldsTheNewestState) {
 }
 
 // A club database of a newer layout than this program's is refused, untouched, with the reason
-// in the warning and the note.
+// in the notes.
 TEST_F(ClubSyncTest, NewerClubLayoutIsRefused) {
     ClubScript("CREATE SCHEMA brennix; CREATE TABLE brennix.club_schema (version integer NOT "
-               "NULL); INSERT INTO brennix.club_schema VALUES (2)");
+               "NULL); INSERT INTO brennix.club_schema VALUES (3)");
     OpenStore();
     StartSync(server->Url());
-    ASSERT_TRUE(WaitFor([&] { return !Warnings().empty(); }));
-    const std::string reason = "the club database has a newer layout (version 2; this Brennix "
-                               "knows up to 1)";
-    EXPECT_THAT(Warnings(), ElementsAre("The club server cannot be reached (" + reason +
-                                        "). Play goes on: this board's matches wait in its own "
-                                        "history and go to the club when the server is back."));
+    ASSERT_TRUE(WaitFor([&] { return sync->Status().Failures > 0; }));
+    const std::string reason = "the club database has a newer layout (version 3; this Brennix "
+                               "knows up to 2)";
+    EXPECT_TRUE(Notes().back().ends_with(": " + reason)) << Notes().back();
     EXPECT_EQ(sync->Status().Reason, reason);
     EXPECT_THAT(Remote("SELECT table_name FROM information_schema.tables WHERE table_schema = "
                        "'brennix'"),
@@ -448,7 +550,7 @@ TEST_F(ClubSyncTest, AdminsThreeLinesAreEnough) {
     const club::TResult rows = db.Run("SELECT count(*), current_user, (SELECT rolsuper FROM "
                                       "pg_roles WHERE rolname = current_user) FROM brennix.visits");
     EXPECT_EQ(rows.Text(0, 0) + rows.Text(0, 1) + rows.Text(0, 2), "1brennix_boardf");
-    EXPECT_THAT(Warnings(), ElementsAre());
+    EXPECT_EQ(Notes().back(), "Club: in step");
 }
 
 // Where the club is: "/club=" and "/board=" first, else club.conf's first line and the host
@@ -484,27 +586,53 @@ TEST_F(ClubSyncTest, FindClubReadsSwitchesThenClubConf) {
     }
 }
 
-// The operator's note for each state of the copy, refused matches last.
+// The operator's notes for each state of the copy, the whole and the status bar's, refused
+// matches last; "!" marks a short note shown as trouble.
 TEST_F(ClubSyncTest, NoteSaysHowFarTheCopyIs) {
+    std::tm evening{};
+    evening.tm_year = 126, evening.tm_mon = 11, evening.tm_mday = 7;
+    evening.tm_hour = 21, evening.tm_min = 4, evening.tm_isdst = -1;
+    const auto since = std::chrono::system_clock::from_time_t(std::mktime(&evening));
+    using Status = club::TSyncStatus;
     struct TCase {
-        club::TSyncStatus status;
-        std::string note;
+        Status status;
+        std::string note, shortNote;
     } cases[] = {
-        {{"B", false, false, 0, 0, "", false, 0, 0, 0, ""}, "Club: connecting (board B)"},
-        {{"B", false, false, 0, 0, "refused", false, 1, 0, 0, ""},
-         "Club: not reached yet (board B); the server cannot be reached: refused"},
-        {{"B", true, true, 0, 7, "", false, 0, 0, 0, ""}, "Club: in step (board B)"},
-        {{"B", true, true, 1, 7, "", false, 0, 0, 0, ""}, "Club: 1 match waiting (board B)"},
-        {{"B", false, true, 0, 7, "gone", false, 2, 0, 0, ""},
-         "Club: 0 matches waiting (board B); the server cannot be reached: gone"},
-        {{"B", true, true, 12, 7, "the match history x cannot be read (y)", true, 0, 0, 0, ""},
-         "Club: 12 matches waiting (board B); the match history x cannot be read (y)"},
-        {{"B", false, true, 1, 7, "gone", false, 2, 2, 3, "bad"},
-         "Club: 1 match waiting (board B); the server cannot be reached: gone; 2 matches "
-         "refused, match 3: bad"},
+        {{"B", false, false, 0, 0, "", false, 0, 0, 0, "", "", {}},
+         "Club: connecting (board B)",
+         "Club: connecting…"},
+        {{"B", false, false, 0, 0, "refused", false, 1, 0, 0, "", "", since},
+         "Club: not reached yet (board B); the server cannot be reached: refused",
+         "!Club: server away since 21:04: refused"},
+        {{"B", true, true, 0, 7, "", false, 0, 0, 0, "", "", {}},
+         "Club: in step (board B)",
+         "Club: in step"},
+        {{"B", true, true, 1, 7, "", false, 0, 0, 0, "", "", {}},
+         "Club: 1 match waiting (board B)",
+         "Club: 1 match waiting"},
+        {{"B", false, true, 0, 7, "gone", false, 2, 0, 0, "", "", since},
+         "Club: 0 matches waiting (board B); the server cannot be reached: gone",
+         "!Club: server away since 21:04: gone"},
+        {{"B", true, true, 12, 7, "history x (y)", true, 0, 0, 0, "", "", {}},
+         "Club: 12 matches waiting (board B); history x (y)",
+         "!Club: history x (y)"},
+        {{"B", false, true, 3, 7, "gone", false, 2, 2, 3, "bad", "", since},
+         "Club: 3 matches waiting (board B); the server cannot be reached: gone; 2 matches "
+         "refused, match 3: bad",
+         "!Club: server away since 21:04, 3 matches waiting: gone; 2 matches refused"},
+        {{"B", true, true, 0, 7, "", false, 0, 1, 9, "bad", "", {}},
+         "Club: in step (board B); match 9 refused: bad",
+         "!Club: in step; match 9 refused"},
+        {{"B", true, true, 4, 7, "", false, 0, 0, 0, "", "pc 2", {}},
+         "Club: the name B is taken by the board on pc 2; this board plays on locally until the "
+         "name is free or it is started with another /board=NAME",
+         "!Club: the name B is taken by the board on pc 2"},
     };
-    for (const TCase& c : cases)
+    for (const TCase& c : cases) {
         EXPECT_EQ(club::NoteOf(c.status), c.note);
+        const club::TStatusNote shown = club::StatusNoteOf(c.status);
+        EXPECT_EQ((shown.Trouble ? "!" : "") + shown.Text, c.shortNote);
+    }
 }
 
 } // namespace

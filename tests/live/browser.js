@@ -10,9 +10,9 @@
 // page must show each visit's score and the player to throw, and at set points every card exactly
 // (the name as text, never markup, the averages worked out by hand, the leg's own visits), the
 // set and leg with what wins the set, "Tie Break", "Sudden Death", each leg's result and the
-// final score, kept after the board is reset. Then the program ends (the page says it is
-// reconnecting) and starts again on the same port with four players (the page reconnects by
-// itself): at 1920x1080 the cards stand two by two, at 390x844 all fit without scrolling, and
+// final score, on the banner and the cards, kept after the board is reset. Then the program ends
+// (the page says it is reconnecting) and starts again on the same port with four players (the
+// page reconnects by itself): at 1920x1080 the cards stand two by two, at 390x844 all fit without scrolling, and
 // eight stay legible; /overlay follows the same pushes on a transparent page. Screenshots go to
 // ARTEFACTS.
 "use strict";
@@ -401,13 +401,14 @@ async function main() {
     // to throw any more. The final score stays once the result dialog is closed and the board
     // is reset, until the next match's first visit.
     const final = `Winner: ${Name} | ${Name} 1 sets 6 legs | Anna 0 sets 5 legs`;
-    await expect("the winner", [`${Name} | 0 |  | 1 | 0 | 150.500 | 123.882 | 121,180`,
-                                "Anna | 241 |  | 0 | 0 | 60.000 | 116.562 | 60 | starter"],
+    await expect("the winner", [`${Name} | 0 |  | 1 | 6 | 150.500 | 123.882 | 121,180`,
+                                "Anna | 241 |  | 0 | 5 | 60.000 | 116.562 | 60 | starter"],
                  { special: "Sudden Death", progress: "", result: final });
     await browser.screenshot("live-board-winner.png");
     await focus("Game, Shot and the Match");
     press("Return");
-    await expect("the board reset", Fresh, { result: final });
+    await expect("the board reset", [Fresh[0].replace("| 0 | 0 |", "| 1 | 6 |"),
+                                     Fresh[1].replace("| 0 | 0 |", "| 0 | 5 |")], { result: final });
     thrower = 0;
     remaining.fill(301);
     await book(60);

@@ -1,5 +1,6 @@
 // The players' standings on the live board: /players.json is what brennix-report --players
-// writes for the same history, and the match page's JSON carries each player's all-time average.
+// writes for the same history, and the match page's JSON carries each player's all-time average,
+// the visit just booked in it.
 #include "engine/board.h"
 #include "engine/state.h"
 #include "history/history_store.h"
@@ -45,6 +46,15 @@ QByteArray Fetch(quint16 port, const QByteArray& path) {
         },
         WaitMs);
     return data.mid(data.indexOf("\r\n\r\n") + 4);
+}
+
+// A player's all-time average in the board's JSON served now; -1 for none.
+double AllTime(quint16 port, int player) {
+    const auto state =
+        nlohmann::json::parse(Fetch(port, "/state.json").toStdString(), nullptr, false);
+    const nlohmann::json::json_pointer at("/players/" + std::to_string(player) +
+                                          "/all_time_average");
+    return state.contains(at) && state[at].is_number() ? state[at].get<double>() : -1;
 }
 
 } // namespace
@@ -106,8 +116,11 @@ class LivePlayersTest : public QObject {
                                  WaitMs);
         const int first = ActivePlayer;
         QCOMPARE(first, 0);
-        Visit(180);
-        Visit(60);
+        // Each visit is in the average as soon as it is booked, in the middle of a leg too.
+        for (const auto& [score, player] : std::vector<std::pair<int, int>>{{180, 0}, {60, 1}}) {
+            Visit(score);
+            QTRY_COMPARE_WITH_TIMEOUT(AllTime(live->Port(), player), double(score), WaitMs);
+        }
         published.clear();
         Visit(121);
         QTRY_VERIFY_WITH_TIMEOUT(published.count() >= 1, WaitMs);

@@ -862,9 +862,10 @@ class Form1Test : public QObject {
             QVERIFY(!(button->focusPolicy() & Qt::TabFocus));
         }
 
-        const std::array<std::pair<const char*, QString>, 8> actions = {{
+        const std::array<std::pair<const char*, QString>, 9> actions = {{
             {"NewGame1", "&New Game"},
             {"LoadGame1", "&Load Game"},
+            {"ResumeMatch1", "&Resume Interrupted Match"},
             {"SaveGame1", "&Save Game"},
             {"SaveAs1", "Save Game &As"},
             {"Exit1", "E&xit"},
@@ -883,12 +884,33 @@ class Form1Test : public QObject {
             menus.append(menu->text());
         QCOMPARE(menus, (QStringList{"&File", "&Settings", "&Help"}));
         const QList<QAction*> file = fresh.menuBar()->actions().constFirst()->menu()->actions();
-        QCOMPARE(file.size(), 6);
-        QVERIFY(file[4]->isSeparator());
+        QCOMPARE(file.size(), 7);
+        QVERIFY(file[5]->isSeparator());
 
         const QStringList panels = {"Ready", "Not Saved", "AutoSave", ""};
         for (int i = 0; i < 4; ++i)
             QCOMPARE(fresh.StatusPanels[i]->text(), panels[i]);
+    }
+
+    void resumeItemAndNoteFollowTheOffer() {
+        QAction* item = Action("ResumeMatch1");
+        QLabel* note = Label("ResumeNote");
+        QVERIFY(!item->isEnabled()); // nothing offered without a history
+        QVERIFY(note->isHidden());
+        int resumed = 0;
+        form->SetResumeHandler([&resumed] { ++resumed; });
+        form->OfferResume(true);
+        QVERIFY(item->isEnabled());
+        QVERIFY(note->isVisible());
+        QCOMPARE(note->text(), QString("An interrupted match can be resumed (File menu)"));
+        QLabel* files = form->StatusPanels[1]; // at its right end
+        QTRY_COMPARE(note->mapTo(files, QPoint(note->width(), 0)).x(), files->width() - 3);
+        item->trigger();
+        QCOMPARE(resumed, 1);
+        form->OfferResume(false);
+        QVERIFY(!item->isEnabled());
+        QVERIFY(note->isHidden());
+        form->SetResumeHandler({});
     }
 
     void theShownWindowCannotBeResized() {

@@ -1,5 +1,7 @@
 #include "history_changes.h"
 
+#include "history_layout.h"
+
 #include <sqlite3.h>
 #include <string_view>
 
@@ -89,6 +91,7 @@ THistoryChanges::THistoryChanges(const std::string& path) {
         throw EHistoryReadError("the match history " + path + " cannot be read (" + reason + ")");
     }
     sqlite3_busy_timeout(db_, 2000);
+    GuardHistory(db_);
 }
 
 THistoryChanges::~THistoryChanges() {
@@ -117,6 +120,17 @@ std::optional<THistoryMatch> THistoryChanges::Match(int64_t match) {
         throw;
     }
     return read;
+}
+
+std::map<int64_t, int64_t> THistoryChanges::RowCounts() {
+    std::map<int64_t, int64_t> counts;
+    TRows rows(db_,
+               "SELECT match_id, count(*) FROM (SELECT match_id FROM match_players UNION ALL "
+               "SELECT match_id FROM legs UNION ALL SELECT match_id FROM visits) GROUP BY match_id",
+               int64_t{0});
+    while (rows.Next())
+        counts[rows.Int(0)] = rows.Int(1);
+    return counts;
 }
 
 std::optional<std::string> THistoryChanges::Identity() {

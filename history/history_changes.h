@@ -7,6 +7,7 @@
 #include "engine/errors.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,6 +64,9 @@ class THistoryChanges {
     std::vector<TMatchRevision> Revisions(int64_t above);
     // The match read in one snapshot; none when it has no row. Raises EHistoryReadError.
     std::optional<THistoryMatch> Match(int64_t match);
+    // The rows each match has (its players, legs and visits together), matches with none left
+    // out. Raises EHistoryReadError.
+    std::map<int64_t, int64_t> RowCounts();
     // The identity the history was made with (an older layout, not yet brought up to date by
     // the program, has none). Raises EHistoryReadError.
     std::optional<std::string> Identity();

@@ -14,110 +14,7 @@
 
 namespace brennix {
 
-// The first layout: one table each for matches, their players, legs, visits and game-file saves.
-const char* const HistoryLayout1 = R"(
-CREATE TABLE matches (
-    id INTEGER PRIMARY KEY,
-    started_at TEXT NOT NULL,
-    ended_at TEXT,
-    game_type INTEGER NOT NULL,
-    game TEXT NOT NULL,
-    match_format INTEGER NOT NULL,
-    format TEXT NOT NULL,
-    starter INTEGER,
-    resumed INTEGER NOT NULL,
-    end_reason TEXT,
-    winner INTEGER
-);
-CREATE TABLE match_players (
-    match_id INTEGER NOT NULL REFERENCES matches(id),
-    player INTEGER NOT NULL,
-    name TEXT NOT NULL,
-    sets INTEGER,
-    legs INTEGER,
-    PRIMARY KEY (match_id, player)
-);
-CREATE TABLE legs (
-    id INTEGER PRIMARY KEY,
-    match_id INTEGER NOT NULL REFERENCES matches(id),
-    set_no INTEGER NOT NULL,
-    leg_no INTEGER NOT NULL,
-    starter INTEGER NOT NULL,
-    winner INTEGER,
-    winner_darts INTEGER,
-    UNIQUE (match_id, set_no, leg_no)
-);
-CREATE TABLE visits (
-    id INTEGER PRIMARY KEY AUTOINCREMENT,
-    match_id INTEGER NOT NULL REFERENCES matches(id),
-    leg_id INTEGER NOT NULL REFERENCES legs(id),
-    player INTEGER NOT NULL,
-    score INTEGER NOT NULL,
-    darts INTEGER NOT NULL,
-    remaining_before INTEGER NOT NULL,
-    won_leg INTEGER NOT NULL,
-    at TEXT NOT NULL
-);
-CREATE INDEX visits_of_match ON visits (match_id, player);
-CREATE INDEX visits_of_leg ON visits (leg_id);
-CREATE TABLE saves (
-    path TEXT PRIMARY KEY,
-    match_id INTEGER NOT NULL REFERENCES matches(id),
-    last_visit INTEGER NOT NULL,
-    saved_at TEXT NOT NULL
-);
-)";
-
 namespace {
-
-// The second layout. A visit taken back or cut by a load is set aside with what its leg needs to
-// be made again, since a game file saved before may still hold it. A save is known by its
-// content (a 64-bit FNV-1a hash of the file's bytes), wherever the file lies, and records the
-// runs of the match's visit ids the file holds: [[first, last], ...].
-constexpr const char* SchemaVersion2 = R"(
-ALTER TABLE saves RENAME TO saves_v1;
-CREATE TABLE saves (
-    content_hash INTEGER PRIMARY KEY,
-    path TEXT NOT NULL,
-    match_id INTEGER NOT NULL REFERENCES matches(id),
-    last_visit INTEGER NOT NULL,
-    held_visits TEXT NOT NULL,
-    saved_at TEXT NOT NULL
-);
-CREATE TABLE visits_aside (
-    id INTEGER PRIMARY KEY,
-    match_id INTEGER NOT NULL REFERENCES matches(id),
-    set_no INTEGER NOT NULL,
-    leg_no INTEGER NOT NULL,
-    leg_starter INTEGER NOT NULL,
-    player INTEGER NOT NULL,
-    score INTEGER NOT NULL,
-    darts INTEGER NOT NULL,
-    remaining_before INTEGER NOT NULL,
-    won_leg INTEGER NOT NULL,
-    at TEXT NOT NULL,
-    winner_darts INTEGER
-);
-CREATE INDEX visits_aside_of_match ON visits_aside (match_id);
-)";
-
-// The third layout: a match's revision, raised by every change the store makes to the match, so
-// that a reader (the club's sync) finds what changed since it last looked. Each change gives its
-// match the highest revision of all matches plus one; the matches of an older file are numbered
-// in the order they were recorded.
-constexpr const char* SchemaVersion3 = R"(
-ALTER TABLE matches ADD COLUMN revision INTEGER NOT NULL DEFAULT 0;
-UPDATE matches SET revision = id;
-CREATE INDEX matches_by_revision ON matches (revision);
-)";
-
-// The fourth layout: the history's identity, made once with the file, so that whoever copies it
-// elsewhere (a club) knows it from any other history, whatever its board is called. A history
-// set aside and started again is another one.
-constexpr const char* SchemaVersion4 = R"(
-CREATE TABLE history_identity (identity TEXT NOT NULL);
-INSERT INTO history_identity VALUES (lower(hex(randomblob(16))));
-)";
 
 // The visits of match ?1 that the saved runs ?2 hold (a visit row is "v").
 constexpr const char* HeldBy =
@@ -132,11 +29,6 @@ constexpr const char* RecordedRuns =
     "BY live ORDER BY id) AS run FROM (SELECT id, 1 AS live FROM visits WHERE match_id = ?1 "
     "UNION ALL SELECT id, 0 FROM visits_aside WHERE match_id = ?1)) WHERE live = 1 GROUP BY run "
     "ORDER BY first)";
-
-struct ESqlError : std::runtime_error {
-    ESqlError(int code, const std::string& text) : std::runtime_error(text), Code(code) {}
-    int Code;
-};
 
 [[noreturn]] void Raise(sqlite3* db, int code) {
     throw ESqlError(code, db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
@@ -337,8 +229,7 @@ THistoryStore::~THistoryStore() {
 }
 
 void THistoryStore::Exec(const char* sql) {
-    const int code = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
-    if (code != SQLITE_OK) Raise(db_, code);
+    ExecSql(db_, sql);
 }
 
 void THistoryStore::Open(int busyMilliseconds, int64_t maxPages) {
@@ -350,6 +241,7 @@ void THistoryStore::Open(int busyMilliseconds, int64_t maxPages) {
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, busyMilliseconds);
+    GuardHistory(db_);
     try {
         const int64_t version = UserVersion(db_);
         if (version > HistorySchemaVersion) {
@@ -359,6 +251,11 @@ void THistoryStore::Open(int busyMilliseconds, int64_t maxPages) {
                   std::to_string(version) + "; this Brennix knows up to " +
                   std::to_string(HistorySchemaVersion) +
                   ") and is left as it is. Play goes on without a history.");
+            return;
+        }
+        // Before anything that could run what the file holds, and before the file is changed.
+        if (const std::optional<std::string> foreign = ForeignHistory(db_, version)) {
+            PutAside(*foreign);
             return;
         }
         // A kill loses at most the change being made; a write-ahead log lets readers in
@@ -377,9 +274,7 @@ void THistoryStore::Migrate() {
     try {
         const int64_t version = UserVersion(db_);
         // Each layout is reached from the one before it.
-        if (version < 1) Exec(HistoryLayout1);
-        if (version < 2) {
-            Exec(SchemaVersion2);
+        RaiseHistoryLayout(db_, version, HistorySchemaVersion, [&] {
             // A save of the first layout is known by its path only: it is carried over as the
             // content of the file lying there now, holding its match's visits up to its last.
             TStatement old(db_, "SELECT path, match_id, last_visit, saved_at FROM saves_v1");
@@ -395,10 +290,7 @@ void THistoryStore::Migrate() {
                     .Bind(5, old.Text(3));
                 carry.Run();
             }
-            Exec("DROP TABLE saves_v1");
-        }
-        if (version < 3) Exec(SchemaVersion3);
-        if (version < 4) Exec(SchemaVersion4);
+        });
         Exec(("PRAGMA user_version = " + std::to_string(HistorySchemaVersion)).c_str());
         Exec("COMMIT");
     } catch (...) {
@@ -408,24 +300,31 @@ void THistoryStore::Migrate() {
 }
 
 void THistoryStore::Fail(int code, const std::string& reason, const std::string& what) {
+    if (IsDamage(code)) {
+        PutAside("is damaged (" + reason + ")");
+        return;
+    }
     sqlite3_close_v2(db_);
     db_ = nullptr;
     match_ = 0;
-    if (IsDamage(code)) {
-        // Never deleted: the file and its log are moved aside, a fresh history starts with the
-        // next start of the program.
-        const std::string aside = AsideName(path_);
-        std::error_code ignored;
-        std::filesystem::rename(path_, aside, ignored);
-        for (const char* suffix : {"-wal", "-shm"})
-            if (FileExists(path_ + suffix))
-                std::filesystem::rename(path_ + suffix, aside + suffix, ignored);
-        warn_("The match history " + path_ + " is damaged (" + reason + ") and was set aside as " +
-              aside + ". Play goes on without a history.");
-        return;
-    }
     warn_("The match history " + path_ + " " + what + " (" + reason +
           "). Play goes on without a history.");
+}
+
+void THistoryStore::PutAside(const std::string& why) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    match_ = 0;
+    // Never deleted: the file and its log are moved aside, a fresh history starts with the next
+    // start of the program.
+    const std::string aside = AsideName(path_);
+    std::error_code ignored;
+    std::filesystem::rename(path_, aside, ignored);
+    for (const char* suffix : {"-wal", "-shm"})
+        if (FileExists(path_ + suffix))
+            std::filesystem::rename(path_ + suffix, aside + suffix, ignored);
+    warn_("The match history " + path_ + " " + why + " and was set aside as " + aside +
+          ". Play goes on without a history.");
 }
 
 void THistoryStore::Change(const std::function<void()>& body) {
@@ -647,9 +546,10 @@ std::optional<TInterruptedMatch> THistoryStore::Interrupted() {
         after.Bind(1, match.Match);
         if (!after.Step() || after.Int(0) == 0) return std::nullopt;
 
+        // One past the most a match can have is enough to refuse it.
         TStatement players(db_, "SELECT name FROM match_players WHERE match_id = ? ORDER BY "
-                                "player");
-        players.Bind(1, match.Match);
+                                "player LIMIT ?");
+        players.Bind(1, match.Match).Bind(2, MaxPlayers + 1);
         while (players.Step())
             match.Info.Names.push_back(players.Text(0));
         TStatement visits(db_, "SELECT v.id, v.player, v.score, v.darts, v.remaining_before, "

@@ -6,6 +6,7 @@
 
 #include "engine/match_events.h"
 #include "engine/run_options.h"
+#include "history_layout.h"
 #include "storage/game_file.h"
 
 #include <cstdint>
@@ -18,12 +19,6 @@
 struct sqlite3;
 
 namespace brennix {
-
-// The layout of the file this program writes (PRAGMA user_version).
-inline constexpr int HistorySchemaVersion = 4;
-
-// The tables of the first layout (version 1), from which every later one is reached.
-extern const char* const HistoryLayout1;
 
 // BaseDir() + "history.sqlite".
 std::string HistoryPath();
@@ -57,9 +52,10 @@ class THistoryStore : public TMatchObserver {
     using TWarn = std::function<void(const std::string& text)>;
 
     // Opens the history at path, creating it or bringing an older layout up to date. A file
-    // that cannot be opened, is damaged (it is then set aside under a new name) or has a newer
-    // layout is reported through warn, and the store records nothing. maxPages > 0 caps the
-    // file's size in pages (a full disk without filling one).
+    // that cannot be opened, is damaged or holds what the program never makes (both are then set
+    // aside under a new name, nothing in them run) or has a newer layout is reported through
+    // warn, and the store records nothing. maxPages > 0 caps the file's size in pages (a full
+    // disk without filling one).
     THistoryStore(std::string path, TWarn warn, int busyMilliseconds = 2000, int64_t maxPages = 0);
     // Stops listening and closes the file; a clean close folds the write-ahead log back into it.
     ~THistoryStore() override;
@@ -94,6 +90,8 @@ class THistoryStore : public TMatchObserver {
     // revision in it; a failure rolls it back, warns and stops the store.
     void Change(const std::function<void()>& body);
     void Fail(int code, const std::string& reason, const std::string& what);
+    // Closes the file and moves it and its log aside, warning why.
+    void PutAside(const std::string& why);
     void Exec(const char* sql);
     // The current match's row, made from the match begun when it has none yet; 0 without one.
     int64_t EnsureMatch(bool resumed);

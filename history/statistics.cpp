@@ -2,7 +2,8 @@
 
 #include "engine/errors.h"
 #include "engine/rules.h"
-#include "history_store.h"
+#include "engine/state.h"
+#include "history_layout.h"
 
 #include <algorithm>
 #include <climits>
@@ -11,7 +12,6 @@
 #include <memory>
 #include <sqlite3.h>
 #include <tuple>
-#include <unordered_map>
 
 namespace brennix {
 
@@ -283,14 +283,16 @@ std::string TMatchSummary::WinnerName() const {
 }
 
 THistoryReader::THistoryReader(const std::string& path, int busyMilliseconds,
-                               std::function<bool()> stopped)
-    : path_(path), busyMilliseconds_(busyMilliseconds), stopped_(std::move(stopped)) {
+                               std::function<bool()> stopped, std::chrono::milliseconds limit)
+    : path_(path), busyMilliseconds_(busyMilliseconds), stopped_(std::move(stopped)), limit_(limit),
+      deadline_(std::chrono::steady_clock::time_point::max()) {
     const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
     if (code != SQLITE_OK) {
         const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
         sqlite3_close_v2(db_);
         throw EBrennixError(reason);
     }
+    GuardHistory(db_);
     // A file locked by its writer is waited for, and a long read goes on, only until stopped.
     sqlite3_busy_handler(
         db_,
@@ -302,11 +304,13 @@ THistoryReader::THistoryReader(const std::string& path, int busyMilliseconds,
             return 1;
         },
         this);
-    if (stopped_)
-        sqlite3_progress_handler(
-            db_, 1000,
-            [](void* self) { return static_cast<const THistoryReader*>(self)->Stopped() ? 1 : 0; },
-            this);
+    sqlite3_progress_handler(
+        db_, 1000,
+        [](void* self) {
+            auto* reader = static_cast<THistoryReader*>(self);
+            return reader->Stopped() || reader->Overdue() ? 1 : 0;
+        },
+        this);
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     sqlite3_create_function(db_, "checkout_chance", 2, flags, nullptr, CheckoutChanceFunction,
                             nullptr, nullptr);
@@ -320,13 +324,13 @@ THistoryReader::THistoryReader(const std::string& path, int busyMilliseconds,
                                            : "a newer layout (version " + std::to_string(layout) +
                                                  "; this Brennix knows up to " +
                                                  std::to_string(HistorySchemaVersion) + ")");
-        // Every table and column read, or the reason it is missing.
-        TQuery(db_, "SELECT id, started_at, ended_at, game_type, game, match_format, format, "
-                    "resumed, end_reason, winner FROM matches LIMIT 0");
-        TQuery(db_, "SELECT match_id, player, name, sets FROM match_players LIMIT 0");
-        TQuery(db_, "SELECT id, match_id, winner, winner_darts FROM legs LIMIT 0");
-        TQuery(db_, "SELECT id, match_id, leg_id, player, score, darts, remaining_before, won_leg "
-                    "FROM visits LIMIT 0");
+        // Exactly the tables and indexes of its layout: every one read is there, and nothing
+        // else (a trigger, a view) is.
+        if (const std::optional<std::string> foreign = ForeignHistory(db_, layout))
+            throw EBrennixError(*foreign);
+    } catch (const ESqlError& error) {
+        sqlite3_close_v2(db_);
+        throw EBrennixError(error.what());
     } catch (...) {
         sqlite3_close_v2(db_);
         throw;
@@ -337,8 +341,27 @@ THistoryReader::~THistoryReader() {
     sqlite3_close_v2(db_);
 }
 
+bool THistoryReader::Overdue() {
+    overdue_ = overdue_ || std::chrono::steady_clock::now() > deadline_;
+    return overdue_;
+}
+
 std::vector<TMatchSummary> THistoryReader::Read(const TPeriod& period,
                                                 const std::vector<std::string>& keys) {
+    deadline_ = std::chrono::steady_clock::now() + limit_;
+    overdue_ = false;
+    try {
+        return ReadRows(period, keys);
+    } catch (const EBrennixError&) {
+        if (!overdue_) throw;
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit_).count();
+        throw EBrennixError("reading the history took longer than " + std::to_string(seconds) +
+                            " s and was stopped");
+    }
+}
+
+std::vector<TMatchSummary> THistoryReader::ReadRows(const TPeriod& period,
+                                                    const std::vector<std::string>& keys) {
     auto query = [&](const std::string& sql) {
         auto q = std::make_unique<TQuery>(db_, sql);
         q->Bind(1, period.From);
@@ -356,7 +379,8 @@ std::vector<TMatchSummary> THistoryReader::Read(const TPeriod& period,
     } end{db_};
 
     std::vector<TMatchSummary> matches;
-    std::unordered_map<int64_t, size_t> index; // match id -> position
+    // Ordered maps: numbers from the file cannot be chosen to make a lookup slow.
+    std::map<int64_t, size_t> index; // match id -> position
     auto rows = query("SELECT id, started_at, ended_at, game_type, game, match_format, format, "
                       "resumed, end_reason, winner FROM matches m" +
                       where + " ORDER BY started_at, id");
@@ -385,9 +409,9 @@ std::vector<TMatchSummary> THistoryReader::Read(const TPeriod& period,
 
     rows = query("SELECT mp.match_id, mp.player, mp.name, mp.sets FROM match_players mp JOIN "
                  "matches m ON m.id = mp.match_id" +
-                 where +
-                 " AND mp.player IS NOT NULL AND mp.name IS NOT NULL ORDER BY mp.match_id, "
-                 "mp.player");
+                 where + " AND mp.player BETWEEN 1 AND " + std::to_string(MaxPlayers) +
+                 " AND length(CAST(mp.name AS BLOB)) <= " + std::to_string(MostNameBytes) +
+                 " ORDER BY mp.match_id, mp.player");
     while (rows->Step()) {
         const auto found = index.find(rows->Int(0));
         if (found == index.end() || slot(rows->Int(0), rows->Int(1))) continue;
@@ -404,19 +428,7 @@ std::vector<TMatchSummary> THistoryReader::Read(const TPeriod& period,
     // The visits in one pass over the table, in the order they were booked (a grouping in SQL
     // sorts them all, several times slower on a long history). Only visits a match can have
     // count: a whole score of 0-180 with at most three darts.
-    struct TLegPlayer {
-        int64_t Match, Leg, Player;
-        bool operator==(const TLegPlayer&) const = default;
-    };
-    struct THash {
-        size_t operator()(const TLegPlayer& k) const {
-            // Unsigned: the numbers may be anything, their product must not overflow.
-            return std::hash<uint64_t>()(static_cast<uint64_t>(k.Leg) * 1000003u +
-                                         static_cast<uint64_t>(k.Player) * 31u +
-                                         static_cast<uint64_t>(k.Match));
-        }
-    };
-    std::unordered_map<TLegPlayer, int, THash> visitsInLeg;
+    std::map<std::tuple<int64_t, int64_t, int64_t>, int> visitsInLeg; // match, leg, player
     rows = query("SELECT match_id, leg_id, player, score, darts, remaining_before, won_leg FROM "
                  "visits" +
                  std::string(keys.empty() ? "" : " WHERE " + KeysBound("match_id", keys.size())) +

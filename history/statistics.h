@@ -7,6 +7,7 @@
 #include "engine/rules.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -124,15 +125,24 @@ std::optional<THeadToHead> HeadToHeadOf(const std::vector<TMatchSummary>& matche
                                         std::string_view one, std::string_view other,
                                         std::string* unknown = nullptr);
 
+// How long one read of a history may take: past it the read ends with an error saying so.
+inline constexpr std::chrono::milliseconds HistoryReadLimit{10000};
+
+// A player's number in a match of the history: 1 to 8; a name of at most this many bytes (the
+// game keeps 26 characters). Rows with others are no player's and are left out.
+inline constexpr int64_t MostNameBytes = 256;
+
 // A match history opened for reading only; it may be written by the program at the same time.
+// Nothing the file holds beyond the program's own tables and indexes is run or read.
 class THistoryReader {
   public:
     // Raises EBrennixError with the reason when the file is missing, is not an SQLite database,
-    // lacks the history's tables or has a layout newer than this program knows.
-    // busyMilliseconds bounds the wait for a file locked by its writer; once stopped() says so,
-    // waits and reads end with an error (the program is quitting).
+    // holds anything but the tables and indexes of its layout, or has a layout newer than this
+    // program knows. busyMilliseconds bounds the wait for a file locked by its writer; once
+    // stopped() says so, or a read has taken `limit`, waits and reads end with an error.
     explicit THistoryReader(const std::string& path, int busyMilliseconds = 2000,
-                            std::function<bool()> stopped = {});
+                            std::function<bool()> stopped = {},
+                            std::chrono::milliseconds limit = HistoryReadLimit);
     ~THistoryReader();
     THistoryReader(const THistoryReader&) = delete;
     THistoryReader& operator=(const THistoryReader&) = delete;
@@ -149,13 +159,21 @@ class THistoryReader {
     std::vector<TMatchSummary> Matches(const TPeriod& period);
 
   private:
+    // Reads within the time limit.
     std::vector<TMatchSummary> Read(const TPeriod& period, const std::vector<std::string>& keys);
+    std::vector<TMatchSummary> ReadRows(const TPeriod& period,
+                                        const std::vector<std::string>& keys);
 
     bool Stopped() const { return stopped_ && stopped_(); }
+    // Whether the read under way has run past its limit (said once it has).
+    bool Overdue();
 
     std::string path_;
     int busyMilliseconds_;
     std::function<bool()> stopped_;
+    std::chrono::milliseconds limit_;
+    std::chrono::steady_clock::time_point deadline_;
+    bool overdue_ = false;
     sqlite3* db_ = nullptr;
 };
 

@@ -284,12 +284,9 @@ TEST_F(HistoryTest, SecondLayoutGetsRevisionsByRecordingOrder) {
     {
         sqlite3* db = nullptr;
         sqlite3_open(HistoryPath().c_str(), &db);
-        sqlite3_exec(db, HistoryLayout1, nullptr, nullptr, nullptr);
+        RaiseHistoryLayout(db, 0, 2);
         sqlite3_exec(db,
-                     "DROP TABLE saves; CREATE TABLE saves (content_hash INTEGER PRIMARY KEY, "
-                     "path TEXT NOT NULL, match_id INTEGER NOT NULL, last_visit INTEGER NOT NULL, "
-                     "held_visits TEXT NOT NULL, saved_at TEXT NOT NULL); CREATE TABLE "
-                     "visits_aside (id INTEGER PRIMARY KEY); PRAGMA user_version = 2;"
+                     "PRAGMA user_version = 2;"
                      "INSERT INTO matches VALUES (2, '2026-12-06 20:00:00', NULL, 2, '501 Double "
                      "Out', 2, 'Best of 1 Leg', 1, 0, 'exit', NULL), (5, '2026-12-06 21:00:00', "
                      "NULL, 2, '501 Double Out', 2, 'Best of 1 Leg', 1, 0, NULL, NULL);",

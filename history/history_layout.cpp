@@ -1,0 +1,226 @@
+#include "history_layout.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <sqlite3.h>
+#include <vector>
+
+namespace brennix {
+
+// The first layout: one table each for matches, their players, legs, visits and game-file saves.
+const char* const HistoryLayout1 = R"(
+CREATE TABLE matches (
+    id INTEGER PRIMARY KEY,
+    started_at TEXT NOT NULL,
+    ended_at TEXT,
+    game_type INTEGER NOT NULL,
+    game TEXT NOT NULL,
+    match_format INTEGER NOT NULL,
+    format TEXT NOT NULL,
+    starter INTEGER,
+    resumed INTEGER NOT NULL,
+    end_reason TEXT,
+    winner INTEGER
+);
+CREATE TABLE match_players (
+    match_id INTEGER NOT NULL REFERENCES matches(id),
+    player INTEGER NOT NULL,
+    name TEXT NOT NULL,
+    sets INTEGER,
+    legs INTEGER,
+    PRIMARY KEY (match_id, player)
+);
+CREATE TABLE legs (
+    id INTEGER PRIMARY KEY,
+    match_id INTEGER NOT NULL REFERENCES matches(id),
+    set_no INTEGER NOT NULL,
+    leg_no INTEGER NOT NULL,
+    starter INTEGER NOT NULL,
+    winner INTEGER,
+    winner_darts INTEGER,
+    UNIQUE (match_id, set_no, leg_no)
+);
+CREATE TABLE visits (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    match_id INTEGER NOT NULL REFERENCES matches(id),
+    leg_id INTEGER NOT NULL REFERENCES legs(id),
+    player INTEGER NOT NULL,
+    score INTEGER NOT NULL,
+    darts INTEGER NOT NULL,
+    remaining_before INTEGER NOT NULL,
+    won_leg INTEGER NOT NULL,
+    at TEXT NOT NULL
+);
+CREATE INDEX visits_of_match ON visits (match_id, player);
+CREATE INDEX visits_of_leg ON visits (leg_id);
+CREATE TABLE saves (
+    path TEXT PRIMARY KEY,
+    match_id INTEGER NOT NULL REFERENCES matches(id),
+    last_visit INTEGER NOT NULL,
+    saved_at TEXT NOT NULL
+);
+)";
+
+namespace {
+
+// The second layout. A visit taken back or cut by a load is set aside with what its leg needs to
+// be made again, since a game file saved before may still hold it. A save is known by its
+// content (a 64-bit FNV-1a hash of the file's bytes), wherever the file lies, and records the
+// runs of the match's visit ids the file holds: [[first, last], ...].
+constexpr const char* SchemaVersion2 = R"(
+ALTER TABLE saves RENAME TO saves_v1;
+CREATE TABLE saves (
+    content_hash INTEGER PRIMARY KEY,
+    path TEXT NOT NULL,
+    match_id INTEGER NOT NULL REFERENCES matches(id),
+    last_visit INTEGER NOT NULL,
+    held_visits TEXT NOT NULL,
+    saved_at TEXT NOT NULL
+);
+CREATE TABLE visits_aside (
+    id INTEGER PRIMARY KEY,
+    match_id INTEGER NOT NULL REFERENCES matches(id),
+    set_no INTEGER NOT NULL,
+    leg_no INTEGER NOT NULL,
+    leg_starter INTEGER NOT NULL,
+    player INTEGER NOT NULL,
+    score INTEGER NOT NULL,
+    darts INTEGER NOT NULL,
+    remaining_before INTEGER NOT NULL,
+    won_leg INTEGER NOT NULL,
+    at TEXT NOT NULL,
+    winner_darts INTEGER
+);
+CREATE INDEX visits_aside_of_match ON visits_aside (match_id);
+)";
+
+// The third layout: a match's revision, raised by every change the store makes to the match, so
+// that a reader (the club's sync) finds what changed since it last looked. Each change gives its
+// match the highest revision of all matches plus one; the matches of an older file are numbered
+// in the order they were recorded.
+constexpr const char* SchemaVersion3 = R"(
+ALTER TABLE matches ADD COLUMN revision INTEGER NOT NULL DEFAULT 0;
+UPDATE matches SET revision = id;
+CREATE INDEX matches_by_revision ON matches (revision);
+)";
+
+// The fourth layout: the history's identity, made once with the file, so that whoever copies it
+// elsewhere (a club) knows it from any other history, whatever its board is called. A history
+// set aside and started again is another one.
+constexpr const char* SchemaVersion4 = R"(
+CREATE TABLE history_identity (identity TEXT NOT NULL);
+INSERT INTO history_identity VALUES (lower(hex(randomblob(16))));
+)";
+
+// The SQL that makes each version from the one before.
+const std::array<const char*, HistorySchemaVersion> Steps = {HistoryLayout1, SchemaVersion2,
+                                                             SchemaVersion3, SchemaVersion4};
+
+struct TObject {
+    std::string Type, Name, Table, Sql;
+    auto operator<=>(const TObject&) const = default;
+};
+
+std::string Column(sqlite3_stmt* statement, int column) {
+    const auto* text = sqlite3_column_text(statement, column);
+    return text ? std::string(reinterpret_cast<const char*>(text),
+                              static_cast<size_t>(sqlite3_column_bytes(statement, column)))
+                : std::string();
+}
+
+// Every run of blanks as one space: the layout as SQLite keeps it, however it was indented.
+std::string Folded(const std::string& sql) {
+    std::string folded;
+    for (const char c : sql) {
+        const bool blank = c == ' ' || c == '\n' || c == '\t' || c == '\r';
+        if (!blank)
+            folded += c;
+        else if (!folded.empty() && folded.back() != ' ')
+            folded += ' ';
+    }
+    if (!folded.empty() && folded.back() == ' ') folded.pop_back();
+    return folded;
+}
+
+// The objects of a file's schema, sorted: at most `most` of them.
+std::vector<TObject> Objects(sqlite3* db, size_t most) {
+    sqlite3_stmt* raw = nullptr;
+    const int prepared = sqlite3_prepare_v2(
+        db, "SELECT type, name, tbl_name, sql FROM sqlite_schema LIMIT ?", -1, &raw, nullptr);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+    if (prepared != SQLITE_OK) throw ESqlError(prepared, sqlite3_errmsg(db));
+    sqlite3_bind_int64(raw, 1, static_cast<sqlite3_int64>(most));
+    std::vector<TObject> objects;
+    int code;
+    while ((code = sqlite3_step(raw)) == SQLITE_ROW)
+        objects.push_back({Column(raw, 0), Column(raw, 1), Column(raw, 2), Folded(Column(raw, 3))});
+    if (code != SQLITE_DONE) throw ESqlError(code, sqlite3_errmsg(db));
+    std::sort(objects.begin(), objects.end());
+    return objects;
+}
+
+// The schema of each layout version, as the program makes it.
+const std::vector<TObject>& Layout(int64_t version) {
+    static const auto layouts = [] {
+        std::array<std::vector<TObject>, HistorySchemaVersion + 1> made;
+        for (int v = 0; v <= HistorySchemaVersion; ++v) {
+            sqlite3* raw = nullptr;
+            const int code = sqlite3_open(":memory:", &raw);
+            const std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
+            if (code != SQLITE_OK) throw ESqlError(code, sqlite3_errstr(code));
+            RaiseHistoryLayout(raw, 0, v);
+            made[static_cast<size_t>(v)] = Objects(raw, SIZE_MAX / 2);
+        }
+        return made;
+    }();
+    return layouts[static_cast<size_t>(version)];
+}
+
+// A name from the file, fit for a message: printable ASCII, cut short.
+std::string Shown(const std::string& name) {
+    std::string shown;
+    for (const char c : name.substr(0, 40))
+        shown += c >= ' ' && c <= '~' ? c : '?';
+    return shown + (name.size() > 40 ? "..." : "");
+}
+
+} // namespace
+
+void ExecSql(sqlite3* db, const char* sql) {
+    const int code = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    if (code != SQLITE_OK) throw ESqlError(code, sqlite3_errmsg(db));
+}
+
+void RaiseHistoryLayout(sqlite3* db, int64_t from, int64_t to,
+                        const std::function<void()>& carrySaves) {
+    for (int64_t version = std::max<int64_t>(from, 0) + 1; version <= to; ++version) {
+        ExecSql(db, Steps[static_cast<size_t>(version - 1)]);
+        if (version != 2) continue;
+        if (carrySaves) carrySaves();
+        ExecSql(db, "DROP TABLE saves_v1");
+    }
+}
+
+void GuardHistory(sqlite3* db) {
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+}
+
+std::optional<std::string> ForeignHistory(sqlite3* db, int64_t version) {
+    if (version < 0 || version > HistorySchemaVersion)
+        return "has a layout Brennix never makes (version " + std::to_string(version) + ")";
+    const std::vector<TObject>& expected = Layout(version);
+    // One more than the layout has is already one too many.
+    const std::vector<TObject> found = Objects(db, expected.size() + 1);
+    for (const TObject& object : found)
+        if (!std::binary_search(expected.begin(), expected.end(), object))
+            return "holds objects Brennix never makes (" + Shown(object.Type) + " '" +
+                   Shown(object.Name) + "')";
+    for (const TObject& object : expected)
+        if (!std::binary_search(found.begin(), found.end(), object))
+            return "lacks the " + object.Type + " '" + object.Name + "' of its layout";
+    return std::nullopt;
+}
+
+} // namespace brennix

@@ -4,9 +4,11 @@
 #include <QLockFile>
 #include <QSocketNotifier>
 #include <QThread>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -18,26 +20,41 @@ constexpr char Request[] = "raise\n";
 constexpr int ConnectAttempts = 40; // 50 ms apart: two seconds for a program still starting
 constexpr int ConnectPauseMs = 50;
 
-// An address in Linux's abstract namespace: no file to clean up after a kill, no length limit
-// from the folder's path.
-sockaddr_un AddressOf(const std::string& name, socklen_t& length) {
+// A folder of this user's (not a link) that no other user can enter, so nobody else can put a
+// socket there.
+bool Private(const std::string& folder) {
+    struct stat info {};
+    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
+}
+
+// The user's runtime folder when it is private, else one made for the purpose; "" for none.
+std::string PrivateFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/' && Private(runtime)) return std::string(runtime) + "/";
+    const std::string folder = "/tmp/brennix-" + std::to_string(::getuid());
+    ::mkdir(folder.c_str(), 0700);
+    return Private(folder) ? folder + "/" : "";
+}
+
+sockaddr_un AddressOf(const std::string& path) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path + 1, name.data(), name.size()); // sun_path[0] stays 0
-    length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    std::memcpy(address.sun_path, path.data(), path.size()); // SocketPath checked the length
     return address;
 }
 
-// Sends the request to the program listening on `name`; false when nobody took it.
-bool SendRequest(const std::string& name) {
+// Sends the request to the program listening on `path`; false when nobody took it.
+bool SendRequest(const std::string& path) {
+    if (path.empty()) return false;
     for (int attempt = 0; attempt < ConnectAttempts; ++attempt) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0) return false;
-        socklen_t length = 0;
-        const sockaddr_un address = AddressOf(name, length);
-        const bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
-                          ::send(fd, Request, sizeof Request - 1, MSG_NOSIGNAL) ==
-                              static_cast<ssize_t>(sizeof Request - 1);
+        const sockaddr_un address = AddressOf(path);
+        const bool sent =
+            ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+            ::send(fd, Request, sizeof Request - 1, MSG_NOSIGNAL) ==
+                static_cast<ssize_t>(sizeof Request - 1);
         ::close(fd);
         if (sent) return true;
         QThread::msleep(ConnectPauseMs); // the first program may not listen yet
@@ -50,14 +67,17 @@ bool SendRequest(const std::string& name) {
 TSingleInstance::~TSingleInstance() {
     delete notifier_;
     if (listener_ >= 0) ::close(listener_);
+    if (!path_.empty()) ::unlink(path_.c_str()); // the lock is still held
 }
 
-std::string TSingleInstance::SocketName(const std::string& dataFolder) {
+std::string TSingleInstance::SocketPath(const std::string& dataFolder) {
     const QByteArray hash =
         QCryptographicHash::hash(QByteArray::fromStdString(dataFolder), QCryptographicHash::Sha256)
             .toHex()
             .left(32);
-    return "brennix-" + std::to_string(::getuid()) + "-" + hash.toStdString();
+    const std::string folder = PrivateFolder();
+    const std::string path = folder + "brennix-" + hash.toStdString();
+    return folder.empty() || path.size() >= sizeof(sockaddr_un::sun_path) ? "" : path;
 }
 
 std::unique_ptr<TSingleInstance>
@@ -67,23 +87,24 @@ TSingleInstance::Claim(const std::string& dataFolder, std::function<void()> rais
         std::make_unique<QLockFile>(QString::fromStdString(dataFolder + InstanceLockName));
     // Only a lock whose program has ended is stale, however old it is.
     guard->lock_->setStaleLockTime(0);
-    const std::string name = SocketName(dataFolder);
+    const std::string path = SocketPath(dataFolder);
     if (!guard->lock_->tryLock(0)) {
         if (guard->lock_->error() != QLockFile::LockFailedError) {
             claim = TClaim::Unguarded;
             return nullptr;
         }
-        claim = SendRequest(name) ? TClaim::HandedOver : TClaim::Unreachable;
+        claim = SendRequest(path) ? TClaim::HandedOver : TClaim::Unreachable;
         return nullptr;
     }
 
     guard->raise_ = std::move(raise);
     guard->listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    socklen_t length = 0;
-    const sockaddr_un address = AddressOf(name, length);
-    if (guard->listener_ >= 0 &&
-        ::bind(guard->listener_, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
-        ::listen(guard->listener_, 8) == 0) {
+    const sockaddr_un address = AddressOf(path);
+    const auto* at = reinterpret_cast<const sockaddr*>(&address);
+    ::unlink(path.c_str()); // left by a killed program: the lock says this one is first
+    if (guard->listener_ >= 0 && !path.empty() &&
+        ::bind(guard->listener_, at, sizeof address) == 0 && ::listen(guard->listener_, 8) == 0) {
+        guard->path_ = path;
         guard->notifier_ = new QSocketNotifier(guard->listener_, QSocketNotifier::Read);
         connect(guard->notifier_, &QSocketNotifier::activated, guard.get(),
                 [raw = guard.get()] { raw->Accept(); });

@@ -4,8 +4,10 @@
 //
 // The first program holds a lock file in its data folder (a lock left by a program that was
 // killed is taken over) and listens on a local socket named after the folder; the second finds
-// the lock held and sends its request there. Only Qt Core and the C library are used, so that a
-// start loads no network library.
+// the lock held and sends its request there. The socket lies in a folder only the user can enter
+// ($XDG_RUNTIME_DIR, else /tmp/brennix-UID made with mode 0700), so no other user can take its
+// place first; one left by a killed program is replaced. Only Qt Core and the C library are used,
+// so that a start loads no network library.
 #pragma once
 
 #include <QObject>
@@ -38,8 +40,9 @@ class TSingleInstance : public QObject {
     static std::unique_ptr<TSingleInstance> Claim(const std::string& dataFolder,
                                                   std::function<void()> raise, TClaim& claim);
 
-    // The local socket's name for a data folder: one per user and folder.
-    static std::string SocketName(const std::string& dataFolder);
+    // The local socket's path for a data folder: one per user and folder; "" when the user has
+    // no private folder for it (then a later start cannot hand over).
+    static std::string SocketPath(const std::string& dataFolder);
 
   private:
     TSingleInstance() = default;
@@ -47,6 +50,7 @@ class TSingleInstance : public QObject {
 
     std::unique_ptr<QLockFile> lock_;
     int listener_ = -1;
+    std::string path_; // the socket's, while this program listens
     QSocketNotifier* notifier_ = nullptr;
     std::function<void()> raise_;
 };

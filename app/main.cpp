@@ -62,9 +62,12 @@ int main(int argc, char* argv[]) {
                                                 [](bool offered) { Form1->OfferResume(offered); });
         Form1->SetResumeHandler([&resume] { resume->Resume(); });
     }
-    // The club's copy of the history, when the board is in a club.
+    // The club's copy of the history, when the board is in a club. A club refused for a password
+    // others could read says so in the status bar, and the board plays on locally.
+    std::string clubRefusal;
     const std::optional<club::TClubPlace> place =
-        history ? club::FindClub(options, BaseDir()) : std::nullopt;
+        history ? club::FindClub(options, BaseDir(), clubRefusal) : std::nullopt;
+    if (!clubRefusal.empty()) ShowClubRefusal(*Form1->AddStatusNote("ClubNote"), clubRefusal);
     std::shared_ptr<club::TClubSync> club =
         place ? StartClub(*place, *Form1->AddStatusNote("ClubNote")) : nullptr;
     // The players' statistics: the club's when the board is in one, else the board's own; a run

@@ -104,6 +104,46 @@ ALTER TABLE brennix.boards ALTER COLUMN name SET NOT NULL;
 CREATE INDEX boards_by_name ON brennix.boards (name);
 )";
 
+// The third layout: a board writes only its own rows. The club keeps the digest of each board's
+// identity as its key; a board proves it holds the identity by setting it for its session
+// (brennix.secret), and row-level security lets a role that does not own the tables write only
+// the rows of that key (and take over the rows of the first layout, which nobody can prove). The
+// tables and these rules belong to the role that made them; boards logging in with another role
+// can read everything and change nothing else.
+constexpr const char* Layout3 = R"(
+CREATE FUNCTION brennix.board_key(secret text) RETURNS text LANGUAGE sql STABLE STRICT
+    RETURN encode(sha256(convert_to(secret, 'UTF8')), 'hex');
+CREATE FUNCTION brennix.own_key() RETURNS text LANGUAGE sql STABLE
+    RETURN brennix.board_key(current_setting('brennix.secret', true));
+UPDATE brennix.matches SET board = brennix.board_key(board) WHERE board NOT LIKE 'named %';
+UPDATE brennix.boards SET board = brennix.board_key(board) WHERE board NOT LIKE 'named %';
+GRANT USAGE ON SCHEMA brennix TO PUBLIC;
+GRANT SELECT ON ALL TABLES IN SCHEMA brennix TO PUBLIC;
+GRANT INSERT, UPDATE, DELETE ON brennix.boards, brennix.matches, brennix.match_players,
+    brennix.legs, brennix.visits TO PUBLIC;
+)";
+
+// The tables a board writes, each with its rules.
+constexpr const char* OwnRows[] = {"boards", "matches", "match_players", "legs", "visits"};
+
+// Every column a board reads or writes, with its type, as the layouts make them: a club whose
+// tables differ was changed by hand, and is not trusted.
+constexpr const char* Columns =
+    "boards.board text,boards.host text,boards.name text,boards.run text,boards.seen_at "
+    "timestamp with time zone,boards.state jsonb,boards.sync_note text,club_schema.version "
+    "integer,legs.board text,legs.leg_id bigint,legs.leg_no integer,legs.match_id bigint,"
+    "legs.set_no integer,legs.starter integer,legs.winner integer,legs.winner_darts integer,"
+    "match_players.board text,match_players.legs integer,match_players.match_id bigint,"
+    "match_players.name text,match_players.name_key text,match_players.player integer,"
+    "match_players.sets integer,matches.board text,matches.end_reason text,matches.ended_at "
+    "timestamp without time zone,matches.format text,matches.game text,matches.game_type "
+    "integer,matches.match_format integer,matches.match_id bigint,matches.resumed boolean,"
+    "matches.revision bigint,matches.started_at timestamp without time zone,matches.starter "
+    "integer,matches.winner integer,visits.at timestamp without time zone,visits.board text,"
+    "visits.darts integer,visits.leg_id bigint,visits.match_id bigint,visits.player integer,"
+    "visits.remaining_before integer,visits.score integer,visits.visit_id bigint,visits.won_leg "
+    "boolean";
+
 } // namespace
 
 int ClubSchemaVersionOf(TConnection& db) {
@@ -113,24 +153,73 @@ int ClubSchemaVersionOf(TConnection& db) {
     return static_cast<int>(version.Int(0, 0));
 }
 
+namespace {
+
+// Brings the layout from `version` to this program's.
+void Migrate(TConnection& db, int version) {
+    // Each layout is reached from the one before it.
+    if (version < 1) {
+        db.Script("CREATE SCHEMA IF NOT EXISTS brennix");
+        db.Script(ClubLayout1);
+    }
+    if (version < 2) db.Script(Layout2);
+    if (version < 3) {
+        db.Script(Layout3);
+        for (const char* table : OwnRows) {
+            const std::string name = std::string("brennix.") + table;
+            db.Script("ALTER TABLE " + name + " ENABLE ROW LEVEL SECURITY");
+            db.Script("CREATE POLICY everyone_reads ON " + name + " FOR SELECT USING (true)");
+            db.Script("CREATE POLICY own_rows ON " + name +
+                      " USING (board = brennix.own_key() OR board LIKE 'named %') WITH CHECK "
+                      "(board = brennix.own_key())");
+        }
+    }
+    db.Run("UPDATE brennix.club_schema SET version = $1", {std::to_string(ClubSchemaVersion)});
+}
+
+} // namespace
+
 void EnsureClubSchema(TConnection& db) {
     InTransaction(db, [&] {
         // One board at a time makes or changes the layout; the others wait, then find it done.
         db.Script("SELECT pg_advisory_xact_lock(7352291)");
-        const int version = ClubSchemaVersionOf(db);
-        if (version > ClubSchemaVersion)
-            throw EBrennixError("the club database has a newer layout (version " +
-                                std::to_string(version) + "; this Brennix knows up to " +
-                                std::to_string(ClubSchemaVersion) + ")");
-        if (version == ClubSchemaVersion) return;
-        // Each layout is reached from the one before it.
-        if (version < 1) {
-            db.Script("CREATE SCHEMA IF NOT EXISTS brennix");
-            db.Script(ClubLayout1);
+        int version = -1;
+        try {
+            version = ClubSchemaVersionOf(db);
+            if (version > ClubSchemaVersion)
+                throw EBrennixError("the club database has a newer layout (version " +
+                                    std::to_string(version) + "; this Brennix knows up to " +
+                                    std::to_string(ClubSchemaVersion) + ")");
+            if (version < ClubSchemaVersion) Migrate(db, version);
+        } catch (const EStatementError& error) {
+            if (error.State() != "42501") throw; // insufficient_privilege
+            const std::string layout =
+                version < 0 ? "the club database's layout cannot be read by this board's role"
+                : version == 0
+                    ? "the club database has no layout yet, and this board's role may "
+                      "not change it"
+                    : "the club database's layout is version " + std::to_string(version) +
+                          ", and this board's role may not change it";
+            throw EBrennixError(layout + ": the club's owner sets it up with brennix-report "
+                                         "--club URL --set-up");
         }
-        if (version < 2) db.Script(Layout2);
-        db.Run("UPDATE brennix.club_schema SET version = $1", {std::to_string(ClubSchemaVersion)});
     });
+    CheckClubLayout(db);
+}
+
+int SetUpClub(const std::string& url) {
+    TConnection db(url, TWaits{});
+    EnsureClubSchema(db);
+    return ClubSchemaVersionOf(db);
+}
+
+void CheckClubLayout(TConnection& db) {
+    const TResult found = db.Run(
+        "SELECT string_agg(table_name || '.' || column_name || ' ' || data_type, ',' ORDER BY "
+        "table_name, column_name) FROM information_schema.columns WHERE table_schema = 'brennix'");
+    if (found.Text(0, 0) != Columns)
+        throw EBrennixError("the club database's tables were changed by hand (their columns are "
+                            "not those this Brennix makes): the board sends nothing to it");
 }
 
 } // namespace brennix::club

@@ -9,14 +9,25 @@ namespace brennix::club {
 class TConnection;
 
 // The layout this program writes (brennix.club_schema.version).
-inline constexpr int ClubSchemaVersion = 2;
+inline constexpr int ClubSchemaVersion = 3;
 
 // The tables of the first layout (version 1), from which every later one is reached.
 extern const char* const ClubLayout1;
 
 // Creates the layout when the database has none and brings an older one up to date, in one
-// transaction; a layout newer than this program's is refused with EBrennixError saying so.
+// transaction, then checks it (CheckClubLayout); a layout newer than this program's is refused
+// with EBrennixError saying so, and so is an older one the role may not change (the tables are
+// another role's: their owner brings them up to date with brennix-report --club URL --set-up).
 void EnsureClubSchema(TConnection& db);
+
+// Raises EBrennixError unless the tables have exactly the columns and types the layout gives
+// them (a club changed by hand, by a member or by mistake, is not written to).
+void CheckClubLayout(TConnection& db);
+
+// Connects to the club's database as its owner and makes or updates the layout there (the
+// admin's one step; the boards' role then needs no right to change it). Returns the version;
+// raises EBrennixError with the reason.
+int SetUpClub(const std::string& url);
 
 // The layout's version in the database: 0 when it has none.
 int ClubSchemaVersionOf(TConnection& db);

@@ -6,12 +6,16 @@
 #include "pg.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <libpq-fe.h>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace brennix::club {
@@ -98,20 +102,42 @@ std::string Named(const std::string& name) {
 
 } // namespace
 
-std::optional<TClubPlace> FindClub(const TRunOptions& options, const std::string& baseDir) {
+std::optional<TClubPlace> FindClub(const TRunOptions& options, const std::string& baseDir,
+                                   std::string& refusal) {
+    refusal.clear();
     if (options.NoHistory) return std::nullopt;
     std::optional<std::string> url = options.Club, board = options.Board;
-    if (!url) {
-        std::ifstream conf(baseDir + "club.conf");
+    const std::string conf = baseDir + "club.conf";
+    struct stat info {};
+    if (url) {
+        // Read as libpq reads it: "user:password@" in a URI, "password=" in either form.
+        PQconninfoOption* const parts = PQconninfoParse(url->c_str(), nullptr);
+        for (const PQconninfoOption* part = parts; part && part->keyword; ++part)
+            if (part->keyword == std::string("password") && part->val && *part->val)
+                refusal = "The club's password is not taken from the command line, where every "
+                          "user of this computer can read it: this board plays on locally. Put "
+                          "the password in ~/.pgpass, or the club's address with it in the first "
+                          "line of " +
+                          conf + " readable by you only (chmod 600 " + conf + ").";
+        PQconninfoFree(parts);
+    } else if (::stat(conf.c_str(), &info) == 0 && (info.st_mode & 077) != 0) {
+        refusal = "club.conf can be read by other users: this board plays on locally until it is "
+                  "readable by you only (chmod 600 " +
+                  conf + "), as it may hold the password.";
+    } else {
+        std::ifstream file(conf);
         std::string line;
-        if (conf && std::getline(conf, line)) url = line;
+        if (file && std::getline(file, line)) url = line;
     }
-    if (!url || Trimmed(*url).empty()) return std::nullopt;
+    if (!refusal.empty() || !url || Trimmed(*url).empty()) return std::nullopt;
     if (!board || Trimmed(*board).empty()) board = HostName();
     return TClubPlace{Trimmed(*url), Trimmed(*board)};
 }
 
-std::string NoteOf(const TSyncStatus& status) {
+namespace {
+
+// The long note, with the reasons (the server's, the history's) or without them.
+std::string Described(const TSyncStatus& status, bool reasons) {
     const std::string board = " (board " + status.Board + ")";
     std::string note = "Club: ";
     if (!status.NameTakenBy.empty())
@@ -126,14 +152,66 @@ std::string NoteOf(const TSyncStatus& status) {
         note += Matches(static_cast<size_t>(status.Waiting), "waiting") + board;
     else
         note += (status.Reason.empty() ? "connecting" : "not reached yet") + board;
-    if (!inStep && !status.Reason.empty())
+    if (!inStep && !status.Reason.empty() && reasons)
         note += (status.HistoryProblem ? "; " : "; the server cannot be reached: ") + status.Reason;
+    else if (!inStep && !status.Reason.empty())
+        note += status.HistoryProblem ? "; the match history cannot be read"
+                                      : "; the club server cannot be reached";
     const std::string match = "match " + std::to_string(status.RefusedMatch);
-    if (status.Refused == 1) note += "; " + match + " refused: " + status.RefusedReason;
+    const std::string why = reasons ? ": " + status.RefusedReason : "";
+    if (status.Refused == 1) note += "; " + match + " refused" + why;
     if (status.Refused > 1)
-        note += "; " + Matches(static_cast<size_t>(status.Refused), "refused") + ", " + match +
-                ": " + status.RefusedReason;
+        note += "; " + Matches(static_cast<size_t>(status.Refused), "refused") + ", " + match + why;
     return note;
+}
+
+} // namespace
+
+std::string NoteOf(const TSyncStatus& status) {
+    return Described(status, true);
+}
+
+std::string PublicNoteOf(const TSyncStatus& status) {
+    return Described(status, false);
+}
+
+std::string CheckedState(const std::string& text, const TBoardLimits& limits, std::string& broken) {
+    if (text.size() > static_cast<size_t>(limits.StateBytes)) {
+        broken = "state of " + std::to_string(text.size()) + " bytes";
+        return "";
+    }
+    // Depth and values counted over the text (outside strings) before anything is built of it.
+    int depth = 0, values = 0;
+    bool inString = false, escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+            continue;
+        }
+        if (c == '"') inString = true;
+        if (c == '[' || c == '{') ++depth;
+        if (c == ']' || c == '}') --depth;
+        if (c == '[' || c == '{' || c == ',' || c == ':') ++values;
+        if (depth > limits.Depth) {
+            broken = "state nested deeper than " + std::to_string(limits.Depth);
+            return "";
+        }
+        if (values > limits.Values) {
+            broken = "state of more than " + std::to_string(limits.Values) + " values";
+            return "";
+        }
+    }
+    const nlohmann::ordered_json state = nlohmann::ordered_json::parse(text, nullptr, false);
+    if (!state.is_object()) {
+        broken = "state that is not a JSON object";
+        return "";
+    }
+    return state.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 TStatusNote StatusNoteOf(const TSyncStatus& status) {
@@ -172,7 +250,7 @@ TStatusNote StatusNoteOf(const TSyncStatus& status) {
 // One match in one transaction: its row where the club's is older (nothing for a stale resend),
 // then its players, legs and visits replaced by the history's, read in one snapshot.
 int64_t PushMatch(TConnection& db, const std::string& board, THistoryChanges& history,
-                  int64_t match) {
+                  int64_t match, bool replace) {
     const std::optional<THistoryMatch> read = history.Match(match);
     if (!read) return 0;
     const THistoryMatch& m = *read;
@@ -180,6 +258,7 @@ int64_t PushMatch(TConnection& db, const std::string& board, THistoryChanges& hi
     std::vector<TParam> head = {board, id, std::to_string(m.Revision)};
     head.insert(head.end(), {m.StartedAt, m.EndedAt, m.GameType, m.Game, m.MatchFormat, m.Format,
                              m.Starter, m.Resumed, m.EndReason, m.Winner});
+    head.push_back(replace ? "true" : "false");
     std::vector<std::vector<TParam>> players, legs, visits;
     // The players with the key that makes two names one player.
     for (const THistoryMatch::TPlayer& p : m.Players)
@@ -209,7 +288,7 @@ int64_t PushMatch(TConnection& db, const std::string& board, THistoryChanges& hi
             "game = EXCLUDED.game, match_format = EXCLUDED.match_format, format = "
             "EXCLUDED.format, starter = EXCLUDED.starter, resumed = EXCLUDED.resumed, end_reason "
             "= EXCLUDED.end_reason, winner = EXCLUDED.winner WHERE m.revision < "
-            "EXCLUDED.revision RETURNING 1",
+            "EXCLUDED.revision OR $14 RETURNING 1",
             head);
         if (newer.Rows() == 0) return;
         db.Run("WITH p AS (DELETE FROM brennix.match_players WHERE board = $1 AND match_id = "
@@ -355,10 +434,7 @@ void TClubSync::Run() {
         try {
             if (!local_) local_ = std::make_unique<THistoryChanges>(historyPath_);
             Look();
-            if (!db_) {
-                Connect();
-                backoff = options_.FirstBackoff;
-            }
+            if (!db_) Connect();
             if (!claimed_) {
                 if (!Claim()) {
                     // Asked again until the other board is gone; nothing of this one is sent.
@@ -368,6 +444,7 @@ void TClubSync::Run() {
                 }
                 Compare();
             }
+            if (std::chrono::steady_clock::now() - comparedAt_ >= options_.Recount) Compare();
             Beat();
             // The oldest change first; the newest state between two matches.
             std::vector<std::pair<int64_t, int64_t>> order; // revision, match
@@ -384,6 +461,8 @@ void TClubSync::Run() {
                 }
             }
             Publish("", false);
+            lostInRow_ = 0;
+            backoff = options_.FirstBackoff;
             if (last) {
                 Leave();
                 return;
@@ -404,15 +483,17 @@ void TClubSync::Run() {
             // While finishing, a failure gets one more try at once (the connection may have gone
             // stale).
             if (Finishing() && ++finalFailures > 1) return;
-            // A lost connection is made again after the shortest pause, unsaid; a server that
-            // cannot be reached is tried after longer and longer ones, the note saying why.
-            const bool lost = db_ != nullptr;
+            // A connection lost once is made again after the shortest pause, unsaid; a server
+            // that cannot be reached, or loses every connection before a pass is through (a
+            // statement that always runs out of time), is tried after longer and longer pauses,
+            // the note saying why. The connection is closed before the next one is made.
+            const bool unsaid = db_ != nullptr && lostInRow_++ == 0;
             db_.reset();
             {
                 const std::lock_guard lock(mutex_);
                 ++status_.Failures;
             }
-            if (!lost) Publish(OneLine(error.what()), false);
+            if (!unsaid) Publish(OneLine(error.what()), false);
             if (!Pause(backoff, false)) return;
             backoff = std::min(backoff * 2, options_.LastBackoff);
         }
@@ -422,6 +503,16 @@ void TClubSync::Run() {
 void TClubSync::Connect() {
     auto db = std::make_unique<TConnection>(place_.Url, TWaits{options_.WaitSeconds, stopPipe_[0]});
     EnsureClubSchema(*db);
+    if (secret_.empty()) {
+        const std::optional<std::string> identity = local_->Identity();
+        if (!identity) throw EHistoryReadError("the match history has no identity yet");
+        secret_ = *identity;
+    }
+    // The session holds the identity, which lets it write this board's rows; the club knows the
+    // board by the identity's digest.
+    key_ =
+        db->Run("SELECT brennix.board_key($1), set_config('brennix.secret', $1, false)", {secret_})
+            .Text(0, 0);
     db_ = std::move(db);
     claimed_ = false;
     {
@@ -437,11 +528,6 @@ void TClubSync::Connect() {
 // program per data folder on a machine). One board at a time claims, so two starting together
 // cannot both get a name.
 bool TClubSync::Claim() {
-    if (key_.empty()) {
-        const std::optional<std::string> identity = local_->Identity();
-        if (!identity) throw EHistoryReadError("the match history has no identity yet");
-        key_ = *identity;
-    }
     takenBy_.clear();
     InTransaction(*db_, [&] {
         db_->Script("SELECT pg_advisory_xact_lock(7352292)");
@@ -487,23 +573,40 @@ void TClubSync::Leave() {
     db_->Run("UPDATE brennix.boards SET run = '' WHERE board = $1 AND run = $2", {key_, run_});
 }
 
-// The club's revisions of this board's matches against the history's: every match the club does
-// not hold as it is now is pending.
+// The club's copy of this board's matches against the history: every match the club does not
+// hold as it is now is pending. A match whose revision or number of rows (players, legs and
+// visits) differs from the history's was changed in the club behind the board's back, or lost
+// rows: it is sent again whole, whatever revision the club claims for it.
 void TClubSync::Compare() {
-    const TResult club =
-        db_->Run("SELECT match_id, revision FROM brennix.matches WHERE board = $1", {key_});
-    std::map<int64_t, int64_t> held;
+    const TResult club = db_->Run(
+        "SELECT m.match_id, m.revision, (SELECT count(*) FROM brennix.match_players p WHERE "
+        "p.board = m.board AND p.match_id = m.match_id) + (SELECT count(*) FROM brennix.legs l "
+        "WHERE l.board = m.board AND l.match_id = m.match_id) + (SELECT count(*) FROM "
+        "brennix.visits v WHERE v.board = m.board AND v.match_id = m.match_id) FROM "
+        "brennix.matches m WHERE m.board = $1",
+        {key_});
+    std::map<int64_t, std::pair<int64_t, int64_t>> held; // match -> revision, rows
     for (int row = 0; row < club.Rows(); ++row)
-        held[club.Int(row, 0)] = club.Int(row, 1);
+        held[club.Int(row, 0)] = {club.Int(row, 1), club.Int(row, 2)};
+    const std::map<int64_t, int64_t> rows = local_->RowCounts();
     pending_.clear();
+    replace_.clear();
     for (const auto& [id, revision] : local_->Revisions(std::numeric_limits<int64_t>::min())) {
         mark_ = std::max(mark_, revision);
         const auto found = held.find(id);
         const auto refused = refused_.find(id);
         if (refused != refused_.end() && refused->second.Revision == revision) continue;
-        if (found == held.end() || found->second < revision) pending_[id] = revision;
+        const auto count = rows.find(id);
+        const int64_t own = count == rows.end() ? 0 : count->second;
+        if (found == held.end() || found->second.first < revision) {
+            pending_[id] = revision;
+        } else if (found->second != std::pair(revision, own)) {
+            pending_[id] = revision;
+            replace_.insert(id);
+        }
     }
     known_ = true;
+    comparedAt_ = std::chrono::steady_clock::now();
 }
 
 // The matches changed since the history was last looked at; a refused one is tried again.
@@ -520,7 +623,7 @@ void TClubSync::Look() {
 void TClubSync::Push(int64_t match) {
     int64_t revision = 0;
     try {
-        revision = PushMatch(*db_, key_, *local_, match);
+        revision = PushMatch(*db_, key_, *local_, match, replace_.contains(match));
     } catch (const EStatementError& error) {
         if (db_->Broken() || !DataRefused(error)) throw;
         refused_[match] = {pending_[match], OneLine(error.Message())};
@@ -528,7 +631,10 @@ void TClubSync::Push(int64_t match) {
         return;
     }
     const auto found = pending_.find(match);
-    if (found != pending_.end() && found->second <= revision) pending_.erase(found);
+    if (found != pending_.end() && found->second <= revision) {
+        pending_.erase(found);
+        replace_.erase(match);
+    }
 }
 
 // The board's row: when it was seen, its newest state and how far its copy is. Written when the
@@ -572,14 +678,34 @@ void TClubSync::ReadBoards() {
         const std::lock_guard lock(mutex_);
         if (!watch_) return;
     }
-    const TResult rows =
-        db_->Run("SELECT name, board = $1, extract(epoch FROM now() - seen_at)::float8, "
-                 "coalesce(state::text, ''), sync_note FROM brennix.boards ORDER BY name, board",
-                 {key_});
+    // The seconds as a float (infinite and NaN stay numbers, and a time far off in either
+    // direction breaks no subtraction), a state only within its size, texts cut.
+    const TBoardLimits& limits = options_.Limits;
+    const TResult rows = db_->Run(
+        "SELECT left(name, $3), board = $1, extract(epoch FROM now())::float8 - extract(epoch "
+        "FROM seen_at)::float8, CASE WHEN octet_length(state::text) <= $2 THEN state::text END, "
+        "octet_length(state::text), left(sync_note, $3) FROM brennix.boards WHERE seen_at > "
+        "now() - interval '10 minutes' ORDER BY least(seen_at, now()) DESC, name, board LIMIT $4",
+        {key_, std::to_string(limits.StateBytes), std::to_string(limits.TextBytes),
+         std::to_string(limits.Rows)});
     std::vector<TClubBoard> boards;
-    for (int row = 0; row < rows.Rows(); ++row)
-        boards.push_back({rows.Text(row, 0), std::strtod(rows.Text(row, 2).c_str(), nullptr),
-                          rows.Text(row, 3), rows.Text(row, 4), rows.Text(row, 1) == "t"});
+    for (int row = 0; row < rows.Rows(); ++row) {
+        TClubBoard board{rows.Text(row, 0),
+                         std::strtod(rows.Text(row, 2).c_str(), nullptr),
+                         "",
+                         rows.Text(row, 5),
+                         rows.Text(row, 1) == "t",
+                         ""};
+        if (!std::isfinite(board.SecondsAgo)) board.SecondsAgo = HUGE_VAL; // NaN, infinite
+        board.SecondsAgo = std::max(0.0, board.SecondsAgo);                // ahead of the clock
+        if (rows.IsNull(row, 3) && !rows.IsNull(row, 4))
+            board.Broken = "state of " + rows.Text(row, 4) + " bytes";
+        else if (!rows.IsNull(row, 3))
+            board.State = CheckedState(rows.Text(row, 3), limits, board.Broken);
+        boards.push_back(std::move(board));
+    }
+    std::stable_sort(boards.begin(), boards.end(),
+                     [](const TClubBoard& a, const TClubBoard& b) { return a.Board < b.Board; });
     const std::lock_guard lock(mutex_);
     boards_ = std::move(boards);
     boardsReadAt_ = std::chrono::steady_clock::now();

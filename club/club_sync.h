@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,11 +29,11 @@ class TConnection;
 using TParam = std::optional<std::string>;
 
 // Copies one match of the history to the club in one transaction: the match's row where the
-// club's has an older revision (a stale resend changes nothing), then its players, legs and
-// visits in place of the club's, all read from the history in one snapshot. Returns the revision
-// read (0: no such match). A row the server refuses raises EStatementError.
+// club's has an older revision (a stale resend changes nothing) or `replace` is set, then its
+// players, legs and visits in place of the club's, all read from the history in one snapshot.
+// Returns the revision read (0: no such match). A row the server refuses raises EStatementError.
 int64_t PushMatch(TConnection& db, const std::string& board, THistoryChanges& history,
-                  int64_t match);
+                  int64_t match, bool replace = false);
 
 // Where a board is in a club: the club's server (a libpq connection string or postgresql://
 // URI) and the board's name there.
@@ -43,8 +44,11 @@ struct TClubPlace {
 // The club of a run of the program: none with "/nohistory" (the club copies the history). The
 // server is "/club=URL", else the first line of club.conf in the data folder baseDir; none when
 // neither names one ("/club=" with nothing after it leaves the club for the run). The board is
-// "/board=NAME", else the host name.
-std::optional<TClubPlace> FindClub(const TRunOptions& options, const std::string& baseDir);
+// "/board=NAME", else the host name. A password in "/club=" (which every local user can read)
+// and a club.conf others can read are refused: none, and `refusal` tells the operator why and
+// what to do ("" otherwise).
+std::optional<TClubPlace> FindClub(const TRunOptions& options, const std::string& baseDir,
+                                   std::string& refusal);
 
 // How far the board's copy in the club is.
 struct TSyncStatus {
@@ -87,14 +91,36 @@ struct TStatusNote {
 };
 TStatusNote StatusNoteOf(const TSyncStatus& status);
 
-// Another board's row as the club has it (for a hall of every board).
+// The note for anyone on the network (the hall's pages): NoteOf without the server's reasons,
+// which may name the server, the role or parts of the URL: "Club: in step (board B)", "Club: 3
+// matches waiting (board B); the club server cannot be reached", "; match 7 refused".
+std::string PublicNoteOf(const TSyncStatus& status);
+
+// Another board's row as the club has it (for a hall of every board). Every row is another
+// member's to write, so each is read with bounds (TBoardLimits); one that breaks them is shown
+// as broken, with the reason, and never holds up the others.
 struct TClubBoard {
     std::string Board;     // its name
-    double SecondsAgo = 0; // since it was last seen
-    std::string State;     // its live JSON, "" before any
+    double SecondsAgo = 0; // since it was last seen (0 for a time ahead of the server's clock)
+    std::string State;     // its live JSON as a JSON object of bounded size and depth, "" for none
     std::string SyncNote;  // "" when its copy is in step
     bool Own = false;      // this board's own row
+    std::string Broken;    // why its state cannot be shown ("" when it can)
 };
+
+// The bounds of what is read of the club's boards for a hall.
+struct TBoardLimits {
+    int Rows = 48; // the boards seen most recently, of those seen in the last ten minutes
+    int StateBytes = 64 * 1024; // a state's JSON text; 8 players with long names take under 8 KiB
+    int Depth = 8;              // nested objects and arrays (a board's own state has 4)
+    int Values = 4000;          // values in a state, keys counted
+    int TextBytes = 200;        // a name, a note
+};
+
+// A board's state as read from the club, checked against the limits without recursion and
+// written out again as compact JSON; "" with `broken` saying why when it breaks them or is not a
+// JSON object.
+std::string CheckedState(const std::string& text, const TBoardLimits& limits, std::string& broken);
 
 class TClubSync {
   public:
@@ -107,7 +133,10 @@ class TClubSync {
         int WaitSeconds = 10; // the longest wait for the server, connect or statement
         // On destruction, the longest wait for what the history holds and the club does not
         // (the match ended by closing the window); 0 stops at once.
-        std::chrono::milliseconds FinishWait{3000};
+        std::chrono::milliseconds FinishWait{2500};
+        TBoardLimits Limits; // of the other boards' rows read for a hall
+        // The club's copy is compared with the history again so often (besides on connecting).
+        std::chrono::milliseconds Recount{300000};
     };
 
     // Starts the worker. changed is called (from the worker) with every new note, long or short.
@@ -156,13 +185,17 @@ class TClubSync {
     // The worker's own.
     std::unique_ptr<TConnection> db_;
     std::unique_ptr<THistoryChanges> local_;
-    std::string key_;                    // the history's identity, the board's key in the club
+    std::string secret_;                 // the history's identity, known to this board alone
+    std::string key_;                    // its digest, the board's key in the club
     const std::string run_;              // this run of the program
     const std::string host_;             // this machine
-    bool claimed_ = false;
-    bool told_ = false;        // the first note was given               // the name is this board's on the connection
+    bool claimed_ = false;               // the name is this board's on the connection
+    bool told_ = false;                  // the first note was given
+    int lostInRow_ = 0;                  // connections lost since a pass last went through
     std::string takenBy_;                // the machine that holds it when not
     std::map<int64_t, int64_t> pending_; // match -> its revision not yet in the club
+    std::set<int64_t> replace_;          // pending matches whose club copy differs at its revision
+    std::chrono::steady_clock::time_point comparedAt_{};
     struct TRefusal {
         int64_t Revision = 0;
         std::string Reason;

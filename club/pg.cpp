@@ -2,6 +2,7 @@
 
 #include "engine/errors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -90,7 +91,15 @@ TConnection::TConnection(const std::string& url, TWaits waits) : waits_(waits) {
         }
         if (PQsetnonblocking(conn_, 1) != 0) throw EBrennixError(Reason(conn_));
         // The server's notices ("... does not exist, skipping") are nobody's business here.
-        PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+        PQsetNoticeProcessor(
+            conn_, [](void*, const char*) {}, nullptr);
+        // The server ends a statement that waits on a lock, or runs, a little before this side
+        // gives up on it: a backend never stays behind waiting once its connection is closed.
+        const int64_t bound = std::max(int64_t{500}, waits.Seconds * int64_t{1000} - 1000);
+        Bounded("SET statement_timeout = " + std::to_string(bound) +
+                    "; SET lock_timeout = " + std::to_string(bound / 2) +
+                    "; SET idle_in_transaction_session_timeout = " + std::to_string(bound),
+                nullptr);
     } catch (...) {
         PQfinish(conn_);
         conn_ = nullptr;

@@ -359,6 +359,25 @@ void TLiveServer::Forget(TRequestConnection* connection) {
     std::erase(requests_, connection);
 }
 
+namespace {
+
+const QByteArray HallType = "application/json; charset=utf-8";
+
+// A found page's answer: its headers, and its body unless `head`.
+QByteArray Answered(const QByteArray& type, const QByteArray& body, bool head) {
+    const QByteArray length = "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    if (head)
+        return "HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\n" + length +
+               "Cache-Control: no-store\r\n\r\n";
+    return "HTTP/1.1 200 OK\r\nContent-Type: " + type +
+           "\r\nCache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\n"
+           "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'; script-src "
+           "'unsafe-inline'; connect-src 'self' ws: wss:; img-src 'self' data:\r\n" +
+           length + "\r\n" + body;
+}
+
+} // namespace
+
 // The answer to a request that is not a WebSocket's.
 QByteArray TLiveServer::Answer(const QByteArray& method, const QString& path) const {
     const bool head = method == "HEAD";
@@ -381,8 +400,8 @@ QByteArray TLiveServer::Answer(const QByteArray& method, const QString& path) co
         static const QByteArray boards = LoadPage(QStringLiteral("hall.html"));
         body = boards;
     } else if (path == QStringLiteral("/hall.json") && !hall_.isEmpty()) {
-        body = hall_;
-        type = "application/json; charset=utf-8";
+        // Made once per publication: every request shares it.
+        return head ? Answered(HallType, hall_, true) : hallAnswer_;
     } else if (path == QStringLiteral("/state.json")) {
         body = state_;
         type = "application/json";
@@ -394,15 +413,7 @@ QByteArray TLiveServer::Answer(const QByteArray& method, const QString& path) co
         return NotFound +
                (head ? "Content-Length: 0\r\n\r\n" : "Content-Length: 11\r\n\r\nNot found.\n");
     }
-    const QByteArray length = "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
-    if (head)
-        return "HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\n" + length +
-               "Cache-Control: no-store\r\n\r\n";
-    return "HTTP/1.1 200 OK\r\nContent-Type: " + type +
-           "\r\nCache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\n"
-           "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'; script-src "
-           "'unsafe-inline'; connect-src 'self' ws: wss:; img-src 'self' data:\r\n" +
-           length + "\r\n" + body;
+    return Answered(type, body, head);
 }
 
 // Whether a page can be given a place (one always makes room for a newcomer, but with
@@ -550,6 +561,7 @@ void TLiveServer::PublishPlayers(const QByteArray& playersJson) {
 
 void TLiveServer::PublishHall(const QByteArray& hallJson) {
     hall_ = hallJson;
+    hallAnswer_ = Answered(HallType, hall_, false);
 }
 
 } // namespace brennix

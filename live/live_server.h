@@ -80,7 +80,8 @@ class TLiveServer : public QObject {
     QByteArray state_;
     QString stateText_;
     QByteArray players_;
-    QByteArray hall_; // empty until the first: no hall without a club
+    QByteArray hall_;       // empty until the first: no hall without a club
+    QByteArray hallAnswer_; // the whole answer to GET /hall.json, shared by every request
     std::vector<TRequestConnection*> requests_;
     std::vector<std::unique_ptr<TPage>> pages_;
     std::vector<TIncoming*> arriving_; // the pages handed over, before their handshake is done

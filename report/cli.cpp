@@ -3,6 +3,7 @@
 #include "history_report.h"
 #include "text.h"
 
+#include "club/club_schema.h"
 #include "engine/errors.h"
 #include "storage/file_io.h"
 
@@ -68,6 +69,11 @@ Statistics of the match history (one of these instead of game files):
       --since DATE     only matches begun on or after that local day (YYYY-MM-DD)
       --until DATE     only matches begun on or before that local day
       --all-names      with --players, also the default names Player1 ... Player8
+
+The club's set-up (by its admin, once, and after an update of Brennix):
+      --club URL --set-up
+                       makes the club's tables in the database, or brings them
+                       up to date, as the role of the URL, which then owns them
 )";
 
 std::optional<TFormat> FormatNamed(std::string_view name) {
@@ -165,6 +171,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     std::optional<THistoryQuery> query;
     THistoryRequest request;
     std::optional<std::string> history, club;
+    bool setUp = false;
     // getopt_long scans a copy of the words; "-" first hands back the files in their place among
     // the options, ":" tells a missing value from an unknown option.
     constexpr int CsvStyleOption = 256; // the long options alone
@@ -177,7 +184,8 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         SinceOption,
         UntilOption,
         AllNamesOption,
-        ClubOption
+        ClubOption,
+        SetUpOption
     };
     static const option options[] = {{"format", required_argument, nullptr, 'f'},
                                      {"csv-style", required_argument, nullptr, CsvStyleOption},
@@ -192,6 +200,7 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
                                      {"until", required_argument, nullptr, UntilOption},
                                      {"all-names", no_argument, nullptr, AllNamesOption},
                                      {"club", required_argument, nullptr, ClubOption},
+                                     {"set-up", no_argument, nullptr, SetUpOption},
                                      {}};
     std::vector<std::string> words = args;
     words.insert(words.begin(), std::string(Program));
@@ -267,6 +276,9 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         case ClubOption:
             club = optarg;
             break;
+        case SetUpOption:
+            setUp = true;
+            break;
         case SinceOption:
             request.Since = optarg;
             break;
@@ -282,6 +294,17 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     inputs.insert(inputs.end(), words.begin() + optind, words.end());
     // A CSV style asked for with another format is a mistake, not a choice to pass over.
     if (csvStyle && format != TFormat::Csv) return wrong("option '--csv-style' needs --format csv");
+    if (setUp) {
+        if (!club || query || history || !inputs.empty() || output)
+            return wrong("option '--set-up' goes with --club URL alone");
+        try {
+            out << "The club's layout is version " << club::SetUpClub(*club) << ".\n";
+            return 0;
+        } catch (const EBrennixError& error) {
+            err << Program << ": " << error.what() << "\n";
+            return 1;
+        }
+    }
     if (query) {
         request.Query = *query;
         if (!inputs.empty())

@@ -33,27 +33,33 @@ QByteArray HallJson(const std::vector<club::TClubBoard>& boards, const club::TSy
         self = shown.insert(
             first([&](const club::TClubBoard& board) { return board.Board > status.Board; }),
             club::TClubBoard());
-    *self = {status.Board, 0, own, status.Reached ? self->SyncNote : "", true};
-    ordered_json list = ordered_json::array();
+    *self = {status.Board, 0, own, status.Reached ? self->SyncNote : "", true, ""};
+    // The states are spliced in as they are (the sync checked the club's, this board's is its
+    // own): nothing of them is parsed again on the window's thread.
+    std::string list;
     for (const club::TClubBoard& board : shown) {
         if (!(board.SecondsAgo <= HallSeconds)) continue; // NaN too
-        // The state is the board's own JSON as the club keeps it; anything else is none.
-        ordered_json state = ordered_json::parse(board.State, nullptr, false);
-        if (!state.is_object()) state = nullptr;
         const auto ago = std::chrono::duration_cast<std::chrono::system_clock::duration>(
             std::chrono::duration<double>(std::max(0.0, board.SecondsAgo)));
-        list.push_back({{"board", board.Board},
-                        {"away", board.SecondsAgo > AwaySeconds},
-                        {"seen", ClockText(now - ago)},
-                        {"sync", board.SyncNote},
-                        {"state", std::move(state)}});
+        std::string entry =
+            ordered_json(
+                {{"board", board.Board},
+                 {"away", board.SecondsAgo > AwaySeconds},
+                 {"seen", ClockText(now - ago)},
+                 {"sync", board.SyncNote},
+                 {"broken", board.Broken.empty() ? ordered_json() : ordered_json(board.Broken)}})
+                .dump(-1, ' ', false, ordered_json::error_handler_t::replace);
+        entry.pop_back();
+        list += (list.empty() ? "" : ",") + entry + R"(,"state":)" +
+                (board.State.empty() ? "null" : board.State) + "}";
     }
-    const ordered_json hall = {
-        {"club", club::NoteOf(status)},
-        {"away_since", status.AwaySince ? ordered_json(ClockText(*status.AwaySince)) : nullptr},
-        {"boards", std::move(list)}};
-    return QByteArray::fromStdString(
-        hall.dump(-1, ' ', false, ordered_json::error_handler_t::replace));
+    std::string hall =
+        ordered_json({{"club", club::PublicNoteOf(status)},
+                      {"away_since",
+                       status.AwaySince ? ordered_json(ClockText(*status.AwaySince)) : nullptr}})
+            .dump(-1, ' ', false, ordered_json::error_handler_t::replace);
+    hall.pop_back();
+    return QByteArray::fromStdString(hall + R"(,"boards":[)" + list + "]}");
 }
 
 void ShowHall(const std::shared_ptr<club::TClubSync>& sync,

@@ -22,10 +22,12 @@ inline constexpr double HallSeconds = 600, AwaySeconds = 30;
 
 // The hall as JSON: {"club": the note of this board's copy, "away_since": local "HH:MM" since
 // when the server has not been reached (null while it is), "boards": [{"board", "away", "seen"
-// (local "HH:MM" when last seen), "sync" (its note), "state" (its live JSON, or null)}]}, the
-// boards seen within HallSeconds in name order. This board is always there as it is now, whatever
-// the club last read: never away, with its own live JSON `own` ("" before any) and, while the
-// server is away, no note.
+// (local "HH:MM" when last seen), "sync" (its note), "broken" (why its state is not shown, or
+// null), "state" (its live JSON, or null)}]}, the boards seen within HallSeconds in name order.
+// The boards' states are spliced in as the sync checked them. This board is always there as it
+// is now, whatever the club last read: never away, with its own live JSON `own` ("" before any)
+// and, while the server is away, no note. The club's note is the one for the public, without the
+// server's reasons.
 QByteArray HallJson(const std::vector<club::TClubBoard>& boards, const club::TSyncStatus& status,
                     const std::string& own, std::chrono::system_clock::time_point now);
 

@@ -33,6 +33,13 @@ void ShowClubNote(QLabel& note, const club::TSyncStatus& status) {
     note.show();
 }
 
+void ShowClubRefusal(QLabel& note, const std::string& refusal) {
+    note.setText(QStringLiteral("Club: not joined, its password could be read by others"));
+    note.setToolTip(QString::fromStdString(refusal));
+    note.setStyleSheet(QStringLiteral("background: #c62828; color: white;"));
+    note.show();
+}
+
 std::shared_ptr<club::TClubSync> StartClub(const club::TClubPlace& place, QLabel& note) {
     club::TSyncStatus connecting;
     connecting.Board = place.Board;

@@ -19,6 +19,10 @@ std::shared_ptr<club::TClubSync> StartClub(const club::TClubPlace& place, QLabel
 // Shows a state of the copy in the note.
 void ShowClubNote(QLabel& note, const club::TSyncStatus& status);
 
+// Shows in the note, in red, why the board does not join its club for this run (a password
+// where other users can read it), the whole reason in its tooltip.
+void ShowClubRefusal(QLabel& note, const std::string& refusal);
+
 // Hands every board the feed builds to the worker, never waiting for it: the club's row of the
 // board shows what its live board shows.
 void FeedClub(TBoardFeed& feed, const std::shared_ptr<club::TClubSync>& sync);

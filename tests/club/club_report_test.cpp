@@ -292,7 +292,7 @@ TEST_F(ClubReportTest, MistakesAndClubsThatCannotBeRead) {
     {
         club::TConnection newer(server->Url("newer"));
         club::EnsureClubSchema(newer);
-        newer.Script("UPDATE brennix.club_schema SET version = 3");
+        newer.Script("UPDATE brennix.club_schema SET version = 4");
     }
     club::TConnection club(server->Url());
     club::EnsureClubSchema(club);
@@ -317,8 +317,15 @@ TEST_F(ClubReportTest, MistakesAndClubsThatCannotBeRead) {
               "version)\n"},
         {{"--matches", "--club", server->Url("newer")},
          1,
-         me + "club: the club database has a newer layout (version 3; this Brennix knows up to "
-              "2)\n"},
+         me + "club: the club database has a newer layout (version 4; this Brennix knows up to "
+              "3)\n"},
+        {{"--club", server->Url(), "--set-up"}, 0, ""},
+        {{"--club", server->Url("newer"), "--set-up"},
+         1,
+         me + "the club database has a newer layout (version 4; this Brennix knows up to 3)\n"},
+        {{"--set-up", "--players", "--club", server->Url()},
+         2,
+         me + "option '--set-up' goes with --club URL alone" + more},
         {{"--players", "--club", server->Url(), "--history", In("h.sqlite")},
          2,
          me + "--club and --history at the same time" + more},

@@ -455,6 +455,26 @@ TEST_F(ClubSyncTest, HungServerNeverHoldsTheWorker) {
     sync.reset(); // returns after the finish's bound although the server never answers
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
     server->Freeze(false);
+    // A table held locked by another session: the server ends each statement at its bound and
+    // the connection is closed before the next is made, so that at most one of the board's
+    // backends ever waits on the lock; exit within its bound all the same.
+    club::TConnection holder(server->Url());
+    const std::string holderPid = holder.Run("SELECT pg_backend_pid()").Text(0, 0);
+    holder.Script("BEGIN; LOCK TABLE brennix.visits IN ACCESS EXCLUSIVE MODE");
+    StartSync(server->Url(), Quick(2, 2500));
+    Enter("20");
+    std::string most = "0";
+    for (int i = 0; i < 40; ++i) {
+        most = std::max(most, Remote("SELECT count(*) FROM pg_stat_activity WHERE "
+                                     "wait_event_type = 'Lock' AND pid <> $1",
+                                     {holderPid})[0]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(most, "1");
+    const auto locked = std::chrono::steady_clock::now();
+    sync.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - locked, std::chrono::milliseconds(3000));
+    holder.Script("ROLLBACK");
     StartSync(server->Url(), Quick(5, 5000));
     ExitCleanup(); // the window closed: the worker's finish sends what the club lacks
     sync.reset();
@@ -516,52 +536,127 @@ TEST_F(ClubSyncTest, BoardRowHoldsTheNewestState) {
     EXPECT_GE(sync->Boards()[0].SecondsAgo, seen.SecondsAgo + 0.2);
 }
 
-// A club database of a newer layout than this program's is refused, untouched, with the reason
-// in the notes.
-TEST_F(ClubSyncTest, NewerClubLayoutIsRefused) {
-    ClubScript("CREATE SCHEMA brennix; CREATE TABLE brennix.club_schema (version integer NOT "
-               "NULL); INSERT INTO brennix.club_schema VALUES (3)");
-    OpenStore();
-    StartSync(server->Url());
-    ASSERT_TRUE(WaitFor([&] { return sync->Status().Failures > 0; }));
-    const std::string reason = "the club database has a newer layout (version 3; this Brennix "
-                               "knows up to 2)";
-    EXPECT_TRUE(Notes().back().ends_with(": " + reason)) << Notes().back();
-    EXPECT_EQ(sync->Status().Reason, reason);
-    EXPECT_THAT(Remote("SELECT table_name FROM information_schema.tables WHERE table_schema = "
-                       "'brennix'"),
-                ElementsAre("club_schema"));
-}
-
-// The three lines of the README give a board all it needs: a role that is no superuser makes
-// the club's layout in its own database and copies the history there.
-TEST_F(ClubSyncTest, AdminsThreeLinesAreEnough) {
-    ClubScript("CREATE ROLE brennix_board LOGIN PASSWORD 'x'");
-    ClubScript("CREATE DATABASE club2 OWNER brennix_board");
-    ClubScript("REVOKE ALL ON DATABASE club2 FROM PUBLIC");
+// Clubs a board does not write to: a newer layout, tables changed by hand, a club without a
+// layout that the board's role may not make. The note says why; the club stays as it was.
+TEST_F(ClubSyncTest, ClubsNotToWriteToAreRefused) {
+    ClubScript("DROP ROLE IF EXISTS reader; CREATE ROLE reader LOGIN");
+    const std::string reader =
+        "postgresql://reader@127.0.0.1:" + std::to_string(server->Port()) + "/club";
+    const std::string layout = "CREATE SCHEMA brennix; CREATE TABLE brennix.club_schema (version "
+                               "integer NOT NULL); INSERT INTO brennix.club_schema VALUES ";
+    struct TCase {
+        std::string sql, url, reason, tables;
+    } cases[] = {
+        {layout + "(4)", server->Url(),
+         "the club database has a newer layout (version 4; this Brennix knows up to 3)",
+         "club_schema"},
+        {"ALTER TABLE brennix.boards ALTER COLUMN state TYPE text", server->Url(),
+         "the club database's tables were changed by hand (their columns are not those this "
+         "Brennix makes): the board sends nothing to it",
+         "boards legs match_players matches visits club_schema"},
+        {"", reader,
+         "the club database has no layout yet, and this board's role may not change it: the "
+         "club's owner sets it up with brennix-report --club URL --set-up",
+         ""},
+        {layout + "(2)", reader,
+         "the club database's layout cannot be read by this board's role: the club's owner sets "
+         "it up with brennix-report --club URL --set-up",
+         "club_schema"},
+    };
     OpenStore();
     NewMatch(3);
     Enter("60");
-    const std::string url =
-        "postgresql://brennix_board@127.0.0.1:" + std::to_string(server->Port()) + "/club2";
-    StartSync(url);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.reason);
+        ClubScript("DROP SCHEMA IF EXISTS brennix CASCADE");
+        if (c.sql.starts_with("ALTER")) club::SetUpClub(server->Url());
+        if (!c.sql.empty()) ClubScript(c.sql);
+        notes.clear();
+        StartSync(c.url);
+        ASSERT_TRUE(WaitFor([&] { return sync->Status().Failures > 0; }));
+        EXPECT_EQ(sync->Status().Reason, c.reason);
+        sync.reset();
+        std::string tables;
+        for (const std::string& table :
+             Remote("SELECT table_name FROM information_schema.tables WHERE table_schema = "
+                    "'brennix' ORDER BY table_name = 'club_schema', table_name"))
+            tables += (tables.empty() ? "" : " ") + table;
+        EXPECT_EQ(tables, c.tables);
+        if (c.tables.starts_with("boards")) {
+            EXPECT_THAT(Remote("SELECT count(*) FROM brennix.boards"), ElementsAre("0"));
+        }
+    }
+}
+
+// The README's set-up: the club's tables are its owner's, the boards log in with a role of their
+// own that may read everything and write only the rows of the board whose history it holds. A
+// member that turns hostile can neither change the layout nor touch another board's rows; rows
+// changed behind a board's back (here by the owner) are noticed and sent again.
+TEST_F(ClubSyncTest, BoardsWriteOnlyTheirOwnRows) {
+    ClubScript("CREATE ROLE brennix_owner LOGIN PASSWORD 'x'");
+    ClubScript("CREATE ROLE brennix_board LOGIN PASSWORD 'y'");
+    ClubScript("CREATE DATABASE club2 OWNER brennix_owner");
+    ClubScript("REVOKE ALL ON DATABASE club2 FROM PUBLIC");
+    ClubScript("GRANT CONNECT ON DATABASE club2 TO brennix_board");
+    const std::string port = std::to_string(server->Port());
+    const std::string owner = "postgresql://brennix_owner@127.0.0.1:" + port + "/club2";
+    const std::string board = "postgresql://brennix_board@127.0.0.1:" + port + "/club2";
+    EXPECT_EQ(club::SetUpClub(owner), 3);
+    OpenStore();
+    NewMatch(3);
+    Enter("60");
+    Enter("45");
+    TClubSync::TOptions options = Quick();
+    options.Recount = std::chrono::milliseconds(50);
+    StartSync(board, options);
     ASSERT_TRUE(WaitFor([&] { return InStep(); }));
-    club::TConnection db(url);
-    const club::TResult rows = db.Run("SELECT count(*), current_user, (SELECT rolsuper FROM "
-                                      "pg_roles WHERE rolname = current_user) FROM brennix.visits");
-    EXPECT_EQ(rows.Text(0, 0) + rows.Text(0, 1) + rows.Text(0, 2), "1brennix_boardf");
+    club::TConnection owned(owner);
+    const auto rows = [&] {
+        return owned
+            .Run("SELECT (SELECT count(*) FROM brennix.visits) || ' ' || max(revision) FROM "
+                 "brennix.matches")
+            .Text(0, 0);
+    };
+    EXPECT_EQ(rows(), "2 2");
+    // A member with the same role, without this board's history.
+    club::TConnection member(board);
+    for (const char* hostile : {
+             "DROP TABLE brennix.visits",
+             "ALTER TABLE brennix.boards ALTER COLUMN state TYPE text",
+             "CREATE TRIGGER t BEFORE INSERT ON brennix.visits EXECUTE FUNCTION brennix.own_key()",
+             "INSERT INTO brennix.boards (board, name, seen_at) VALUES ('x', 'x', now())",
+             "UPDATE brennix.matches SET revision = 9223372036854775807",
+             "DELETE FROM brennix.visits",
+             "SELECT set_config('brennix.secret', board, false) FROM brennix.boards; DELETE FROM "
+             "brennix.visits",
+         }) {
+        try {
+            member.Script(hostile);
+        } catch (const EBrennixError&) {
+        }
+    }
+    EXPECT_EQ(rows(), "2 2");
+    owned.Script("DELETE FROM brennix.visits; UPDATE brennix.matches SET revision = "
+                 "9223372036854775807");
+    EXPECT_TRUE(WaitFor([&] { return rows() == "2 2"; })) << rows();
     EXPECT_EQ(Notes().back(), "Club: in step");
 }
 
 // Where the club is: "/club=" and "/board=" first, else club.conf's first line and the host
-// name; "/nohistory" and an empty URL mean none.
+// name; "/nohistory" and an empty URL mean none. A password on the command line and a club.conf
+// others can read are refused.
 TEST_F(ClubSyncTest, FindClubReadsSwitchesThenClubConf) {
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
+    const std::string onCommandLine = "The club's password is not taken from the command line, "
+                                      "where every user of this computer can read it",
+                      readable = "club.conf can be read by other users";
     struct TCase {
         std::vector<std::string> arguments;
         std::string conf; // "" for no club.conf
         std::optional<club::TClubPlace> place;
+        std::string refused = "";         // the refusal up to its first colon
+        fs::perms mode = fs::perms{0600}; // club.conf's
     } cases[] = {
         {{"/club=postgresql://a/club", "/board=Board 2"},
          "",
@@ -572,12 +667,23 @@ TEST_F(ClubSyncTest, FindClubReadsSwitchesThenClubConf) {
         {{"/club="}, "host=c\n", std::nullopt},
         {{}, "\nhost=c\n", std::nullopt},
         {{"/board=x"}, "", std::nullopt},
+        {{"/club=postgres://u:pw@a/club"}, "host=c\n", std::nullopt, onCommandLine},
+        {{"/club=host=d password = 'p w'"}, "", std::nullopt, onCommandLine},
+        {{"/club=host=d password=''"}, "", club::TClubPlace{"host=d password=''", host}},
+        {{}, "host=c password=pw\n", club::TClubPlace{"host=c password=pw", host}},
+        {{}, "host=c\n", std::nullopt, readable, fs::perms{0640}},
+        {{}, "host=c\n", std::nullopt, readable, fs::perms{0604}},
     };
     for (const TCase& c : cases) {
         fs::remove(dir / "club.conf");
-        if (!c.conf.empty()) std::ofstream(dir / "club.conf") << c.conf;
+        if (!c.conf.empty()) {
+            std::ofstream(dir / "club.conf") << c.conf;
+            fs::permissions(dir / "club.conf", c.mode);
+        }
+        std::string refusal = "?";
         const std::optional<club::TClubPlace> place =
-            club::FindClub(ReadRunOptions(c.arguments), dir.string() + "/");
+            club::FindClub(ReadRunOptions(c.arguments), dir.string() + "/", refusal);
+        EXPECT_EQ(refusal.substr(0, refusal.find(':')), c.refused);
         ASSERT_EQ(place.has_value(), c.place.has_value()) << c.conf;
         if (place) {
             EXPECT_EQ(place->Url, c.place->Url);

@@ -166,6 +166,7 @@ $(diff <(local_rows "$1") <(club_rows "$2"))"
 
 host=$(hostname)
 echo "$url" >"$work/a/club.conf"
+chmod 600 "$work/a/club.conf" # it may hold the password: readable by its user alone
 
 note "both boards join and play"
 a_pid=$(start_board a /live=127.0.0.1:0)

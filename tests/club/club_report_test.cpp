@@ -232,7 +232,10 @@ TEST_F(ClubReportTest, EveryReportEqualsTheMergedHistorys) {
     club::TConnection club(server->Url());
     club::EnsureClubSchema(club);
     CopyToClub(club, "Bar", In("bar.sqlite"));
-    CopyToClub(club, "Hall", In("hall.sqlite"));
+    // The hall's board under a key of its own, its name in its row.
+    CopyToClub(club, "zz-hall", In("hall.sqlite"));
+    club.Script("INSERT INTO brennix.boards (board, name, seen_at) VALUES ('zz-hall', 'Hall', "
+                "now())");
     const std::string merged = Merged(In("bar.sqlite"), In("hall.sqlite"), In("merged.sqlite"));
     const std::string where = "Club: club at 127.0.0.1:" + std::to_string(server->Port());
 

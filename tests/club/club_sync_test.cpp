@@ -347,17 +347,25 @@ TEST_F(ClubSyncTest, BoardsAreKnownByTheirHistoryNotTheirName) {
     ASSERT_TRUE(WaitFor([&] { return InStep(); }));
     EXPECT_THAT(boards(), ElementsAre("Old|2", name + "|2"));
     EXPECT_EQ(ClubRows(), LocalRows());
+    // Its first-layout copy became its own: only the board that never came back keeps one.
+    EXPECT_THAT(Remote("SELECT DISTINCT board FROM brennix.matches WHERE board LIKE 'named %'"),
+                ElementsAre("named Old"));
 
     // A copy of the history with an identity of its own: another board.
     LocalScript("VACUUM INTO '" + In("second.sqlite") + "'");
-    {
+    const auto identify = [&](const std::string& identity) {
         sqlite3* db = nullptr;
         sqlite3_open(In("second.sqlite").c_str(), &db);
-        sqlite3_exec(db,
-                     "UPDATE history_identity SET identity = '0123456789abcdef0123456789abcdef'",
+        sqlite3_exec(db, ("UPDATE history_identity SET identity = '" + identity + "'").c_str(),
                      nullptr, nullptr, nullptr);
         sqlite3_close(db);
-    }
+        return THistoryChanges(In("second.sqlite")).Identity();
+    };
+    // Only what the program makes is an identity: 32 hexadecimal digits in lower case.
+    for (const char* made : {"0123456789abcdef0123456789abcdef0",
+                             "0123456789ABCDEF0123456789abcdef", "0123456789abcdef0123456789abcde"})
+        EXPECT_EQ(identify(made), std::nullopt) << made;
+    EXPECT_EQ(identify("0123456789abcdef0123456789abcdef"), "0123456789abcdef0123456789abcdef");
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
     const std::unique_ptr<TClubSync> second = start(name, In("second.sqlite"));
@@ -368,8 +376,9 @@ TEST_F(ClubSyncTest, BoardsAreKnownByTheirHistoryNotTheirName) {
 
     // Renamed, the first board frees the name: the second takes it. The renamed board's new run
     // starts while the old one still runs, on the same machine: the same board.
-    sync = start("C", HistoryPath());
-    EXPECT_EQ(holder(*sync), "");
+    std::unique_ptr<TClubSync> renamed = start("C", HistoryPath());
+    EXPECT_EQ(holder(*renamed), "");
+    sync = std::move(renamed);
     ASSERT_TRUE(WaitFor([&] {
         const club::TSyncStatus taken = second->Status();
         return InStep() && taken.Known && taken.Waiting == 0 && taken.NameTakenBy.empty();
@@ -471,6 +480,9 @@ TEST_F(ClubSyncTest, HungServerNeverHoldsTheWorker) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     EXPECT_EQ(most, "1");
+    EXPECT_TRUE(sync->Status().Reason.starts_with("ERROR: canceling statement due to lock "
+                                                  "timeout LINE 1: "))
+        << sync->Status().Reason;
     const auto locked = std::chrono::steady_clock::now();
     sync.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - locked, std::chrono::milliseconds(3000));
@@ -611,14 +623,15 @@ TEST_F(ClubSyncTest, BoardsWriteOnlyTheirOwnRows) {
     StartSync(board, options);
     ASSERT_TRUE(WaitFor([&] { return InStep(); }));
     club::TConnection owned(owner);
-    const auto rows = [&] {
+    const auto rows = [&] { // boards, visits, newest revision
         return owned
-            .Run("SELECT (SELECT count(*) FROM brennix.visits) || ' ' || max(revision) FROM "
-                 "brennix.matches")
+            .Run("SELECT (SELECT count(*) FROM brennix.boards) || ' ' || (SELECT count(*) FROM "
+                 "brennix.visits) || ' ' || max(revision) FROM brennix.matches")
             .Text(0, 0);
     };
-    EXPECT_EQ(rows(), "2 2");
-    // A member with the same role, without this board's history.
+    EXPECT_EQ(rows(), "1 2 2");
+    // A member with the same role, without this board's history, while the board is away.
+    sync.reset();
     club::TConnection member(board);
     for (const char* hostile : {
              "DROP TABLE brennix.visits",
@@ -635,10 +648,13 @@ TEST_F(ClubSyncTest, BoardsWriteOnlyTheirOwnRows) {
         } catch (const EBrennixError&) {
         }
     }
-    EXPECT_EQ(rows(), "2 2");
-    owned.Script("DELETE FROM brennix.visits; UPDATE brennix.matches SET revision = "
-                 "9223372036854775807");
-    EXPECT_TRUE(WaitFor([&] { return rows() == "2 2"; })) << rows();
+    EXPECT_EQ(rows(), "1 2 2");
+    // Rows lost, then a revision set beyond the history's: each is sent again.
+    StartSync(board, options);
+    owned.Script("DELETE FROM brennix.visits WHERE visit_id = 2");
+    EXPECT_TRUE(WaitFor([&] { return rows() == "1 2 2"; })) << rows();
+    owned.Script("UPDATE brennix.matches SET revision = 9223372036854775807");
+    EXPECT_TRUE(WaitFor([&] { return rows() == "1 2 2"; })) << rows();
     EXPECT_EQ(Notes().back(), "Club: in step");
 }
 
@@ -707,7 +723,7 @@ TEST_F(ClubSyncTest, NoteSaysHowFarTheCopyIs) {
         {{"B", false, false, 0, 0, "", false, 0, 0, 0, "", "", {}},
          "Club: connecting (board B)",
          "Club: connecting…"},
-        {{"B", false, false, 0, 0, "refused", false, 1, 0, 0, "", "", since},
+        {{"B", false, false, 3, 0, "refused", false, 1, 0, 0, "", "", since},
          "Club: not reached yet (board B); the server cannot be reached: refused",
          "!Club: server away since 21:04: refused"},
         {{"B", true, true, 0, 7, "", false, 0, 0, 0, "", "", {}},

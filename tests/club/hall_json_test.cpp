@@ -127,7 +127,7 @@ TEST(HallJsonTest, HostileRowsAreBoundedAndHoldNothingUp) {
     club::TConnection(server.Url())
         .Script("INSERT INTO brennix.boards (board, name, seen_at, state) VALUES "
                 "('1', 'deep', now(), (repeat('[', 1000) || repeat(']', 1000))::jsonb), "
-                "('2', 'depth8', now(), '{\"a\": [[[[[[[1]]]]]]]}'), "
+                "('2', 'depth8', now(), '{\"a\": [[[[[[[1]]]]]]], \"q\": \"\\\"[[[[[[[[[\"}'), "
                 "('3', 'depth9', now(), '{\"a\": [[[[[[[[1]]]]]]]]}'), "
                 "('4', 'large', now(), ('{\"a\": \"' || repeat('x', 70000) || '\"}')::jsonb), "
                 "('5', 'v4000', now(), jsonb_build_object('v', (SELECT jsonb_agg(0) FROM "
@@ -158,7 +158,7 @@ TEST(HallJsonTest, HostileRowsAreBoundedAndHoldNothingUp) {
                 ElementsAre("Hall 4 now  ", "ahead 5 now {\"set\":2} ",
                             "array 5 now  state that is not a JSON object",
                             "deep 4 now  state nested deeper than 8",
-                            "depth8 6 now {\"a\":[[[[[[[1]]]]]]]} ",
+                            "depth8 6 now big ",
                             "depth9 6 now  state nested deeper than 8", "endles 7 out {} ",
                             "large 5 now  state of 70009 bytes", "longnn 200 now  ",
                             "v4000 5 now big ", "v4001 5 now  state of more than 4000 values"));

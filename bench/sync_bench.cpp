@@ -9,7 +9,9 @@
 //     worker that was running all along adds the wait for its next try, at most 60 s after an
 //     hour of failures;
 //   - Enter in the scoreboard with the history on, first in no club, then in the club with the
-//     server up, down (stopped) and hung (frozen), beside a bare window's label change and
+//     server up, up with hostile rows in its boards table (50,000 of them, a state of 1.3 MB, one
+//     nested 1,000 deep, times ten years ahead and infinite; the hall watched, its JSON made
+//     twice a second as the window makes it, and timed), down (stopped) and hung (frozen), beside a bare window's label change and
 //     repaint, the yardstick of ui_bench (Enter within 5 times it). Enter is timed from the key
 //     event until its handling has returned (booking, history, redraw, the board's JSON handed
 //     to the worker).
@@ -19,6 +21,7 @@
 // Files go to a temporary folder; the history in the build folder is only read.
 #include "club/club_sync.h"
 #include "club/pg.h"
+#include "club/window/club_hall.h"
 #include "club/window/club_window.h"
 #include "engine/state.h"
 #include "history/history_store.h"
@@ -201,7 +204,35 @@ void MeasureEnter(test::TTestPostgres& server, const QString& folder, int rounds
 
     TSeries bareSeries{"Bare window: label setText + repaint()", {}};
     std::vector<TSeries> phases;
-    for (const char* phase : {"off", "up", "down", "hung"}) {
+    // The hall as the window makes it twice a second from the boards the worker read, timed.
+    TSeries hallSeries{"The hall's JSON from hostile rows (window's part)", {}};
+    QTimer hall;
+    hall.setInterval(500);
+    QObject::connect(&hall, &QTimer::timeout, [&] {
+        const auto from = Clock::now();
+        HallJson(club->Boards(), club->Status(), "{}", std::chrono::system_clock::now());
+        hallSeries.Add(from, Clock::now());
+    });
+    for (const char* phase : {"off", "up", "hostile", "down", "hung"}) {
+        if (std::strcmp(phase, "hostile") == 0) {
+            // Rows a hostile member writes: 50,000 boards, one state of 100,000 keys (1.3 MB),
+            // one nested 1,000 deep, times ten years ahead and infinite.
+            club::TConnection(server.Url())
+                .Script("INSERT INTO brennix.boards (board, name, seen_at, state) SELECT 'h' || "
+                        "i, 'hostile', now() + interval '10 years', '{}' FROM generate_series(1, "
+                        "50000) i; INSERT INTO brennix.boards (board, name, seen_at, state) "
+                        "VALUES ('k', 'keys', 'infinity', (SELECT jsonb_object_agg('k' || i, i) "
+                        "FROM generate_series(1, 100000) i)), ('d', 'deep', now(), (repeat('[', "
+                        "1000) || repeat(']', 1000))::jsonb)");
+            club->WatchBoards(true);
+            hall.start();
+            wait.restart();
+            while (club->Boards().empty()) {
+                if (wait.elapsed() > 60000) Fail("the boards were not read");
+                QApplication::processEvents(QEventLoop::AllEvents, 10);
+            }
+        }
+        if (std::strcmp(phase, "down") == 0) hall.stop();
         if (std::strcmp(phase, "up") == 0) {
             club = StartClub({server.Url(), "bench"}, *form1.AddStatusNote("ClubNote"));
             FeedClub(feed, club);
@@ -225,6 +256,8 @@ void MeasureEnter(test::TTestPostgres& server, const QString& folder, int rounds
         TSeries& series = phases.emplace_back();
         series.name = club ? std::string("Club server ") + phase + ": Enter in Edit33 -> return"
                            : std::string("No club: Enter in Edit33 -> return");
+        if (std::strcmp(phase, "hostile") == 0)
+            series.name = "Club with hostile rows: Enter in Edit33 -> return";
         for (int round = 0; round < rounds + 20; ++round) {
             form1.Edit33->setText(QStringLiteral("60"));
             QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
@@ -252,12 +285,13 @@ void MeasureEnter(test::TTestPostgres& server, const QString& folder, int rounds
     server.Freeze(false);
     answer.stop();
     std::printf("%-52s %9s %9s %9s\n", "times in microseconds", "median", "p90", "max");
+    phases.push_back(hallSeries);
     phases.push_back(bareSeries);
     for (const TSeries& s : phases)
         std::printf("%-52s %9.1f %9.1f %9.1f\n", s.name.c_str(), s.Percentile(0.5),
                     s.Percentile(0.9), s.Percentile(1.0));
     const double yardstick = bareSeries.Percentile(0.5);
-    for (size_t i = 0; i + 1 < phases.size(); ++i)
+    for (size_t i = 0; i + 2 < phases.size(); ++i)
         std::printf("ratio: %-45s %5.2f x the bare window's label setText + repaint()\n",
                     phases[i].name.c_str(), phases[i].Percentile(0.5) / yardstick);
     std::printf("the worker stopped in %.1f ms with the server hung\n", stopMillis);

@@ -231,6 +231,11 @@ void MeasureEnter(test::TTestPostgres& server, const QString& folder, int rounds
                 if (wait.elapsed() > 60000) Fail("the boards were not read");
                 QApplication::processEvents(QEventLoop::AllEvents, 10);
             }
+            for (int round = 0; round < rounds; ++round) {
+                const auto from = Clock::now();
+                HallJson(club->Boards(), club->Status(), "{}", std::chrono::system_clock::now());
+                hallSeries.Add(from, Clock::now());
+            }
         }
         if (std::strcmp(phase, "down") == 0) hall.stop();
         if (std::strcmp(phase, "up") == 0) {

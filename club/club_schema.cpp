@@ -208,7 +208,9 @@ void EnsureClubSchema(TConnection& db) {
 }
 
 int SetUpClub(const std::string& url) {
-    TConnection db(url, TWaits{});
+    // Re-keying a large club's rows takes minutes; the admin waits for it (a board gives up
+    // after its usual bound and leaves the update to this).
+    TConnection db(url, TWaits{3600});
     EnsureClubSchema(db);
     return ClubSchemaVersionOf(db);
 }

@@ -29,6 +29,7 @@ constexpr std::string_view Usage =
                       [--history FILE | --club URL] [--since DATE] [--until DATE]
                       [--all-names]
                       [--format ...] [--csv-style ...] [-o OUT]
+       brennix-report --club URL --set-up
 
 Writes a report of Brennix game files (.bx3): the game type and match format, the
 player to throw, the leg and set starters, and for every player the name, remaining

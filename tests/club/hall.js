@@ -105,6 +105,7 @@ const Hall = { away_since: "19:42", boards: [
                                             ["match", Long, [Long, 2, 3], ["Anna", 1, 1]])),
   board("Hall", false, null),
   board("Leg", false, state([["Eve", 0, 1, 0], ["Fynn", 0, 0, 40]], ["match", "Eve", ["Eve", 0, 1], ["Fynn", 0, 0]])),
+  { ...board("Odd", false, state([["Dan", 0, 0, 501]])), broken: "state of 70009 bytes <&>" },
   board("Old", true, state([["Chris", 1, 2, 141], [Long, 0, 2, 32]], ["leg", "Chris"])),
 ] };
 const Shown = [
@@ -112,6 +113,7 @@ const Shown = [
   `Board 12 at the bar |  | ${Long} 2 sets 3 legs | Anna 1 set 1 leg | ${Long} wins`,
   "Hall |  | No match yet",
   "Leg |  | Eve 1 leg | Fynn 0 legs | Eve wins",
+  "Odd |  | Cannot be shown: state of 70009 bytes <&>",
   `Old | away since 19:41 | Chris 1 / 2 141 | ${Long} 0 / 2 32`,
 ];
 // How many columns the cards stand in, and every text cut short.

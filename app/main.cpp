@@ -38,22 +38,23 @@ int main(int argc, char* argv[]) {
 
     // The command line, read once: each part of the program gets the options it needs.
     const TRunOptions options = ReadRunOptions({argv + 1, argv + argc});
+    // The match history listens to the engine unless the command line says "/nohistory". Its
+    // file opens on a worker while the windows are made. A problem found on opening is shown
+    // before the window is; one during play once the event that met it is over, so the box never
+    // opens in the middle of a booking.
+    bool opening = true;
+    THistoryStart historyStart(options, [&opening](const std::string& text) {
+        if (opening) {
+            ShowMessageBox(Form1, TMessageKind::Warning, text);
+            return;
+        }
+        QTimer::singleShot(0, Form1,
+                           [text] { ShowMessageBox(Form1, TMessageKind::Warning, text); });
+    });
     CreateForms(options);
     if (!dataProblem.empty()) ShowMessageBox(Form1, TMessageKind::Warning, dataProblem);
-
-    // The match history listens to the engine unless the command line says "/nohistory". A
-    // problem found on opening is shown now; one during play once the event that met it is
-    // over, so the box never opens in the middle of a booking.
-    bool opening = true;
-    std::unique_ptr<THistoryStore> history =
-        StartHistory(options, [&opening](const std::string& text) {
-            if (opening) {
-                ShowMessageBox(Form1, TMessageKind::Warning, text);
-                return;
-            }
-            QTimer::singleShot(0, Form1,
-                               [text] { ShowMessageBox(Form1, TMessageKind::Warning, text); });
-        });
+    // Listening before the first match begins (once the window is shown).
+    std::unique_ptr<THistoryStore> history = historyStart.Started();
     opening = false;
     // A match the history holds that a kill or a power cut interrupted, offered in the File menu.
     std::unique_ptr<TMatchResume> resume;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <mutex>
 #include <sqlite3.h>
 #include <vector>
 
@@ -160,21 +161,21 @@ std::vector<TObject> Objects(sqlite3* db, size_t most) {
     return objects;
 }
 
-// The schema of each layout version, as the program makes it.
+// The schema of a layout version, as the program makes it: made in memory once, when that version
+// is first asked for (an opening needs only the file's own).
 const std::vector<TObject>& Layout(int64_t version) {
-    static const auto layouts = [] {
-        std::array<std::vector<TObject>, HistorySchemaVersion + 1> made;
-        for (int v = 0; v <= HistorySchemaVersion; ++v) {
-            sqlite3* raw = nullptr;
-            const int code = sqlite3_open(":memory:", &raw);
-            const std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
-            if (code != SQLITE_OK) throw ESqlError(code, sqlite3_errstr(code));
-            RaiseHistoryLayout(raw, 0, v);
-            made[static_cast<size_t>(v)] = Objects(raw, SIZE_MAX / 2);
-        }
-        return made;
-    }();
-    return layouts[static_cast<size_t>(version)];
+    static std::array<std::once_flag, HistorySchemaVersion + 1> made;
+    static std::array<std::vector<TObject>, HistorySchemaVersion + 1> layouts;
+    const auto v = static_cast<size_t>(version);
+    std::call_once(made[v], [v] {
+        sqlite3* raw = nullptr;
+        const int code = sqlite3_open(":memory:", &raw);
+        const std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
+        if (code != SQLITE_OK) throw ESqlError(code, sqlite3_errstr(code));
+        RaiseHistoryLayout(raw, 0, static_cast<int64_t>(v));
+        layouts[v] = Objects(raw, SIZE_MAX / 2);
+    });
+    return layouts[v];
 }
 
 // A name from the file, fit for a message: printable ASCII, cut short.

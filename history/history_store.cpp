@@ -611,11 +611,31 @@ std::optional<TGameFileRecord> SavedGame(const std::string& path, int64_t conten
     }
 }
 
-std::unique_ptr<THistoryStore> StartHistory(const TRunOptions& options, THistoryStore::TWarn warn) {
-    if (options.NoHistory) return nullptr;
-    auto store = std::make_unique<THistoryStore>(HistoryPath(), std::move(warn));
+THistoryStart::THistoryStart(const TRunOptions& options, THistoryStore::TWarn warn)
+    : warnings_(std::make_shared<TWarnings>(TWarnings{std::move(warn), false, {}})) {
+    if (options.NoHistory) return;
+    opening_ = std::async(std::launch::async, [path = HistoryPath(), warnings = warnings_] {
+        return std::make_unique<THistoryStore>(path, [warnings](const std::string& text) {
+            if (warnings->Opened)
+                warnings->Warn(text);
+            else
+                warnings->Held.push_back(text);
+        });
+    });
+}
+
+std::unique_ptr<THistoryStore> THistoryStart::Started() {
+    if (!opening_.valid()) return nullptr;
+    std::unique_ptr<THistoryStore> store = opening_.get();
+    warnings_->Opened = true;
+    for (const std::string& text : warnings_->Held)
+        warnings_->Warn(text);
     if (store->Recording()) AddMatchObserver(*store);
     return store;
+}
+
+std::unique_ptr<THistoryStore> StartHistory(const TRunOptions& options, THistoryStore::TWarn warn) {
+    return THistoryStart(options, std::move(warn)).Started();
 }
 
 } // namespace brennix

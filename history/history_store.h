@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -105,8 +106,27 @@ class THistoryStore : public TMatchObserver {
     bool replaying_ = false;
 };
 
-// The history of a run of the program: none with "/nohistory", else the store at HistoryPath(),
-// listening to the engine while it records.
+// The history of a run of the program, opened on a worker thread so that the window can be made
+// meanwhile. What the opening warns about is held until Started(), which warns on its caller's
+// thread; later warnings go straight to warn.
+class THistoryStart {
+  public:
+    THistoryStart(const TRunOptions& options, THistoryStore::TWarn warn);
+    // Waits for the opening: none with "/nohistory", else the store at HistoryPath(), listening
+    // to the engine while it records. Once only.
+    std::unique_ptr<THistoryStore> Started();
+
+  private:
+    struct TWarnings {
+        THistoryStore::TWarn Warn;
+        bool Opened = false;
+        std::vector<std::string> Held; // until opened
+    };
+    std::shared_ptr<TWarnings> warnings_;
+    std::future<std::unique_ptr<THistoryStore>> opening_;
+};
+
+// THistoryStart's store, waited for at once.
 std::unique_ptr<THistoryStore> StartHistory(const TRunOptions& options, THistoryStore::TWarn warn);
 
 } // namespace brennix

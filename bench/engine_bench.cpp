@@ -2,14 +2,13 @@
 #include "engine/operations.h"
 #include "engine/state.h"
 #include "engine/visit.h"
-#include "tests/engine/silent_ops.h"
+#include "engine/silent_ops.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
 using namespace brennix;
-using test::TSilentOps;
 
 void NewMatch(TSilentOps& ops, int players) {
     Ops = &ops;

@@ -9,7 +9,7 @@
 #include "engine/visit.h"
 #include "history/history_store.h"
 #include "history/statistics.h"
-#include "tests/engine/silent_ops.h"
+#include "engine/silent_ops.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -49,7 +49,7 @@ int32_t Visit(TRandom& random, int32_t remaining) {
 }
 
 void Make(const std::string& path) {
-    test::TSilentOps ops;
+    TSilentOps ops;
     Ops = &ops;
     TRandom random;
     std::chrono::system_clock::time_point now{std::chrono::seconds(1767258000)}; // 2026-01-01

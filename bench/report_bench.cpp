@@ -6,7 +6,7 @@
 #include "report/cli.h"
 #include "storage/game_file.h"
 #include "storage/settings_file.h"
-#include "tests/engine/silent_ops.h"
+#include "engine/silent_ops.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>
@@ -23,7 +23,7 @@ constexpr int FileCount = 1000;
 
 // Four players in a 501 match, two legs and part of a third; then the record as saved.
 TGameImage PlayedMatch() {
-    test::TSilentOps ops;
+    TSilentOps ops;
     Ops = &ops;
     Settings = FirstRunSettings();
     Settings.PlayerCount = 4;

@@ -2,6 +2,7 @@
 
 #include "club_schema.h"
 #include "engine/errors.h"
+#include "engine/text_forms.h"
 #include "history/statistics.h"
 #include "pg.h"
 
@@ -21,21 +22,6 @@
 namespace brennix::club {
 
 namespace {
-
-// libpq's reasons run over several lines; a note and a box want one.
-std::string OneLine(const std::string& text) {
-    std::string line;
-    for (const char c : text) {
-        const bool blank = c == '\n' || c == '\t' || c == ' ' || c == '\r';
-        if (!blank)
-            line += c;
-        else if (!line.empty() && line.back() != ' ')
-            line += ' ';
-    }
-    while (!line.empty() && line.back() == ' ')
-        line.pop_back();
-    return line;
-}
 
 std::string Trimmed(std::string text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };

@@ -39,4 +39,17 @@ std::string Latin1ToUtf8(std::string_view text) {
     return utf8;
 }
 
+std::string OneLine(std::string_view text) {
+    std::string line;
+    for (const char c : text) {
+        const bool blank = c == ' ' || c == '\n' || c == '\t' || c == '\r';
+        if (!blank)
+            line += c;
+        else if (!line.empty() && line.back() != ' ')
+            line += ' ';
+    }
+    if (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+}
+
 } // namespace brennix

@@ -1,6 +1,6 @@
 // How the game's numbers and texts are written out, in one place: a three-dart average in its
-// three forms (the board's text, the number, a decimal text) and the game's one-byte-per-character
-// texts in UTF-8.
+// three forms (the board's text, the number, a decimal text), the game's one-byte-per-character
+// texts in UTF-8, and a text of several lines on one.
 #pragma once
 
 #include <cstdint>
@@ -26,5 +26,9 @@ std::string AverageDecimal(int32_t value);
 // Texts of the game (names, checkout texts, captions) are kept one byte per character
 // (ISO 8859-1), as the files store them; this is the same text in UTF-8.
 std::string Latin1ToUtf8(std::string_view text);
+
+// The text on one line: every run of blanks (spaces, tabs, line ends) as one space, none at
+// either end. For a message of several lines in a note, or SQL however it was indented.
+std::string OneLine(std::string_view text);
 
 } // namespace brennix

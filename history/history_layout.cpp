@@ -1,5 +1,7 @@
 #include "history_layout.h"
 
+#include "engine/text_forms.h"
+
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -130,20 +132,6 @@ std::string Column(sqlite3_stmt* statement, int column) {
                 : std::string();
 }
 
-// Every run of blanks as one space: the layout as SQLite keeps it, however it was indented.
-std::string Folded(const std::string& sql) {
-    std::string folded;
-    for (const char c : sql) {
-        const bool blank = c == ' ' || c == '\n' || c == '\t' || c == '\r';
-        if (!blank)
-            folded += c;
-        else if (!folded.empty() && folded.back() != ' ')
-            folded += ' ';
-    }
-    if (!folded.empty() && folded.back() == ' ') folded.pop_back();
-    return folded;
-}
-
 // The objects of a file's schema, sorted: at most `most` of them.
 std::vector<TObject> Objects(sqlite3* db, size_t most) {
     sqlite3_stmt* raw = nullptr;
@@ -155,7 +143,8 @@ std::vector<TObject> Objects(sqlite3* db, size_t most) {
     std::vector<TObject> objects;
     int code;
     while ((code = sqlite3_step(raw)) == SQLITE_ROW)
-        objects.push_back({Column(raw, 0), Column(raw, 1), Column(raw, 2), Folded(Column(raw, 3))});
+        objects.push_back(
+            {Column(raw, 0), Column(raw, 1), Column(raw, 2), OneLine(Column(raw, 3))});
     if (code != SQLITE_DONE) throw ESqlError(code, sqlite3_errmsg(db));
     std::sort(objects.begin(), objects.end());
     return objects;

@@ -2,7 +2,7 @@
 
 #include "engine/autosave_hold.h"
 #include "engine/flow.h"
-#include "engine/operations.h"
+#include "engine/silent_ops.h"
 #include "engine/state.h"
 #include "engine/text_forms.h"
 #include "engine/visit.h"
@@ -74,33 +74,20 @@ struct TEngineState {
 
 // Stands in for the window while a match is played again: the visits are typed from the history
 // and Start Leg is answered as it says; nothing is shown, saved or played.
-class TMatchResume::TReplayOps : public TEngineOps {
+class TMatchResume::TReplayOps : public TSilentOps {
   public:
-    TReplayOps() : window_(Ops) { Ops = this; }
+    TReplayOps() : window_(Ops) {
+        Darts.clear();
+        Ops = this;
+    }
     ~TReplayOps() override { Ops = window_; }
     TReplayOps(const TReplayOps&) = delete;
     TReplayOps& operator=(const TReplayOps&) = delete;
 
-    std::string Score, Darts;
     std::optional<int> Starter; // who begins when Start Leg is asked
     bool Refused = false;       // the engine objected, or ended the match
 
-    void ShowActivePlayerDisplay() override {}
-    void ResetGameWindow() override {}
-    void ResetGameBoard() override { special_.clear(); }
-    void RefreshBoard() override {}
-    std::string ScoreText() override { return Score; }
-    std::string DartsText() override { return Darts; }
     void ClearScore() override {}
-    void FocusScore() override {}
-    std::string SpecialSetText() override { return special_; }
-    void SetSpecialSetText(const std::string& text) override { special_ = text; }
-    void ShowFilePath(const std::string&) override {}
-    void StartTimer() override {}
-    void StopTimer() override {}
-    int ProgressPosition() override { return 0; }
-    void SetProgressPosition(int) override {}
-    void SetProgressHint(const std::string&) override {}
     void AskWhoBegins() override {
         // A leg the history holds no visit of: the operator is asked, as during play.
         if (!Starter) {
@@ -110,21 +97,11 @@ class TMatchResume::TReplayOps : public TEngineOps {
         }
         ActivePlayer = *Starter;
     }
-    bool ShowGameSettings() override { return false; }
     void ShowResult() override { Refused = true; } // an interrupted match was never won
-    std::optional<std::string> RunOpenDialog(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> RunSaveDialog(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
     void ShowMessage(TMessageKind, const std::string&) override { Refused = true; }
-    void SaveGameFile() override {} // the match's saves were made as it was played
-    void PlayScoreSound(int32_t) override {}
 
   private:
     TEngineOps* window_;
-    std::string special_;
 };
 
 // How a match is played again: from its beginning with the settings it was played with, or from

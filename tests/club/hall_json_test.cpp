@@ -18,6 +18,22 @@ namespace {
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 
+// A worker that looks often and stops at once.
+club::TClubSync::TOptions Quick() {
+    club::TClubSync::TOptions quick;
+    quick.Poll = quick.FirstBackoff = quick.LastBackoff = 20ms;
+    quick.WaitSeconds = 2;
+    quick.FinishWait = 0ms;
+    return quick;
+}
+
+// Polls a condition for at most 30 seconds.
+bool WaitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 3000 && !condition(); ++i)
+        std::this_thread::sleep_for(10ms);
+    return condition();
+}
+
 TEST(HallJsonTest, BoardsSeenInTheLastTenMinutesAwayAfterThirtySecondsThisBoardAsItIs) {
     // 2026-12-07 20:00:00 UTC; "seen" is local time, so the test runs in UTC.
     setenv("TZ", "UTC", 1);
@@ -68,33 +84,25 @@ TEST(HallJsonTest, BoardsAgeWhileTheServerIsAway) {
     ASSERT_NE(::mkdtemp(folder.data()), nullptr);
     for (const char* name : {"/hall.sqlite", "/other.sqlite"})
         THistoryStore(folder + name, [](const std::string& text) { FAIL() << text; });
-    club::TClubSync::TOptions quick;
-    quick.Poll = quick.FirstBackoff = quick.LastBackoff = 20ms;
-    quick.WaitSeconds = 2;
-    quick.FinishWait = 0ms;
+    const club::TClubSync::TOptions quick = Quick();
     auto other = std::make_unique<club::TClubSync>(club::TClubPlace{server.Url(), "Other"},
                                                    folder + "/other.sqlite", nullptr, quick);
     other->SetState("{}");
     club::TClubSync hall({server.Url(), "Hall"}, folder + "/hall.sqlite", nullptr, quick);
     hall.WatchBoards(true);
-    const auto waitFor = [](const std::function<bool()>& condition) {
-        for (int i = 0; i < 3000 && !condition(); ++i)
-            std::this_thread::sleep_for(10ms);
-        return condition();
-    };
     const auto away = [&] {
         const QByteArray json = HallJson(hall.Boards(), hall.Status(), "", {});
         return json.contains(R"("away_since":")") &&
                json.contains(R"("board":"Other","away":true)");
     };
-    ASSERT_TRUE(waitFor([&] { return hall.Boards().size() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return hall.Boards().size() == 2; }));
     other.reset();
     club::TConnection(server.Url())
         .Script(
             "UPDATE brennix.boards SET seen_at = now() - interval '25 s' WHERE state IS NOT NULL");
-    ASSERT_TRUE(waitFor([&] { return hall.Boards().at(1).SecondsAgo >= 25; }));
+    ASSERT_TRUE(WaitFor([&] { return hall.Boards().at(1).SecondsAgo >= 25; }));
     server.Stop();
-    EXPECT_TRUE(waitFor(away));
+    EXPECT_TRUE(WaitFor(away));
     std::filesystem::remove_all(folder);
 }
 
@@ -106,17 +114,10 @@ TEST(HallJsonTest, HostileRowsAreBoundedAndHoldNothingUp) {
     std::string folder = (std::filesystem::temp_directory_path() / "brennix-hall-XXXXXX").string();
     ASSERT_NE(::mkdtemp(folder.data()), nullptr);
     THistoryStore(folder + "/hall.sqlite", [](const std::string& text) { FAIL() << text; });
-    club::TClubSync::TOptions quick;
-    quick.Poll = quick.FirstBackoff = quick.LastBackoff = 20ms;
-    quick.FinishWait = 0ms;
+    const club::TClubSync::TOptions quick = Quick();
     club::TClubSync hall({server.Url(), "Hall"}, folder + "/hall.sqlite", nullptr, quick);
     hall.WatchBoards(true);
-    const auto waitFor = [](const std::function<bool()>& condition) {
-        for (int i = 0; i < 3000 && !condition(); ++i)
-            std::this_thread::sleep_for(10ms);
-        return condition();
-    };
-    ASSERT_TRUE(waitFor([&] { return hall.Boards().size() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return hall.Boards().size() == 1; }));
     const auto windowsPart = [&] {
         const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < 20; ++i)
@@ -140,7 +141,7 @@ TEST(HallJsonTest, HostileRowsAreBoundedAndHoldNothingUp) {
                 "('10', 'long' || repeat('n', 10000), now(), NULL); "
                 "INSERT INTO brennix.boards (board, name, seen_at) SELECT 'f' || i, 'flood', "
                 "now() - interval '1 minute' FROM generate_series(1, 100) i");
-    ASSERT_TRUE(waitFor([&] { return hall.Boards().size() == 48; }));
+    ASSERT_TRUE(WaitFor([&] { return hall.Boards().size() == 48; }));
     // Name (cut), its length, when seen (clamped), state, why it is broken; of the flood the 37
     // newest.
     std::vector<std::string> shown;
@@ -157,8 +158,7 @@ TEST(HallJsonTest, HostileRowsAreBoundedAndHoldNothingUp) {
     EXPECT_THAT(shown,
                 ElementsAre("Hall 4 now  ", "ahead 5 now {\"set\":2} ",
                             "array 5 now  state that is not a JSON object",
-                            "deep 4 now  state nested deeper than 8",
-                            "depth8 6 now big ",
+                            "deep 4 now  state nested deeper than 8", "depth8 6 now big ",
                             "depth9 6 now  state nested deeper than 8", "endles 7 out {} ",
                             "large 5 now  state of 70009 bytes", "longnn 200 now  ",
                             "v4000 5 now big ", "v4001 5 now  state of more than 4000 values"));

@@ -9,7 +9,7 @@
 #include "report/report.h"
 #include "storage/game_file.h"
 #include "storage/settings_file.h"
-#include "tests/engine/silent_ops.h"
+#include "engine/silent_ops.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +20,7 @@ namespace {
 using namespace brennix;
 
 // Window operations that do nothing but read what the real ones would read.
-class TFuzzOps : public test::TSilentOps {
+class TFuzzOps : public TSilentOps {
   public:
     void ShowActivePlayerDisplay() override { (void)Players.at(ActivePlayer); }
     void RefreshBoard() override { Redraw(); }

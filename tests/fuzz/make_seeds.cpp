@@ -10,7 +10,7 @@
 #include "storage/game_file.h"
 #include "storage/paths.h"
 #include "storage/settings_file.h"
-#include "tests/engine/silent_ops.h"
+#include "engine/silent_ops.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 constexpr char SettingsFlag = 0;
 constexpr char GameFlag = 1;
 
-test::TSilentOps ops;
+TSilentOps ops;
 fs::path seeds;
 std::vector<std::string> written;
 

@@ -1,13 +1,13 @@
 // Window operations that do nothing, for runs of the engine that only its own work matters to
-// (benchmarks, the fuzz target). The score and darts fields and the special-set text behave like
-// the window's: they read back what was written.
+// (a match played again from the history, benchmarks, the fuzz target). The score and darts fields
+// and the special-set text behave like the window's: they read back what was written.
 #pragma once
 
 #include "engine/operations.h"
 
 #include <string>
 
-namespace brennix::test {
+namespace brennix {
 
 class TSilentOps : public TEngineOps {
   public:
@@ -45,4 +45,4 @@ class TSilentOps : public TEngineOps {
     void PlayScoreSound(int32_t) override {}
 };
 
-} // namespace brennix::test
+} // namespace brennix

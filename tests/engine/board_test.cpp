@@ -45,6 +45,12 @@ TEST(Board, Latin1TextsInUtf8) {
     EXPECT_EQ(Latin1ToUtf8("\x7F\x80\xBF\xC0\xFF"), "\x7F\xC2\x80\xC2\xBF\xC3\x80\xC3\xBF");
 }
 
+// Several lines as one: every run of blanks one space, none at either end.
+TEST(Board, TextsOnOneLine) {
+    EXPECT_EQ(OneLine(" \tERROR:  x\n LINE 1: y\r\n"), "ERROR: x LINE 1: y");
+    EXPECT_EQ(OneLine(" \n "), "");
+}
+
 // A player's figures from a record: empty entries left out, the best leg the fewest darts,
 // a checkout from 170 down.
 TEST(Board, FiguresOfARecord) {

@@ -1,5 +1,6 @@
 #include "history_layout.h"
 
+#include "engine/rules.h"
 #include "engine/text_forms.h"
 
 #include <algorithm>
@@ -65,6 +66,63 @@ CREATE TABLE saves (
 );
 )";
 
+const char* const PlayerFiguresColumns = R"((
+    match_id INTEGER NOT NULL REFERENCES matches(id),
+    player INTEGER NOT NULL,
+    legs INTEGER NOT NULL,
+    legs_won INTEGER NOT NULL,
+    best_leg INTEGER,
+    darts INTEGER NOT NULL,
+    points INTEGER NOT NULL,
+    first9_darts INTEGER NOT NULL,
+    first9_points INTEGER NOT NULL,
+    highest_checkout INTEGER,
+    checkout_chances INTEGER NOT NULL,
+    checkouts INTEGER NOT NULL,
+    count_180 INTEGER NOT NULL,
+    count_140 INTEGER NOT NULL,
+    count_100 INTEGER NOT NULL,
+    count_60 INTEGER NOT NULL,
+    count_40 INTEGER NOT NULL,
+    PRIMARY KEY (match_id, player)
+))";
+
+std::string PlayerFiguresSql(bool oneMatch) {
+    const std::string matches = oneMatch ? "match_id = ?1" : "1";
+    // A visit counts when a match can have it: a whole score of 0-180 with at most three darts,
+    // of a player the match has; the first three of those of each player in each leg are the
+    // first nine. Finished legs count for every player of the match.
+    return R"(INSERT OR REPLACE INTO player_figures
+SELECT p.match_id, p.player,
+    (SELECT COUNT(*) FROM legs WHERE match_id = p.match_id AND winner IS NOT NULL),
+    (SELECT COUNT(*) FROM legs WHERE match_id = p.match_id
+        AND CAST(winner AS INTEGER) = p.player),
+    (SELECT MIN(winner_darts) FROM legs WHERE match_id = p.match_id
+        AND CAST(winner AS INTEGER) = p.player AND winner_darts > 0),
+    IFNULL(SUM(v.darts), 0), IFNULL(SUM(v.score), 0),
+    IFNULL(SUM(v.darts) FILTER (WHERE v.turn <= 3), 0),
+    IFNULL(SUM(v.score) FILTER (WHERE v.turn <= 3), 0),
+    MAX(v.score) FILTER (WHERE v.won),
+    COUNT(*) FILTER (WHERE v.won OR checkout_chance(m.game_type, v.remaining)),
+    COUNT(*) FILTER (WHERE v.won),
+    COUNT(*) FILTER (WHERE v.score = 180),
+    COUNT(*) FILTER (WHERE v.score BETWEEN 140 AND 179),
+    COUNT(*) FILTER (WHERE v.score BETWEEN 100 AND 139),
+    COUNT(*) FILTER (WHERE v.score BETWEEN 60 AND 99),
+    COUNT(*) FILTER (WHERE v.score BETWEEN 40 AND 59)
+FROM match_players AS p JOIN matches AS m ON m.id = p.match_id
+LEFT JOIN (SELECT match_id, player, score, darts, CAST(won_leg AS INTEGER) = 1 AS won,
+        CAST(remaining_before AS INTEGER) AS remaining,
+        ROW_NUMBER() OVER (PARTITION BY match_id, player, CAST(leg_id AS INTEGER) ORDER BY id)
+            AS turn
+    FROM visits WHERE )" +
+           matches + R"( AND typeof(score) = 'integer' AND typeof(darts) = 'integer'
+        AND score BETWEEN 0 AND 180 AND darts BETWEEN 0 AND 3) AS v
+    ON v.match_id = p.match_id AND v.player = p.player
+WHERE )" +
+           (oneMatch ? "p.match_id = ?1" : "1") + " GROUP BY p.match_id, p.player";
+}
+
 namespace {
 
 // The second layout. A visit taken back or cut by a load is set aside with what its leg needs to
@@ -116,9 +174,15 @@ CREATE TABLE history_identity (identity TEXT NOT NULL);
 INSERT INTO history_identity VALUES (lower(hex(randomblob(16))));
 )";
 
+// The fifth layout: each player's figures in each match, kept with every change to the match so
+// that statistics over many matches sum a row per player and match instead of every visit. Made
+// for the matches already there from their visits and legs.
+const std::string SchemaVersion5 = std::string("CREATE TABLE player_figures ") +
+                                   PlayerFiguresColumns + ";\n" + PlayerFiguresSql(false) + ";";
+
 // The SQL that makes each version from the one before.
-const std::array<const char*, HistorySchemaVersion> Steps = {HistoryLayout1, SchemaVersion2,
-                                                             SchemaVersion3, SchemaVersion4};
+const std::array<const char*, HistorySchemaVersion> Steps = {
+    HistoryLayout1, SchemaVersion2, SchemaVersion3, SchemaVersion4, SchemaVersion5.c_str()};
 
 struct TObject {
     std::string Type, Name, Table, Sql;
@@ -182,8 +246,20 @@ void ExecSql(sqlite3* db, const char* sql) {
     if (code != SQLITE_OK) throw ESqlError(code, sqlite3_errmsg(db));
 }
 
+void AddHistoryFunctions(sqlite3* db) {
+    sqlite3_create_function(
+        db, "checkout_chance", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+        [](sqlite3_context* context, int, sqlite3_value** values) {
+            sqlite3_result_int(context,
+                               IsCheckoutChance(sqlite3_value_int64(values[1]),
+                                                OutRuleOf(sqlite3_value_int64(values[0]))));
+        },
+        nullptr, nullptr);
+}
+
 void RaiseHistoryLayout(sqlite3* db, int64_t from, int64_t to,
                         const std::function<void()>& carrySaves) {
+    AddHistoryFunctions(db);
     for (int64_t version = std::max<int64_t>(from, 0) + 1; version <= to; ++version) {
         ExecSql(db, Steps[static_cast<size_t>(version - 1)]);
         if (version != 2) continue;

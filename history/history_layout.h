@@ -15,7 +15,7 @@ struct sqlite3;
 namespace brennix {
 
 // The layout of the file this program writes (PRAGMA user_version).
-inline constexpr int HistorySchemaVersion = 4;
+inline constexpr int HistorySchemaVersion = 5;
 
 // The tables of the first layout (version 1), from which every later one is reached.
 extern const char* const HistoryLayout1;
@@ -25,6 +25,20 @@ struct ESqlError : std::runtime_error {
     ESqlError(int code, const std::string& text) : std::runtime_error(text), Code(code) {}
     int Code;
 };
+
+// The layout from which the file keeps each player's figures in each match.
+inline constexpr int HistoryFiguresLayout = 5;
+
+// The columns of the table player_figures (fifth layout): a player's figures in a match.
+extern const char* const PlayerFiguresColumns;
+
+// The statement that makes the rows of player_figures anew from the visits and legs: of match ?1,
+// or of every match. Needs AddHistoryFunctions.
+std::string PlayerFiguresSql(bool oneMatch);
+
+// The SQL function the figures are made with: checkout_chance(game_type, remaining), whether a
+// visit from that remaining score could finish under the game's out rule.
+void AddHistoryFunctions(sqlite3* db);
 
 // Runs SQL without rows. Raises ESqlError.
 void ExecSql(sqlite3* db, const char* sql);

@@ -34,13 +34,25 @@ constexpr const char* RecordedRuns =
     throw ESqlError(code, db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
 }
 
+} // namespace
+
+// A statement of the store's (known to the store's class, which keeps some of them).
 class TStatement {
   public:
     TStatement(sqlite3* db, const char* sql) : db_(db) {
         const int code = sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr);
         if (code != SQLITE_OK) Raise(db_, code);
     }
-    ~TStatement() { sqlite3_finalize(statement_); }
+    // One prepared once and kept: reset and unbound when done with.
+    TStatement(sqlite3* db, sqlite3_stmt* kept) : db_(db), statement_(kept), kept_(true) {}
+    ~TStatement() {
+        if (!kept_) {
+            sqlite3_finalize(statement_);
+            return;
+        }
+        sqlite3_reset(statement_);
+        sqlite3_clear_bindings(statement_);
+    }
     TStatement(const TStatement&) = delete;
     TStatement& operator=(const TStatement&) = delete;
 
@@ -75,7 +87,10 @@ class TStatement {
   private:
     sqlite3* db_;
     sqlite3_stmt* statement_ = nullptr;
+    bool kept_ = false;
 };
+
+namespace {
 
 // The layout's version the file has (0 for a new file).
 int64_t UserVersion(sqlite3* db) {
@@ -225,7 +240,27 @@ THistoryStore::THistoryStore(std::string path, TWarn warn, int busyMilliseconds,
 
 THistoryStore::~THistoryStore() {
     RemoveMatchObserver(*this);
+    Close();
+}
+
+void THistoryStore::Close() {
+    for (const auto& [sql, statement] : kept_)
+        sqlite3_finalize(statement);
+    kept_.clear();
     sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+TStatement THistoryStore::Kept(const std::string& sql) {
+    auto found = kept_.find(sql);
+    if (found == kept_.end()) {
+        sqlite3_stmt* statement = nullptr;
+        const int code = sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT,
+                                            &statement, nullptr);
+        if (code != SQLITE_OK) Raise(db_, code);
+        found = kept_.emplace(sql, statement).first;
+    }
+    return TStatement(db_, found->second);
 }
 
 void THistoryStore::Exec(const char* sql) {
@@ -242,11 +277,11 @@ void THistoryStore::Open(int busyMilliseconds, int64_t maxPages) {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, busyMilliseconds);
     GuardHistory(db_);
+    AddHistoryFunctions(db_);
     try {
         const int64_t version = UserVersion(db_);
         if (version > HistorySchemaVersion) {
-            sqlite3_close_v2(db_);
-            db_ = nullptr;
+            Close();
             warn_("The match history " + path_ + " has a newer layout (version " +
                   std::to_string(version) + "; this Brennix knows up to " +
                   std::to_string(HistorySchemaVersion) +
@@ -304,16 +339,14 @@ void THistoryStore::Fail(int code, const std::string& reason, const std::string&
         PutAside("is damaged (" + reason + ")");
         return;
     }
-    sqlite3_close_v2(db_);
-    db_ = nullptr;
+    Close();
     match_ = 0;
     warn_("The match history " + path_ + " " + what + " (" + reason +
           "). Play goes on without a history.");
 }
 
 void THistoryStore::PutAside(const std::string& why) {
-    sqlite3_close_v2(db_);
-    db_ = nullptr;
+    Close();
     match_ = 0;
     // Never deleted: the file and its log are moved aside, a fresh history starts with the next
     // start of the program.
@@ -330,17 +363,19 @@ void THistoryStore::PutAside(const std::string& why) {
 void THistoryStore::Change(const std::function<void()>& body) {
     if (!db_ || replaying_) return;
     try {
-        Exec("BEGIN IMMEDIATE");
+        Kept("BEGIN IMMEDIATE").Run();
         try {
             body();
-            // Every change is one to the match being played: it gets the next revision.
+            // Every change is one to the match being played: it gets the next revision, and its
+            // players' figures are made anew from what it now holds.
             if (match_ != 0) {
-                TStatement revise(db_, "UPDATE matches SET revision = (SELECT MAX(revision) FROM "
-                                       "matches) + 1 WHERE id = ?");
-                revise.Bind(1, match_);
-                revise.Run();
+                Kept("UPDATE matches SET revision = (SELECT MAX(revision) FROM matches) + 1 WHERE "
+                     "id = ?")
+                    .Bind(1, match_)
+                    .Run();
+                Kept(PlayerFiguresSql(true)).Bind(1, match_).Run();
             }
-            Exec("COMMIT");
+            Kept("COMMIT").Run();
         } catch (...) {
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
             throw;
@@ -387,13 +422,16 @@ void THistoryStore::VisitBooked(const TVisitEvent& visit) {
     Change([&] {
         const int64_t match = EnsureMatch(false);
         if (match == 0) return;
-        TStatement leg(db_, "INSERT INTO legs (match_id, set_no, leg_no, starter) VALUES "
-                            "(?1, ?2, ?3, ?4) ON CONFLICT DO NOTHING");
-        leg.Bind(1, match).Bind(2, visit.Set).Bind(3, visit.Leg).Bind(4, visit.LegStarter + 1);
-        leg.Run();
-        TStatement row(db_, "INSERT INTO visits (match_id, leg_id, player, score, darts, "
-                            "remaining_before, won_leg, at) SELECT ?1, id, ?2, ?3, ?4, ?5, ?6, ?7 "
-                            "FROM legs WHERE match_id = ?1 AND set_no = ?8 AND leg_no = ?9");
+        Kept("INSERT INTO legs (match_id, set_no, leg_no, starter) VALUES (?1, ?2, ?3, ?4) ON "
+             "CONFLICT DO NOTHING")
+            .Bind(1, match)
+            .Bind(2, visit.Set)
+            .Bind(3, visit.Leg)
+            .Bind(4, visit.LegStarter + 1)
+            .Run();
+        TStatement row = Kept("INSERT INTO visits (match_id, leg_id, player, score, darts, "
+                              "remaining_before, won_leg, at) SELECT ?1, id, ?2, ?3, ?4, ?5, ?6, "
+                              "?7 FROM legs WHERE match_id = ?1 AND set_no = ?8 AND leg_no = ?9");
         row.Bind(1, match)
             .Bind(2, visit.Player + 1)
             .Bind(3, visit.Score)

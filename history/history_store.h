@@ -12,14 +12,18 @@
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace brennix {
+
+class TStatement;
 
 // BaseDir() + "history.sqlite".
 std::string HistoryPath();
@@ -86,6 +90,9 @@ class THistoryStore : public TMatchObserver {
 
   private:
     void Open(int busyMilliseconds, int64_t maxPages);
+    void Close();
+    // A statement prepared once and kept while the file is open.
+    TStatement Kept(const std::string& sql);
     void Migrate();
     // Runs one change to the match being played as one transaction, the match getting the next
     // revision in it; a failure rolls it back, warns and stops the store.
@@ -100,6 +107,7 @@ class THistoryStore : public TMatchObserver {
     std::string path_;
     TWarn warn_;
     sqlite3* db_ = nullptr;
+    std::map<std::string, sqlite3_stmt*> kept_;
     int64_t match_ = 0;               // row of the match being played, 0 while it has none
     std::optional<TMatchInfo> begun_; // the match begun, until it gets its row
     TEventTime begunAt_;

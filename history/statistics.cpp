@@ -110,11 +110,6 @@ class TQuery {
     sqlite3_stmt* statement_ = nullptr;
 };
 
-void CheckoutChanceFunction(sqlite3_context* context, int, sqlite3_value** values) {
-    sqlite3_result_int(context, IsCheckoutChance(sqlite3_value_int64(values[1]),
-                                                 OutRuleOf(sqlite3_value_int64(values[0]))));
-}
-
 void NameKeyFunction(sqlite3_context* context, int, sqlite3_value** values) {
     const auto* text = sqlite3_value_text(values[0]);
     const std::string key =
@@ -124,13 +119,18 @@ void NameKeyFunction(sqlite3_context* context, int, sqlite3_value** values) {
     sqlite3_result_text(context, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
 }
 
-// The column is one of the matches in which a player of one of the keys ?3, ?4, ... played.
-std::string KeysBound(const std::string& column, size_t keys) {
-    std::string condition =
-        column + " IN (SELECT match_id FROM match_players WHERE name_key(name) IN (";
-    for (size_t k = 0; k < keys; ++k)
-        condition += (k ? ", ?" : "?") + std::to_string(k + 3);
-    return condition + "))";
+// Whether the figures of a row, from column `first` on (player_figures' order), are ones a match
+// can have: whole numbers from 0 (best leg and highest checkout may be missing) and small enough
+// that the figures of any number of matches add up without overflow.
+bool FiguresFit(const TQuery& row, int first) {
+    constexpr int Count = 15;
+    constexpr int64_t Most = INT32_MAX;
+    for (int column = first; column < first + Count; ++column) {
+        const bool mayMiss = column == first + 2 || column == first + 7;
+        if (mayMiss && row.Null(column)) continue;
+        if (!row.Whole(column) || row.Int(column) < 0 || row.Int(column) > Most) return false;
+    }
+    return true;
 }
 
 // The matches a query reads: those begun in the period, and with keys only those in which a
@@ -312,13 +312,12 @@ THistoryReader::THistoryReader(const std::string& path, int busyMilliseconds,
         },
         this);
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    sqlite3_create_function(db_, "checkout_chance", 2, flags, nullptr, CheckoutChanceFunction,
-                            nullptr, nullptr);
+    AddHistoryFunctions(db_);
     sqlite3_create_function(db_, "name_key", 1, flags, nullptr, NameKeyFunction, nullptr, nullptr);
     try {
         TQuery version(db_, "PRAGMA user_version");
         version.Step();
-        const int64_t layout = version.Int(0);
+        const int64_t layout = layout_ = version.Int(0);
         if (layout < 1 || layout > HistorySchemaVersion)
             throw EBrennixError(layout < 1 ? "not a match history (no layout version)"
                                            : "a newer layout (version " + std::to_string(layout) +
@@ -377,6 +376,18 @@ std::vector<TMatchSummary> THistoryReader::ReadRows(const TPeriod& period,
         sqlite3* db;
         ~TEnd() { sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr); }
     } end{db_};
+    // A file of a layout before the players' figures were kept (read only, never changed here):
+    // they are made for this read, from its visits, as the program makes them.
+    if (layout_ < HistoryFiguresLayout) {
+        try {
+            ExecSql(db_, ("DROP TABLE IF EXISTS temp.player_figures; CREATE TEMP TABLE "
+                          "player_figures " +
+                          std::string(PlayerFiguresColumns) + "; " + PlayerFiguresSql(false))
+                             .c_str());
+        } catch (const ESqlError& error) {
+            throw EBrennixError(error.what());
+        }
+    }
 
     std::vector<TMatchSummary> matches;
     // Ordered maps: numbers from the file cannot be chosen to make a lookup slow.
@@ -398,86 +409,41 @@ std::vector<TMatchSummary> THistoryReader::ReadRows(const TPeriod& period,
         match.Winner = rows->Maybe(9);
         if (index.emplace(match.Id, matches.size()).second) matches.push_back(std::move(match));
     }
-    // The slot of a player of a match; none for a number the match has no player for.
-    auto slot = [&](int64_t id, int64_t number) -> TMatchPlayer* {
-        const auto found = index.find(id);
-        if (found == index.end()) return nullptr;
-        for (TMatchPlayer& player : matches[found->second].Players)
-            if (player.Number == number) return &player;
-        return nullptr;
-    };
-
-    rows = query("SELECT mp.match_id, mp.player, mp.name, mp.sets FROM match_players mp JOIN "
-                 "matches m ON m.id = mp.match_id" +
+    // Each player's figures in the match, as the history keeps them beside its visits. A figure
+    // no match can have leaves the player without figures.
+    rows = query("SELECT mp.match_id, mp.player, mp.name, mp.sets, f.legs, f.legs_won, f.best_leg, "
+                 "f.darts, f.points, f.first9_darts, f.first9_points, f.highest_checkout, "
+                 "f.checkout_chances, f.checkouts, f.count_180, f.count_140, f.count_100, "
+                 "f.count_60, f.count_40 FROM match_players mp JOIN matches m ON m.id = "
+                 "mp.match_id LEFT JOIN player_figures f ON f.match_id = mp.match_id AND "
+                 "f.player = mp.player" +
                  where + " AND mp.player BETWEEN 1 AND " + std::to_string(MaxPlayers) +
                  " AND length(CAST(mp.name AS BLOB)) <= " + std::to_string(MostNameBytes) +
                  " ORDER BY mp.match_id, mp.player");
     while (rows->Step()) {
         const auto found = index.find(rows->Int(0));
-        if (found == index.end() || slot(rows->Int(0), rows->Int(1))) continue;
+        if (found == index.end()) continue;
         TMatchSummary& match = matches[found->second];
+        const bool taken = std::any_of(match.Players.begin(), match.Players.end(),
+                                       [&](const TMatchPlayer& p) { return p.Number == rows->Int(1); });
+        if (taken) continue;
         TMatchPlayer player;
         player.Number = rows->Int(1);
         player.Name = rows->Text(2);
         player.Sets = match.Finished() ? rows->Maybe(3) : std::nullopt;
+        if (FiguresFit(*rows, 4)) {
+            TFigures& f = player.Figures;
+            f.Legs = rows->Int(4), f.LegsWon = rows->Int(5), f.BestLeg = rows->Maybe(6);
+            f.Darts = rows->Int(7), f.Points = rows->Int(8);
+            f.First9Darts = rows->Int(9), f.First9Points = rows->Int(10);
+            f.HighestCheckout = rows->Maybe(11);
+            f.CheckoutChances = rows->Int(12), f.Checkouts = rows->Int(13);
+            f.Count180 = rows->Int(14), f.Count140 = rows->Int(15), f.Count100 = rows->Int(16);
+            f.Count60 = rows->Int(17), f.Count40 = rows->Int(18);
+        }
         player.Figures.Matches = match.Finished();
         player.Figures.MatchesWon = match.Finished() && match.Winner == player.Number;
         match.Players.push_back(std::move(player));
-    }
-
-    // The visits in one pass over the table, in the order they were booked (a grouping in SQL
-    // sorts them all, several times slower on a long history). Only visits a match can have
-    // count: a whole score of 0-180 with at most three darts.
-    std::map<std::tuple<int64_t, int64_t, int64_t>, int> visitsInLeg; // match, leg, player
-    rows = query("SELECT match_id, leg_id, player, score, darts, remaining_before, won_leg FROM "
-                 "visits" +
-                 std::string(keys.empty() ? "" : " WHERE " + KeysBound("match_id", keys.size())) +
-                 " ORDER BY id");
-    while (rows->Step()) {
-        if (!rows->Whole(3) || !rows->Whole(4)) continue;
-        const int64_t score = rows->Int(3), darts = rows->Int(4);
-        if (score < 0 || score > 180 || darts < 0 || darts > 3) continue;
-        const auto found = index.find(rows->Int(0));
-        if (found == index.end()) continue;
-        const TMatchSummary& match = matches[found->second];
-        TMatchPlayer* player = slot(rows->Int(0), rows->Int(2));
-        if (!player) continue;
-        TFigures& f = player->Figures;
-        const bool won = rows->Int(6) == 1;
-        f.Points += score;
-        f.Darts += darts;
-        // The board's counters: 180, 140-179, 100-139, 60-99, 40-59.
-        int64_t* counter = score == 180   ? &f.Count180
-                           : score >= 140 ? &f.Count140
-                           : score >= 100 ? &f.Count100
-                           : score >= 60  ? &f.Count60
-                           : score >= 40  ? &f.Count40
-                                          : nullptr;
-        if (counter) ++*counter;
-        if (won) {
-            ++f.Checkouts;
-            f.HighestCheckout = std::max(f.HighestCheckout.value_or(score), score);
-        }
-        if (won || IsCheckoutChance(rows->Int(5), OutRuleOf(match.GameType))) ++f.CheckoutChances;
-        // The first three visits of each player in each leg.
-        if (++visitsInLeg[{match.Id, rows->Int(1), player->Number}] <= 3) {
-            f.First9Points += score;
-            f.First9Darts += darts;
-        }
-    }
-    // Finished legs: each one counts for every player of its match.
-    rows = query("SELECT l.match_id, l.winner, COUNT(*), MIN(CASE WHEN l.winner_darts > 0 THEN "
-                 "l.winner_darts END) FROM legs l JOIN matches m ON m.id = l.match_id" +
-                 where + " AND l.winner IS NOT NULL GROUP BY l.match_id, l.winner");
-    while (rows->Step()) {
-        const auto found = index.find(rows->Int(0));
-        if (found == index.end()) continue;
-        for (TMatchPlayer& player : matches[found->second].Players) {
-            player.Figures.Legs += rows->Int(2);
-            if (player.Number != rows->Int(1)) continue;
-            player.Figures.LegsWon = rows->Int(2);
-            player.Figures.BestLeg = rows->Maybe(3);
-        }
     }
     return matches;
 }

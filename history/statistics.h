@@ -175,6 +175,7 @@ class THistoryReader {
     std::chrono::steady_clock::time_point deadline_;
     bool overdue_ = false;
     sqlite3* db_ = nullptr;
+    int64_t layout_ = 0; // the file's layout version
 };
 
 } // namespace brennix

@@ -264,7 +264,7 @@ TEST_F(HistoryTest, FirstLayoutIsMigratedWithItsRows) {
         sqlite3_close(db);
     }
     Open();
-    EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("4"));
+    EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("5"));
     EXPECT_THAT(Rows("SELECT path, match_id, last_visit, held_visits, saved_at FROM saves"),
                 ElementsAre(In("kept.bx3") + "|1|3|[[0,3]]|2026-12-06 20:00:30"));
     Load(In("kept.bx3")); // visit 4 lies beyond the save
@@ -294,7 +294,7 @@ TEST_F(HistoryTest, SecondLayoutGetsRevisionsByRecordingOrder) {
         sqlite3_close(db);
     }
     Open();
-    EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("4"));
+    EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("5"));
     EXPECT_THAT(Rows("SELECT id, revision FROM matches"), ElementsAre("2|2", "5|5"));
     EXPECT_THAT(Rows("SELECT name FROM pragma_index_list('matches')"),
                 ElementsAre("matches_by_revision"));
@@ -431,12 +431,12 @@ TEST_F(HistoryTest, UnusableHistoryWarnsOnceAndPlayGoesOn) {
         {[&] {
              sqlite3* db = nullptr;
              sqlite3_open(path.c_str(), &db);
-             sqlite3_exec(db, "PRAGMA user_version = 5", nullptr, nullptr, nullptr);
+             sqlite3_exec(db, "PRAGMA user_version = 6", nullptr, nullptr, nullptr);
              sqlite3_close(db);
          },
          path,
          "The match history " + path +
-             " has a newer layout (version 5; this Brennix knows up to 4) and is left as it is. "
+             " has a newer layout (version 6; this Brennix knows up to 5) and is left as it is. "
              "Play goes on without a history.",
          {"history.sqlite", "save"}},
         {[] {},
@@ -542,7 +542,7 @@ TEST_F(HistoryTest, NoHistorySwitchAndCleanClose) {
     Close();
     EXPECT_THAT(warnings, ElementsAre());
     EXPECT_THAT(FilesIn(dir), ElementsAre("history.sqlite", "save"));
-    EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("4"));
+    EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("5"));
     EXPECT_THAT(Rows("PRAGMA journal_mode"), ElementsAre("wal"));
     EXPECT_THAT(Rows("SELECT player, score FROM visits"), ElementsAre("1|60"));
 }

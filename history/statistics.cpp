@@ -6,6 +6,7 @@
 #include "history_layout.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <ctime>
 #include <map>
@@ -119,18 +120,28 @@ void NameKeyFunction(sqlite3_context* context, int, sqlite3_value** values) {
     sqlite3_result_text(context, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
 }
 
-// Whether the figures of a row, from column `first` on (player_figures' order), are ones a match
-// can have: whole numbers from 0 (best leg and highest checkout may be missing) and small enough
-// that the figures of any number of matches add up without overflow.
-bool FiguresFit(const TQuery& row, int first) {
-    constexpr int Count = 15;
-    constexpr int64_t Most = INT32_MAX;
-    for (int column = first; column < first + Count; ++column) {
-        const bool mayMiss = column == first + 2 || column == first + 7;
-        if (mayMiss && row.Null(column)) continue;
-        if (!row.Whole(column) || row.Int(column) < 0 || row.Int(column) > Most) return false;
+// The figures of a row from column `first` on, in player_figures' order; none when one is no
+// figure a match can have: whole numbers from 0 (best leg and highest checkout may be missing),
+// small enough that the figures of any number of matches add up without overflow.
+std::optional<TFigures> FiguresAt(const TQuery& row, int first) {
+    constexpr int Count = 15, BestLeg = 2, HighestCheckout = 7;
+    std::array<int64_t, Count> value{};
+    std::array<bool, Count> missing{};
+    for (int k = 0; k < Count; ++k) {
+        missing[k] = row.Null(first + k);
+        if (missing[k] && (k == BestLeg || k == HighestCheckout)) continue;
+        value[k] = row.Int(first + k);
+        if (!row.Whole(first + k) || value[k] < 0 || value[k] > INT32_MAX) return std::nullopt;
     }
-    return true;
+    auto maybe = [&](int k) { return missing[k] ? std::nullopt : std::optional(value[k]); };
+    TFigures f;
+    f.Legs = value[0], f.LegsWon = value[1], f.BestLeg = maybe(BestLeg);
+    f.Darts = value[3], f.Points = value[4], f.First9Darts = value[5], f.First9Points = value[6];
+    f.HighestCheckout = maybe(HighestCheckout);
+    f.CheckoutChances = value[8], f.Checkouts = value[9];
+    f.Count180 = value[10], f.Count140 = value[11], f.Count100 = value[12];
+    f.Count60 = value[13], f.Count40 = value[14];
+    return f;
 }
 
 // The matches a query reads: those begun in the period, and with keys only those in which a
@@ -146,19 +157,34 @@ std::string MatchCondition(const std::string& match, size_t keys) {
     return condition + "))";
 }
 
-// A player's figures in one match: every slot of the match with that key.
-TFigures KeyFigures(const TMatchSummary& match, const std::string& key) {
-    TFigures figures;
+// The name keys of a match's players, in their order.
+std::vector<std::string> KeysOf(const TMatchSummary& match) {
+    std::vector<std::string> keys;
+    keys.reserve(match.Players.size());
     for (const TMatchPlayer& player : match.Players)
-        if (NameKey(player.Name) == key) {
+        keys.push_back(NameKey(player.Name));
+    return keys;
+}
+
+// A player's figures in one match: every slot of the match with that key (keys: KeysOf(match)).
+TFigures KeyFigures(const TMatchSummary& match, const std::vector<std::string>& keys,
+                    const std::string& key) {
+    TFigures figures;
+    for (size_t p = 0; p < keys.size(); ++p)
+        if (keys[p] == key) {
+            const TFigures& own = match.Players[p].Figures;
             const int64_t matchesWon = figures.MatchesWon;
-            figures.Add(player.Figures);
+            figures.Add(own);
             // One match and its legs, however many of its players share the name.
-            figures.Matches = player.Figures.Matches;
-            figures.MatchesWon = std::max(matchesWon, player.Figures.MatchesWon);
-            figures.Legs = player.Figures.Legs;
+            figures.Matches = own.Matches;
+            figures.MatchesWon = std::max(matchesWon, own.MatchesWon);
+            figures.Legs = own.Legs;
         }
     return figures;
+}
+
+TFigures KeyFigures(const TMatchSummary& match, const std::string& key) {
+    return KeyFigures(match, KeysOf(match), key);
 }
 
 bool HasKey(const TMatchSummary& match, const std::string& key) {
@@ -167,12 +193,18 @@ bool HasKey(const TMatchSummary& match, const std::string& key) {
 }
 
 // The player's name in a match: of two slots with the key, the lower number's.
-std::string NameIn(const TMatchSummary& match, const std::string& key) {
+std::string NameIn(const TMatchSummary& match, const std::vector<std::string>& keys,
+                   const std::string& key) {
     const TMatchPlayer* named = nullptr;
-    for (const TMatchPlayer& player : match.Players)
-        if (NameKey(player.Name) == key && (!named || player.Number < named->Number))
-            named = &player;
+    for (size_t p = 0; p < keys.size(); ++p) {
+        const TMatchPlayer& player = match.Players[p];
+        if (keys[p] == key && (!named || player.Number < named->Number)) named = &player;
+    }
     return named ? named->Name : "";
+}
+
+std::string NameIn(const TMatchSummary& match, const std::string& key) {
+    return NameIn(match, KeysOf(match), key);
 }
 
 // A player's figures over matches, named as in the latest of them.
@@ -286,7 +318,9 @@ THistoryReader::THistoryReader(const std::string& path, int busyMilliseconds,
                                std::function<bool()> stopped, std::chrono::milliseconds limit)
     : path_(path), busyMilliseconds_(busyMilliseconds), stopped_(std::move(stopped)), limit_(limit),
       deadline_(std::chrono::steady_clock::time_point::max()) {
-    const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
+    // One thread uses the connection: no locking inside SQLite.
+    const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                                     nullptr);
     if (code != SQLITE_OK) {
         const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
         sqlite3_close_v2(db_);
@@ -345,12 +379,11 @@ bool THistoryReader::Overdue() {
     return overdue_;
 }
 
-std::vector<TMatchSummary> THistoryReader::Read(const TPeriod& period,
-                                                const std::vector<std::string>& keys) {
+void THistoryReader::Within(const std::function<void()>& read) {
     deadline_ = std::chrono::steady_clock::now() + limit_;
     overdue_ = false;
     try {
-        return ReadRows(period, keys);
+        read();
     } catch (const EBrennixError&) {
         if (!overdue_) throw;
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit_).count();
@@ -359,108 +392,178 @@ std::vector<TMatchSummary> THistoryReader::Read(const TPeriod& period,
     }
 }
 
-std::vector<TMatchSummary> THistoryReader::ReadRows(const TPeriod& period,
-                                                    const std::vector<std::string>& keys) {
-    auto query = [&](const std::string& sql) {
-        auto q = std::make_unique<TQuery>(db_, sql);
-        q->Bind(1, period.From);
-        q->Bind(2, period.To);
-        for (size_t k = 0; k < keys.size(); ++k)
-            q->Bind(static_cast<int>(k + 3), keys[k]);
-        return q;
-    };
-    const std::string where = " WHERE " + MatchCondition("m", keys.size());
-    // One snapshot of the file for all the queries, while the program may write.
-    TQuery(db_, "BEGIN").Step();
-    struct TEnd {
-        sqlite3* db;
-        ~TEnd() { sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr); }
-    } end{db_};
-    // A file of a layout before the players' figures were kept (read only, never changed here):
-    // they are made for this read, from its visits, as the program makes them.
-    if (layout_ < HistoryFiguresLayout) {
+namespace {
+
+// One snapshot of the file for all the queries of a read, while the program may write.
+class TSnapshot {
+  public:
+    TSnapshot(sqlite3* db, int64_t layout) : db_(db) {
+        TQuery(db_, "BEGIN").Step();
+        // A file of a layout before the players' figures were kept (read only, never changed
+        // here): they are made for this read, from its visits, as the program makes them.
+        if (layout >= HistoryFiguresLayout) return;
         try {
             ExecSql(db_, ("DROP TABLE IF EXISTS temp.player_figures; CREATE TEMP TABLE "
                           "player_figures " +
                           std::string(PlayerFiguresColumns) + "; " + PlayerFiguresSql(false))
                              .c_str());
         } catch (const ESqlError& error) {
+            sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
             throw EBrennixError(error.what());
         }
     }
+    ~TSnapshot() { sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr); }
+    TSnapshot(const TSnapshot&) = delete;
+    TSnapshot& operator=(const TSnapshot&) = delete;
 
+    // A query of the matches in the period (?1, ?2) and with keys (?3, ...), bound.
+    std::unique_ptr<TQuery> Query(const std::string& sql, const TPeriod& period,
+                                  const std::vector<std::string>& keys) const {
+        auto query = std::make_unique<TQuery>(db_, sql);
+        query->Bind(1, period.From);
+        query->Bind(2, period.To);
+        for (size_t k = 0; k < keys.size(); ++k)
+            query->Bind(static_cast<int>(k + 3), keys[k]);
+        return query;
+    }
+
+  private:
+    sqlite3* db_;
+};
+
+// Every player of the matches a condition on "m" picks, in the order of match ids and numbers:
+// the match's id, start, end reason and winner, then the player's number, name, sets and figures
+// in the match as the history keeps them beside its visits.
+std::string PlayersSql(const std::string& where) {
+    return "SELECT mp.match_id, m.started_at, m.end_reason, m.winner, mp.player, mp.name, "
+           "mp.sets, f.legs, f.legs_won, f.best_leg, f.darts, f.points, f.first9_darts, "
+           "f.first9_points, f.highest_checkout, f.checkout_chances, f.checkouts, f.count_180, "
+           "f.count_140, f.count_100, f.count_60, f.count_40 FROM match_players mp JOIN matches m "
+           "ON m.id = mp.match_id LEFT JOIN player_figures f ON f.match_id = mp.match_id AND "
+           "f.player = mp.player" +
+           where + " AND mp.player BETWEEN 1 AND " + std::to_string(MaxPlayers) +
+           " AND length(CAST(mp.name AS BLOB)) <= " + std::to_string(MostNameBytes) +
+           " ORDER BY mp.match_id, mp.player";
+}
+
+// The player of a row of PlayersSql. A figure no match can have leaves the player without
+// figures.
+TMatchPlayer PlayerAt(const TQuery& row) {
+    const bool finished = row.Text(2) == "won";
+    TMatchPlayer player;
+    player.Number = row.Int(4);
+    player.Name = row.Text(5);
+    if (finished) player.Sets = row.Maybe(6);
+    if (const std::optional<TFigures> figures = FiguresAt(row, 7)) player.Figures = *figures;
+    player.Figures.Matches = finished;
+    player.Figures.MatchesWon = finished && row.Maybe(3) == player.Number;
+    return player;
+}
+
+} // namespace
+
+std::vector<TMatchSummary> THistoryReader::Read(const TPeriod& period,
+                                                const std::vector<std::string>& keys) {
     std::vector<TMatchSummary> matches;
-    // Ordered maps: numbers from the file cannot be chosen to make a lookup slow.
-    std::map<int64_t, size_t> index; // match id -> position
-    auto rows = query("SELECT id, started_at, ended_at, game_type, game, match_format, format, "
-                      "resumed, end_reason, winner FROM matches m" +
-                      where + " ORDER BY started_at, id");
-    while (rows->Step()) {
-        TMatchSummary match;
-        match.Id = rows->Int(0);
-        match.Started = LocalTimeText(rows->Text(1));
-        match.Ended = LocalTimeText(rows->Text(2));
-        match.GameType = rows->Int(3);
-        match.Game = rows->Text(4);
-        match.MatchFormat = rows->Int(5);
-        match.Format = rows->Text(6);
-        match.Resumed = rows->Int(7) != 0;
-        match.EndReason = rows->Text(8);
-        match.Winner = rows->Maybe(9);
-        if (index.emplace(match.Id, matches.size()).second) matches.push_back(std::move(match));
-    }
-    // Each player's figures in the match, as the history keeps them beside its visits. A figure
-    // no match can have leaves the player without figures.
-    rows = query("SELECT mp.match_id, mp.player, mp.name, mp.sets, f.legs, f.legs_won, f.best_leg, "
-                 "f.darts, f.points, f.first9_darts, f.first9_points, f.highest_checkout, "
-                 "f.checkout_chances, f.checkouts, f.count_180, f.count_140, f.count_100, "
-                 "f.count_60, f.count_40 FROM match_players mp JOIN matches m ON m.id = "
-                 "mp.match_id LEFT JOIN player_figures f ON f.match_id = mp.match_id AND "
-                 "f.player = mp.player" +
-                 where + " AND mp.player BETWEEN 1 AND " + std::to_string(MaxPlayers) +
-                 " AND length(CAST(mp.name AS BLOB)) <= " + std::to_string(MostNameBytes) +
-                 " ORDER BY mp.match_id, mp.player");
-    while (rows->Step()) {
-        const auto found = index.find(rows->Int(0));
-        if (found == index.end()) continue;
-        TMatchSummary& match = matches[found->second];
-        const bool taken = std::any_of(match.Players.begin(), match.Players.end(),
-                                       [&](const TMatchPlayer& p) { return p.Number == rows->Int(1); });
-        if (taken) continue;
-        TMatchPlayer player;
-        player.Number = rows->Int(1);
-        player.Name = rows->Text(2);
-        player.Sets = match.Finished() ? rows->Maybe(3) : std::nullopt;
-        if (FiguresFit(*rows, 4)) {
-            TFigures& f = player.Figures;
-            f.Legs = rows->Int(4), f.LegsWon = rows->Int(5), f.BestLeg = rows->Maybe(6);
-            f.Darts = rows->Int(7), f.Points = rows->Int(8);
-            f.First9Darts = rows->Int(9), f.First9Points = rows->Int(10);
-            f.HighestCheckout = rows->Maybe(11);
-            f.CheckoutChances = rows->Int(12), f.Checkouts = rows->Int(13);
-            f.Count180 = rows->Int(14), f.Count140 = rows->Int(15), f.Count100 = rows->Int(16);
-            f.Count60 = rows->Int(17), f.Count40 = rows->Int(18);
+    Within([&] {
+        const TSnapshot snapshot(db_, layout_);
+        const std::string where = " WHERE " + MatchCondition("m", keys.size());
+        auto rows = snapshot.Query("SELECT COUNT(*) FROM matches m" + where, period, keys);
+        rows->Step();
+        matches.reserve(static_cast<size_t>(std::clamp<int64_t>(rows->Int(0), 0, 1 << 20)));
+        rows = snapshot.Query(
+            "SELECT id, started_at, ended_at, game_type, game, match_format, format, resumed, "
+            "end_reason, winner, (SELECT COUNT(*) FROM match_players WHERE match_id = m.id) FROM "
+            "matches m" +
+                where + " ORDER BY started_at, id",
+            period, keys);
+        while (rows->Step()) {
+            TMatchSummary& match = matches.emplace_back();
+            match.Id = rows->Int(0);
+            match.Started = LocalTimeText(rows->Text(1));
+            match.Ended = LocalTimeText(rows->Text(2));
+            match.GameType = rows->Int(3);
+            match.Game = rows->Text(4);
+            match.MatchFormat = rows->Int(5);
+            match.Format = rows->Text(6);
+            match.Resumed = rows->Int(7) != 0;
+            match.EndReason = rows->Text(8);
+            match.Winner = rows->Maybe(9);
+            match.Players.reserve(
+                static_cast<size_t>(std::clamp<int64_t>(rows->Int(10), 0, MaxPlayers)));
         }
-        player.Figures.Matches = match.Finished();
-        player.Figures.MatchesWon = match.Finished() && match.Winner == player.Number;
-        match.Players.push_back(std::move(player));
-    }
+        // The matches by id, for the players' rows that come in that order.
+        std::vector<std::pair<int64_t, size_t>> byId(matches.size());
+        for (size_t m = 0; m < matches.size(); ++m)
+            byId[m] = {matches[m].Id, m};
+        std::sort(byId.begin(), byId.end());
+        auto next = byId.begin();
+        rows = snapshot.Query(PlayersSql(where), period, keys);
+        while (rows->Step()) {
+            const int64_t id = rows->Int(0);
+            while (next != byId.end() && next->first < id)
+                ++next;
+            if (next == byId.end() || next->first != id) continue;
+            std::vector<TMatchPlayer>& players = matches[next->second].Players;
+            if (players.empty() || players.back().Number != rows->Int(4))
+                players.push_back(PlayerAt(*rows));
+        }
+    });
     return matches;
 }
 
 std::vector<TPlayerStatistics> THistoryReader::Standings(const TPeriod& period, bool allNames) {
-    const std::vector<TMatchSummary> matches = Read(period, {});
-    std::map<std::string, std::vector<const TMatchSummary*>> byKey;
-    for (const TMatchSummary& match : matches)
-        for (const TMatchPlayer& player : match.Players) {
-            const std::string key = NameKey(player.Name);
-            if (!allNames && IsDefaultName(key)) continue;
-            auto& played = byKey[key];
-            if (played.empty() || played.back() != &match) played.push_back(&match);
+    // Each player's figures added up over the matches, named as in the latest of them (by start,
+    // then number: as the matches are ordered), whatever order the matches are read in.
+    struct TPlayer {
+        TPlayerStatistics Statistics;
+        std::pair<std::string, int64_t> Latest; // start (UTC) and id of the latest match
+        bool Seen = false;
+    };
+    std::map<std::string, TPlayer> byKey;
+    Within([&] {
+        const TSnapshot snapshot(db_, layout_);
+        const auto rows =
+            snapshot.Query(PlayersSql(" WHERE " + MatchCondition("m", 0)), period, {});
+        TMatchSummary match;
+        std::string started;
+        // Adds up the players of the match read so far.
+        auto add = [&] {
+            const std::vector<std::string> keys = KeysOf(match);
+            for (auto key = keys.begin(); key != keys.end(); ++key) {
+                if (std::find(keys.begin(), key, *key) != key) continue; // the match counted once
+                if (!allNames && IsDefaultName(*key)) continue;
+                TPlayer& player = byKey[*key];
+                player.Statistics.Figures.Add(KeyFigures(match, keys, *key));
+                std::pair<std::string, int64_t> when{started, match.Id};
+                if (!player.Seen || when > player.Latest) {
+                    player.Statistics.Name = NameIn(match, keys, *key);
+                    player.Latest = std::move(when);
+                    player.Seen = true;
+                }
+            }
+        };
+        bool any = false;
+        while (rows->Step()) {
+            const int64_t id = rows->Int(0);
+            if (!any || id != match.Id) {
+                if (any) add();
+                any = true;
+                match.Id = id;
+                match.Players.clear();
+                started = rows->Text(1);
+            }
+            if (match.Players.empty() || match.Players.back().Number != rows->Int(4))
+                match.Players.push_back(PlayerAt(*rows));
         }
+        if (any) add();
+    });
     std::vector<TPlayerStatistics> standings;
-    for (const auto& [key, played] : byKey)
-        standings.push_back(Statistics(played, key));
+    standings.reserve(byKey.size());
+    for (auto& [key, player] : byKey) {
+        player.Statistics.LastPlayed = LocalTimeText(player.Latest.first);
+        standings.push_back(std::move(player.Statistics));
+    }
     SortStandings(standings);
     return standings;
 }

@@ -159,10 +159,11 @@ class THistoryReader {
     std::vector<TMatchSummary> Matches(const TPeriod& period);
 
   private:
-    // Reads within the time limit.
+    // The matches of the period (with keys, those a player of one of them played), their players
+    // and figures, in the order played.
     std::vector<TMatchSummary> Read(const TPeriod& period, const std::vector<std::string>& keys);
-    std::vector<TMatchSummary> ReadRows(const TPeriod& period,
-                                        const std::vector<std::string>& keys);
+    // Runs a read within the time limit.
+    void Within(const std::function<void()>& read);
 
     bool Stopped() const { return stopped_ && stopped_(); }
     // Whether the read under way has run past its limit (said once it has).

@@ -11,18 +11,18 @@
 // a year later than the one before, into history-N.sqlite (a board of several seasons).
 #include "engine/flow.h"
 #include "engine/match_events.h"
+#include "engine/silent_ops.h"
 #include "engine/state.h"
 #include "engine/visit.h"
 #include "history/history_store.h"
 #include "history/statistics.h"
-#include "engine/silent_ops.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <sqlite3.h>
 #include <iostream>
+#include <sqlite3.h>
 
 namespace {
 
@@ -125,15 +125,18 @@ void Copy(const std::string& path, int copies) {
         run("INSERT INTO matches SELECT id + " + shift + ", datetime(started_at, " + later +
             "), datetime(ended_at, " + later +
             "), game_type, game, match_format, format, starter, resumed, end_reason, winner, "
-            "revision + " + shift + " FROM matches WHERE id < 100000000");
+            "revision + " +
+            shift + " FROM matches WHERE id < 100000000");
         run("INSERT INTO match_players SELECT match_id + " + shift +
             ", player, name, sets, legs FROM match_players WHERE match_id < 100000000");
         run("INSERT INTO legs SELECT id + " + shift + ", match_id + " + shift +
             ", set_no, leg_no, starter, winner, winner_darts FROM legs WHERE match_id < "
             "100000000");
         run("INSERT INTO visits SELECT id + " + shift + " * 100, match_id + " + shift +
-            ", leg_id + " + shift + ", player, score, darts, remaining_before, won_leg, "
-            "datetime(at, " + later + ") FROM visits WHERE match_id < 100000000");
+            ", leg_id + " + shift +
+            ", player, score, darts, remaining_before, won_leg, "
+            "datetime(at, " +
+            later + ") FROM visits WHERE match_id < 100000000");
         run("INSERT INTO player_figures SELECT match_id + " + shift +
             ", player, legs, legs_won, best_leg, darts, points, first9_darts, first9_points, "
             "highest_checkout, checkout_chances, checkouts, count_180, count_140, count_100, "

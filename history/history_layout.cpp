@@ -119,8 +119,8 @@ LEFT JOIN (SELECT match_id, player, score, darts, CAST(won_leg AS INTEGER) = 1 A
            matches + R"( AND typeof(score) = 'integer' AND typeof(darts) = 'integer'
         AND score BETWEEN 0 AND 180 AND darts BETWEEN 0 AND 3) AS v
     ON v.match_id = p.match_id AND v.player = p.player
-WHERE )" +
-           (oneMatch ? "p.match_id = ?1" : "1") + " GROUP BY p.match_id, p.player";
+WHERE )" + (oneMatch ? "p.match_id = ?1" : "1") +
+           " GROUP BY p.match_id, p.player";
 }
 
 namespace {

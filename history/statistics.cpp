@@ -319,8 +319,8 @@ THistoryReader::THistoryReader(const std::string& path, int busyMilliseconds,
     : path_(path), busyMilliseconds_(busyMilliseconds), stopped_(std::move(stopped)), limit_(limit),
       deadline_(std::chrono::steady_clock::time_point::max()) {
     // One thread uses the connection: no locking inside SQLite.
-    const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
-                                     nullptr);
+    const int code =
+        sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
         const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
         sqlite3_close_v2(db_);

@@ -78,6 +78,28 @@ class HistoryTest : public StorageTest {
     std::vector<std::string> Rows(const std::string& sql, const std::string& path = "") const {
         return SqliteRows(path.empty() ? HistoryPath() : path, sql);
     }
+    // The players' figures made anew from the visits and legs the history holds now.
+    static std::vector<std::string> FiguresFromVisits() {
+        sqlite3* db = nullptr;
+        sqlite3_open(HistoryPath().c_str(), &db);
+        AddHistoryFunctions(db);
+        ExecSql(db, ("CREATE TEMP TABLE player_figures " + std::string(PlayerFiguresColumns) +
+                     "; " + PlayerFiguresSql(false))
+                        .c_str());
+        std::vector<std::string> rows;
+        sqlite3_exec(
+            db, "SELECT * FROM temp.player_figures ORDER BY 1, 2",
+            [](void* out, int count, char** values, char**) {
+                std::string row;
+                for (int c = 0; c < count; ++c)
+                    row += (c ? "|" : "") + std::string(values[c] ? values[c] : "-");
+                static_cast<std::vector<std::string>*>(out)->push_back(row);
+                return 0;
+            },
+            &rows, nullptr);
+        sqlite3_close(db);
+        return rows;
+    }
 };
 
 // One match of 301 in one set: a bust typed as 0, an Undo, F5, the save before each possible
@@ -120,6 +142,11 @@ TEST_F(HistoryTest, ScriptedMatchLeavesExactlyItsRows) {
         Rows("SELECT player, COUNT(*), SUM(score), SUM(darts), SUM(won_leg), MAX(at) "
              "FROM visits GROUP BY player"),
         ElementsAre("1|8|903|23|3|2026-12-07 20:01:00", "2|7|481|21|1|2026-12-07 20:01:00"));
+    // Legs, won, best; darts, points, first nine; highest checkout, chances, checkouts; 180s,
+    // 140+, 100+, 60+, 40+. The 140 taken back is in none of them; 141 and 121 are chances.
+    EXPECT_THAT(Rows("SELECT * FROM player_figures"),
+                ElementsAre("1|1|4|3|6|23|903|23|903|141|3|3|2|1|3|1|0",
+                            "1|2|4|1|6|21|481|21|481|121|1|1|2|0|1|0|0"));
     // The save before the last checkout holds the match up to Jürgen's last 0.
     EXPECT_THAT(Rows(saves), ElementsAre(slot + "|1|15|[[1,2],[4,15]]|2026-12-07 20:01:00"));
     EXPECT_TRUE(warnings.empty());
@@ -234,6 +261,8 @@ TEST_F(HistoryTest, SavesAndLoadsInAnyOrderKeepEachVisitOnce) {
                          "WHERE leg_id = legs.id AND won_leg = 1) OR winner_darts IS NOT (SELECT "
                          "SUM(darts) FROM visits WHERE leg_id = legs.id AND player = winner)"),
                     ElementsAre("0"));
+        // The figures kept with each change are those the visits and legs give now.
+        EXPECT_EQ(Rows("SELECT * FROM player_figures ORDER BY 1, 2"), FiguresFromVisits());
         Close();
     }
 }
@@ -267,6 +296,10 @@ TEST_F(HistoryTest, FirstLayoutIsMigratedWithItsRows) {
     EXPECT_THAT(Rows("PRAGMA user_version"), ElementsAre("5"));
     EXPECT_THAT(Rows("SELECT path, match_id, last_visit, held_visits, saved_at FROM saves"),
                 ElementsAre(In("kept.bx3") + "|1|3|[[0,3]]|2026-12-06 20:00:30"));
+    // The players' figures made for the matches there: no leg finished, a 60 and a 0.
+    EXPECT_THAT(
+        Rows("SELECT * FROM player_figures"),
+        ElementsAre("1|1|0|0|-|3|60|3|60|-|0|0|0|0|0|1|0", "1|2|0|0|-|3|0|3|0|-|0|0|0|0|0|0|0"));
     Load(In("kept.bx3")); // visit 4 lies beyond the save
     Enter("45");
     EXPECT_THAT(Rows("SELECT * FROM visits"),

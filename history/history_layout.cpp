@@ -246,6 +246,21 @@ void ExecSql(sqlite3* db, const char* sql) {
     if (code != SQLITE_OK) throw ESqlError(code, sqlite3_errmsg(db));
 }
 
+namespace {
+std::mutex writesMutex;
+std::function<void()> writesWait;
+} // namespace
+
+void SetHistoryWritesWait(std::function<void()> wait) {
+    const std::lock_guard lock(writesMutex);
+    writesWait = std::move(wait);
+}
+
+void WaitForHistoryWrites() {
+    const std::lock_guard lock(writesMutex);
+    if (writesWait) writesWait();
+}
+
 void AddHistoryFunctions(sqlite3* db) {
     sqlite3_create_function(
         db, "checkout_chance", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,

@@ -40,6 +40,13 @@ std::string PlayerFiguresSql(bool oneMatch);
 // visit from that remaining score could finish under the game's out rule.
 void AddHistoryFunctions(sqlite3* db);
 
+// A program reads back what it told its history: the history's store, while it writes on a
+// thread of its own, says here how to wait until everything told is written (an empty function
+// when it stops), and the program's readers wait so before each read. No wait in a process
+// without such a store.
+void SetHistoryWritesWait(std::function<void()> wait);
+void WaitForHistoryWrites();
+
 // Runs SQL without rows. Raises ESqlError.
 void ExecSql(sqlite3* db, const char* sql);
 

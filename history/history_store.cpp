@@ -240,7 +240,70 @@ THistoryStore::THistoryStore(std::string path, TWarn warn, int busyMilliseconds,
 
 THistoryStore::~THistoryStore() {
     RemoveMatchObserver(*this);
+    if (writer_.joinable()) {
+        SetHistoryWritesWait({});
+        {
+            std::unique_lock lock(mutex_);
+            idle_.wait(lock, [this] { return !task_ && !writing_; });
+            stop_ = true;
+        }
+        told_.notify_one();
+        writer_.join();
+    }
     Close();
+}
+
+void THistoryStore::WriteOnThread() {
+    if (writer_.joinable()) return;
+    SetHistoryWritesWait([this] { Idle(); });
+    writer_ = std::thread([this] {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            told_.wait(lock, [this] { return task_ || stop_; });
+            if (!task_) return;
+            const std::function<void()> task = std::move(task_);
+            task_ = nullptr;
+            writing_ = true;
+            lock.unlock();
+            try {
+                task();
+            } catch (const std::exception& error) {
+                Fail(0, error.what(), "could not be written");
+            }
+            lock.lock();
+            writing_ = false;
+            idle_.notify_all();
+        }
+    });
+}
+
+void THistoryStore::Run(std::function<void()> task) {
+    if (!writer_.joinable()) {
+        task();
+        return;
+    }
+    // Only the change just told may be unwritten: the one before it is waited for (written long
+    // since, at the pace of play).
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return !task_ && !writing_; });
+    task_ = std::move(task);
+    told_.notify_one();
+}
+
+void THistoryStore::Idle() {
+    if (!writer_.joinable()) return;
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return !task_ && !writing_; });
+}
+
+bool THistoryStore::Recording() {
+    Idle();
+    return db_ != nullptr;
+}
+
+void THistoryStore::Replaying(bool replaying) {
+    Idle();
+    replaying_ = replaying;
 }
 
 void THistoryStore::Close() {
@@ -412,157 +475,182 @@ int64_t THistoryStore::EnsureMatch(bool resumed) {
 }
 
 void THistoryStore::MatchBegun(const TMatchInfo& info, TEventTime time) {
-    if (replaying_) return;
-    match_ = 0;
-    begun_ = info;
-    begunAt_ = time;
+    Run([=, this] {
+        if (replaying_) return;
+        match_ = 0;
+        begun_ = info;
+        begunAt_ = time;
+    });
 }
 
 void THistoryStore::VisitBooked(const TVisitEvent& visit) {
-    Change([&] {
-        const int64_t match = EnsureMatch(false);
-        if (match == 0) return;
-        Kept("INSERT INTO legs (match_id, set_no, leg_no, starter) VALUES (?1, ?2, ?3, ?4) ON "
-             "CONFLICT DO NOTHING")
-            .Bind(1, match)
-            .Bind(2, visit.Set)
-            .Bind(3, visit.Leg)
-            .Bind(4, visit.LegStarter + 1)
-            .Run();
-        TStatement row = Kept("INSERT INTO visits (match_id, leg_id, player, score, darts, "
-                              "remaining_before, won_leg, at) SELECT ?1, id, ?2, ?3, ?4, ?5, ?6, "
-                              "?7 FROM legs WHERE match_id = ?1 AND set_no = ?8 AND leg_no = ?9");
-        row.Bind(1, match)
-            .Bind(2, visit.Player + 1)
-            .Bind(3, visit.Score)
-            .Bind(4, visit.Darts)
-            .Bind(5, visit.RemainingBefore)
-            .Bind(6, visit.WonLeg ? 1 : 0)
-            .Bind(7, TimeText(visit.Time))
-            .Bind(8, visit.Set)
-            .Bind(9, visit.Leg);
-        row.Run();
+    Run([=, this] {
+        Change([&] {
+            const int64_t match = EnsureMatch(false);
+            if (match == 0) return;
+            Kept("INSERT INTO legs (match_id, set_no, leg_no, starter) VALUES (?1, ?2, ?3, ?4) ON "
+                 "CONFLICT DO NOTHING")
+                .Bind(1, match)
+                .Bind(2, visit.Set)
+                .Bind(3, visit.Leg)
+                .Bind(4, visit.LegStarter + 1)
+                .Run();
+            TStatement row =
+                Kept("INSERT INTO visits (match_id, leg_id, player, score, darts, "
+                     "remaining_before, won_leg, at) SELECT ?1, id, ?2, ?3, ?4, ?5, ?6, "
+                     "?7 FROM legs WHERE match_id = ?1 AND set_no = ?8 AND leg_no = ?9");
+            row.Bind(1, match)
+                .Bind(2, visit.Player + 1)
+                .Bind(3, visit.Score)
+                .Bind(4, visit.Darts)
+                .Bind(5, visit.RemainingBefore)
+                .Bind(6, visit.WonLeg ? 1 : 0)
+                .Bind(7, TimeText(visit.Time))
+                .Bind(8, visit.Set)
+                .Bind(9, visit.Leg);
+            row.Run();
+        });
     });
 }
 
 void THistoryStore::VisitTakenBack(int player, int32_t score, TEventTime) {
-    if (match_ == 0) return;
-    Change([&] {
-        // The player's newest visit, when it is the one taken back (a visit from before a game
-        // file the history did not know is not there to remove). It is set aside, not deleted:
-        // a game file saved before holds it.
-        SetAside(db_, match_,
-                 "v.id = (SELECT MAX(id) FROM visits WHERE match_id = ?1 AND player = ?2) AND "
-                 "v.score = ?3",
-                 [&](TStatement& s) { s.Bind(1, match_).Bind(2, player + 1).Bind(3, score); });
+    Run([=, this] {
+        if (match_ == 0) return;
+        Change([&] {
+            // The player's newest visit, when it is the one taken back (a visit from before a game
+            // file the history did not know is not there to remove). It is set aside, not deleted:
+            // a game file saved before holds it.
+            SetAside(db_, match_,
+                     "v.id = (SELECT MAX(id) FROM visits WHERE match_id = ?1 AND player = ?2) AND "
+                     "v.score = ?3",
+                     [&](TStatement& s) { s.Bind(1, match_).Bind(2, player + 1).Bind(3, score); });
+        });
     });
 }
 
 void THistoryStore::LegWon(const TLegEvent& leg) {
-    if (match_ == 0) return;
-    Change([&] {
-        TStatement won(db_, "UPDATE legs SET winner = ?1, winner_darts = ?2 WHERE match_id = ?3 "
-                            "AND set_no = ?4 AND leg_no = ?5");
-        won.Bind(1, leg.Winner + 1)
-            .Bind(2, leg.WinnerDarts)
-            .Bind(3, match_)
-            .Bind(4, leg.Set)
-            .Bind(5, leg.Leg);
-        won.Run();
+    Run([=, this] {
+        if (match_ == 0) return;
+        Change([&] {
+            TStatement won(db_,
+                           "UPDATE legs SET winner = ?1, winner_darts = ?2 WHERE match_id = ?3 "
+                           "AND set_no = ?4 AND leg_no = ?5");
+            won.Bind(1, leg.Winner + 1)
+                .Bind(2, leg.WinnerDarts)
+                .Bind(3, match_)
+                .Bind(4, leg.Set)
+                .Bind(5, leg.Leg);
+            won.Run();
+        });
     });
 }
 
 void THistoryStore::MatchWon(const TMatchResult& result) {
-    if (match_ == 0) return;
-    Change([&] {
-        TStatement end(db_, "UPDATE matches SET ended_at = ?1, end_reason = 'won', winner = ?2 "
-                            "WHERE id = ?3");
-        end.Bind(1, TimeText(result.Time)).Bind(2, result.Winner + 1).Bind(3, match_);
-        end.Run();
-        // Sets as the board shows them at the end; legs as won in the legs recorded.
-        TStatement score(db_, "UPDATE match_players SET sets = ?1, legs = (SELECT COUNT(*) FROM "
-                              "legs WHERE match_id = ?2 AND winner = ?3) WHERE match_id = ?2 AND "
-                              "player = ?3");
-        for (size_t p = 0; p < result.Sets.size(); ++p) {
-            score.Bind(1, result.Sets[p]).Bind(2, match_).Bind(3, static_cast<int64_t>(p + 1));
-            score.Run();
-        }
+    Run([=, this] {
+        if (match_ == 0) return;
+        Change([&] {
+            TStatement end(db_, "UPDATE matches SET ended_at = ?1, end_reason = 'won', winner = ?2 "
+                                "WHERE id = ?3");
+            end.Bind(1, TimeText(result.Time)).Bind(2, result.Winner + 1).Bind(3, match_);
+            end.Run();
+            // Sets as the board shows them at the end; legs as won in the legs recorded.
+            TStatement score(db_,
+                             "UPDATE match_players SET sets = ?1, legs = (SELECT COUNT(*) FROM "
+                             "legs WHERE match_id = ?2 AND winner = ?3) WHERE match_id = ?2 AND "
+                             "player = ?3");
+            for (size_t p = 0; p < result.Sets.size(); ++p) {
+                score.Bind(1, result.Sets[p]).Bind(2, match_).Bind(3, static_cast<int64_t>(p + 1));
+                score.Run();
+            }
+        });
     });
 }
 
 void THistoryStore::MatchAbandoned(TAbandonReason reason, TEventTime time) {
-    if (replaying_) return;
-    if (match_ != 0) {
-        Change([&] {
-            TStatement end(db_, "UPDATE matches SET ended_at = ?1, end_reason = ?2 WHERE id = ?3 "
-                                "AND end_reason IS NULL");
-            end.Bind(1, TimeText(time)).Bind(2, std::string(ReasonText(reason))).Bind(3, match_);
-            end.Run();
-        });
-    }
-    match_ = 0;
-    begun_.reset();
+    Run([=, this] {
+        if (replaying_) return;
+        if (match_ != 0) {
+            Change([&] {
+                TStatement end(db_,
+                               "UPDATE matches SET ended_at = ?1, end_reason = ?2 WHERE id = ?3 "
+                               "AND end_reason IS NULL");
+                end.Bind(1, TimeText(time))
+                    .Bind(2, std::string(ReasonText(reason)))
+                    .Bind(3, match_);
+                end.Run();
+            });
+        }
+        match_ = 0;
+        begun_.reset();
+    });
 }
 
 void THistoryStore::GameSaved(const std::string& path, TEventTime time) {
     // Read back at once: the file's content is what a load will be recognised by.
     const std::optional<int64_t> content = ContentHash(path);
     if (!content) return;
-    Change([&] {
-        const int64_t match = EnsureMatch(false);
-        if (match == 0) return;
-        TStatement save(db_, (std::string("INSERT OR REPLACE INTO saves (content_hash, path, "
-                                          "match_id, last_visit, held_visits, saved_at) SELECT "
-                                          "?2, ?3, ?1, (SELECT IFNULL(MAX(id), 0) FROM visits "
-                                          "WHERE match_id = ?1), (") +
-                              RecordedRuns + "), ?4")
-                                 .c_str());
-        save.Bind(1, match).Bind(2, *content).Bind(3, path).Bind(4, TimeText(time));
-        save.Run();
+    Run([=, this] {
+        Change([&] {
+            const int64_t match = EnsureMatch(false);
+            if (match == 0) return;
+            TStatement save(db_, (std::string("INSERT OR REPLACE INTO saves (content_hash, path, "
+                                              "match_id, last_visit, held_visits, saved_at) SELECT "
+                                              "?2, ?3, ?1, (SELECT IFNULL(MAX(id), 0) FROM visits "
+                                              "WHERE match_id = ?1), (") +
+                                  RecordedRuns + "), ?4")
+                                     .c_str());
+            save.Bind(1, match).Bind(2, *content).Bind(3, path).Bind(4, TimeText(time));
+            save.Run();
+        });
     });
 }
 
 void THistoryStore::GameLoaded(const std::string& path, const TMatchInfo& info, TEventTime time) {
     const std::optional<int64_t> content = ContentHash(path);
-    Change([&] {
-        TStatement known(db_, "SELECT saves.match_id, saves.held_visits FROM saves JOIN matches "
-                              "ON matches.id = saves.match_id WHERE saves.content_hash = ?");
-        known.Bind(1, content.value_or(0));
-        if (content && known.Step()) {
-            // That match goes on from the point the file holds: its visits are exactly those the
-            // file holds, the others set aside, those set aside before brought back.
-            const int64_t match = known.Int(0);
-            const std::string held = known.Text(1);
-            SetAside(db_, match, std::string("v.match_id = ?1 AND NOT ") + HeldBy,
-                     [&](TStatement& s) { s.Bind(1, match).Bind(2, held); });
-            BringBack(db_, match, held);
-            for (const char* sql :
-                 {"UPDATE matches SET ended_at = NULL, end_reason = NULL, winner = NULL WHERE id "
-                  "= ?1",
-                  "UPDATE match_players SET sets = NULL, legs = NULL WHERE match_id = ?1"}) {
-                TStatement reopen(db_, sql);
-                reopen.Bind(1, match);
-                reopen.Run();
+    Run([=, this] {
+        Change([&] {
+            TStatement known(db_,
+                             "SELECT saves.match_id, saves.held_visits FROM saves JOIN matches "
+                             "ON matches.id = saves.match_id WHERE saves.content_hash = ?");
+            known.Bind(1, content.value_or(0));
+            if (content && known.Step()) {
+                // That match goes on from the point the file holds: its visits are exactly those
+                // the file holds, the others set aside, those set aside before brought back.
+                const int64_t match = known.Int(0);
+                const std::string held = known.Text(1);
+                SetAside(db_, match, std::string("v.match_id = ?1 AND NOT ") + HeldBy,
+                         [&](TStatement& s) { s.Bind(1, match).Bind(2, held); });
+                BringBack(db_, match, held);
+                for (const char* sql :
+                     {"UPDATE matches SET ended_at = NULL, end_reason = NULL, winner = NULL WHERE "
+                      "id "
+                      "= ?1",
+                      "UPDATE match_players SET sets = NULL, legs = NULL WHERE match_id = ?1"}) {
+                    TStatement reopen(db_, sql);
+                    reopen.Bind(1, match);
+                    reopen.Run();
+                }
+                match_ = match;
+                begun_.reset();
+                return;
             }
-            match_ = match;
-            begun_.reset();
-            return;
-        }
-        // A game file the history does not know: a new match from here on, marked as resumed.
-        // Its content is remembered, so loading it once more takes this match up again.
-        match_ = 0;
-        begun_ = info;
-        begunAt_ = time;
-        const int64_t match = EnsureMatch(true);
-        if (!content) return;
-        TStatement save(db_, "INSERT OR REPLACE INTO saves (content_hash, path, match_id, "
-                             "last_visit, held_visits, saved_at) VALUES (?, ?, ?, 0, '[]', ?)");
-        save.Bind(1, *content).Bind(2, path).Bind(3, match).Bind(4, TimeText(time));
-        save.Run();
+            // A game file the history does not know: a new match from here on, marked as resumed.
+            // Its content is remembered, so loading it once more takes this match up again.
+            match_ = 0;
+            begun_ = info;
+            begunAt_ = time;
+            const int64_t match = EnsureMatch(true);
+            if (!content) return;
+            TStatement save(db_, "INSERT OR REPLACE INTO saves (content_hash, path, match_id, "
+                                 "last_visit, held_visits, saved_at) VALUES (?, ?, ?, 0, '[]', ?)");
+            save.Bind(1, *content).Bind(2, path).Bind(3, match).Bind(4, TimeText(time));
+            save.Run();
+        });
     });
 }
 
 std::optional<TInterruptedMatch> THistoryStore::Interrupted() {
+    Idle();
     if (!db_) return std::nullopt;
     try {
         TStatement newest(db_, "SELECT id, game_type, match_format, IFNULL(starter, 0) - 1, "
@@ -635,6 +723,7 @@ std::optional<TInterruptedMatch> THistoryStore::Interrupted() {
 }
 
 void THistoryStore::Adopt(int64_t match) {
+    Idle();
     match_ = match;
     begun_.reset();
 }
@@ -668,7 +757,10 @@ std::unique_ptr<THistoryStore> THistoryStart::Started() {
     warnings_->Opened = true;
     for (const std::string& text : warnings_->Held)
         warnings_->Warn(text);
-    if (store->Recording()) AddMatchObserver(*store);
+    if (store->Recording()) {
+        store->WriteOnThread();
+        AddMatchObserver(*store);
+    }
     return store;
 }
 

@@ -9,13 +9,16 @@
 #include "history_layout.h"
 #include "storage/game_file.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <future>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct sqlite3;
@@ -67,15 +70,21 @@ class THistoryStore : public TMatchObserver {
     THistoryStore(const THistoryStore&) = delete;
     THistoryStore& operator=(const THistoryStore&) = delete;
 
+    // From now on the engine's events are written on a thread of the store's own, in the order
+    // told: each event returns at once, once the one before it is written, so that a kill loses
+    // at most the change just told (the visit being booked). Warnings then come from that thread.
+    // The calls below wait until everything told is written.
+    void WriteOnThread();
+
     // Whether the store still records (false after a warning).
-    bool Recording() const { return db_ != nullptr; }
+    bool Recording();
 
     // The newest match but the one being played, when it is an interrupted one; none when there
     // is none, or it cannot be read.
     std::optional<TInterruptedMatch> Interrupted();
     // While a match of the history is played again through the engine (history/resume.h), none
     // of its events is recorded.
-    void Replaying(bool replaying) { replaying_ = replaying; }
+    void Replaying(bool replaying);
     // Goes on recording into that match, as if play had never stopped.
     void Adopt(int64_t match);
 
@@ -91,6 +100,10 @@ class THistoryStore : public TMatchObserver {
   private:
     void Open(int busyMilliseconds, int64_t maxPages);
     void Close();
+    // Runs what an event does: at once, or on the writing thread once it is idle.
+    void Run(std::function<void()> task);
+    // Waits until the writing thread has written everything told.
+    void Idle();
     // A statement prepared once and kept while the file is open.
     TStatement Kept(const std::string& sql);
     void Migrate();
@@ -112,6 +125,13 @@ class THistoryStore : public TMatchObserver {
     std::optional<TMatchInfo> begun_; // the match begun, until it gets its row
     TEventTime begunAt_;
     bool replaying_ = false;
+
+    // The writing thread and the one task it is given at a time.
+    std::thread writer_;
+    std::mutex mutex_;
+    std::condition_variable told_, idle_;
+    std::function<void()> task_;
+    bool writing_ = false, stop_ = false;
 };
 
 // The history of a run of the program, opened on a worker thread so that the window can be made

@@ -380,6 +380,7 @@ bool THistoryReader::Overdue() {
 }
 
 void THistoryReader::Within(const std::function<void()>& read) {
+    WaitForHistoryWrites();
     deadline_ = std::chrono::steady_clock::now() + limit_;
     overdue_ = false;
     try {

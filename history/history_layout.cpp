@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <sqlite3.h>
+#include <tuple>
 #include <vector>
 
 namespace brennix {
@@ -87,40 +90,141 @@ const char* const PlayerFiguresColumns = R"((
     PRIMARY KEY (match_id, player)
 ))";
 
-std::string PlayerFiguresSql(bool oneMatch) {
-    const std::string matches = oneMatch ? "match_id = ?1" : "1";
-    // A visit counts when a match can have it: a whole score of 0-180 with at most three darts,
-    // of a player the match has; the first three of those of each player in each leg are the
-    // first nine. Finished legs count for every player of the match.
-    return R"(INSERT OR REPLACE INTO player_figures
-SELECT p.match_id, p.player,
-    (SELECT COUNT(*) FROM legs WHERE match_id = p.match_id AND winner IS NOT NULL),
-    (SELECT COUNT(*) FROM legs WHERE match_id = p.match_id
-        AND CAST(winner AS INTEGER) = p.player),
-    (SELECT MIN(winner_darts) FROM legs WHERE match_id = p.match_id
-        AND CAST(winner AS INTEGER) = p.player AND winner_darts > 0),
-    IFNULL(SUM(v.darts), 0), IFNULL(SUM(v.score), 0),
-    IFNULL(SUM(v.darts) FILTER (WHERE v.turn <= 3), 0),
-    IFNULL(SUM(v.score) FILTER (WHERE v.turn <= 3), 0),
-    MAX(v.score) FILTER (WHERE v.won),
-    COUNT(*) FILTER (WHERE v.won OR checkout_chance(m.game_type, v.remaining)),
-    COUNT(*) FILTER (WHERE v.won),
-    COUNT(*) FILTER (WHERE v.score = 180),
-    COUNT(*) FILTER (WHERE v.score BETWEEN 140 AND 179),
-    COUNT(*) FILTER (WHERE v.score BETWEEN 100 AND 139),
-    COUNT(*) FILTER (WHERE v.score BETWEEN 60 AND 99),
-    COUNT(*) FILTER (WHERE v.score BETWEEN 40 AND 59)
-FROM match_players AS p JOIN matches AS m ON m.id = p.match_id
-LEFT JOIN (SELECT match_id, player, score, darts, CAST(won_leg AS INTEGER) = 1 AS won,
-        CAST(remaining_before AS INTEGER) AS remaining,
-        ROW_NUMBER() OVER (PARTITION BY match_id, player, CAST(leg_id AS INTEGER) ORDER BY id)
-            AS turn
-    FROM visits WHERE )" +
-           matches + R"( AND typeof(score) = 'integer' AND typeof(darts) = 'integer'
-        AND score BETWEEN 0 AND 180 AND darts BETWEEN 0 AND 3) AS v
-    ON v.match_id = p.match_id AND v.player = p.player
-WHERE )" + (oneMatch ? "p.match_id = ?1" : "1") +
-           " GROUP BY p.match_id, p.player";
+namespace {
+
+// A statement of MakePlayerFigures, bound to the one match when there is one.
+class TFiguresQuery {
+  public:
+    TFiguresQuery(sqlite3* db, const std::string& sql, std::optional<int64_t> match) : db_(db) {
+        const int code = sqlite3_prepare_v2(db, sql.c_str(), -1, &statement_, nullptr);
+        if (code != SQLITE_OK) throw ESqlError(code, sqlite3_errmsg(db));
+        if (match) sqlite3_bind_int64(statement_, 1, *match);
+    }
+    ~TFiguresQuery() { sqlite3_finalize(statement_); }
+    TFiguresQuery(const TFiguresQuery&) = delete;
+    TFiguresQuery& operator=(const TFiguresQuery&) = delete;
+
+    bool Step() {
+        const int code = sqlite3_step(statement_);
+        if (code == SQLITE_ROW) return true;
+        if (code != SQLITE_DONE) throw ESqlError(code, sqlite3_errmsg(db_));
+        sqlite3_reset(statement_);
+        return false;
+    }
+    int64_t Int(int column) const { return sqlite3_column_int64(statement_, column); }
+    bool Whole(int column) const {
+        return sqlite3_column_type(statement_, column) == SQLITE_INTEGER;
+    }
+    bool Null(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
+    sqlite3_stmt* Handle() const { return statement_; }
+
+  private:
+    sqlite3* db_;
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+// A player's figures in a match, in player_figures' order.
+struct TPlayerFigures {
+    int64_t Legs = 0, LegsWon = 0;
+    std::optional<int64_t> BestLeg;
+    int64_t Darts = 0, Points = 0, First9Darts = 0, First9Points = 0;
+    std::optional<int64_t> HighestCheckout;
+    int64_t CheckoutChances = 0, Checkouts = 0;
+    int64_t Count180 = 0, Count140 = 0, Count100 = 0, Count60 = 0, Count40 = 0;
+};
+
+} // namespace
+
+void MakePlayerFigures(sqlite3* db, std::optional<int64_t> match) {
+    const std::string one = match ? " WHERE match_id = ?1" : "";
+    // The players, with the out rule of their match. Ordered maps: numbers from the file cannot
+    // be chosen to make a lookup slow.
+    std::map<std::pair<int64_t, int64_t>, TPlayerFigures> players; // match, number
+    std::map<int64_t, TOutRule> rules;
+    TFiguresQuery rows(db,
+                       "SELECT p.match_id, p.player, m.game_type FROM match_players p JOIN "
+                       "matches m ON m.id = p.match_id" +
+                           std::string(match ? " WHERE p.match_id = ?1" : ""),
+                       match);
+    while (rows.Step()) {
+        players.try_emplace({rows.Int(0), rows.Int(1)});
+        rules.emplace(rows.Int(0), OutRuleOf(rows.Int(2)));
+    }
+    // The visits in the order they were booked, in one pass. Only visits a match can have count:
+    // a whole score of 0-180 with at most three darts, of a player the match has; the first
+    // three of them of each player in each leg are the first nine.
+    std::map<std::tuple<int64_t, int64_t, int64_t>, int> visitsInLeg; // match, leg, player
+    TFiguresQuery visits(db,
+                         "SELECT match_id, leg_id, player, score, darts, remaining_before, "
+                         "won_leg FROM visits" +
+                             one + " ORDER BY id",
+                         match);
+    while (visits.Step()) {
+        if (!visits.Whole(3) || !visits.Whole(4)) continue;
+        const int64_t score = visits.Int(3), darts = visits.Int(4);
+        if (score < 0 || score > 180 || darts < 0 || darts > 3) continue;
+        const auto found = players.find({visits.Int(0), visits.Int(2)});
+        if (found == players.end()) continue;
+        TPlayerFigures& f = found->second;
+        const bool won = visits.Int(6) == 1;
+        f.Points += score;
+        f.Darts += darts;
+        // The board's counters: 180, 140-179, 100-139, 60-99, 40-59.
+        int64_t* counter = score == 180   ? &f.Count180
+                           : score >= 140 ? &f.Count140
+                           : score >= 100 ? &f.Count100
+                           : score >= 60  ? &f.Count60
+                           : score >= 40  ? &f.Count40
+                                          : nullptr;
+        if (counter) ++*counter;
+        if (won) {
+            ++f.Checkouts;
+            f.HighestCheckout = std::max(f.HighestCheckout.value_or(score), score);
+        }
+        if (won || IsCheckoutChance(visits.Int(5), rules.at(visits.Int(0)))) ++f.CheckoutChances;
+        if (++visitsInLeg[{visits.Int(0), visits.Int(1), visits.Int(2)}] <= 3) {
+            f.First9Points += score;
+            f.First9Darts += darts;
+        }
+    }
+    // Finished legs: each one counts for every player of its match.
+    TFiguresQuery legs(db,
+                       "SELECT match_id, winner, COUNT(*), MIN(CASE WHEN winner_darts > 0 THEN "
+                       "winner_darts END) FROM legs WHERE winner IS NOT NULL" +
+                           std::string(match ? " AND match_id = ?1" : "") +
+                           " GROUP BY match_id, winner",
+                       match);
+    while (legs.Step())
+        for (auto at = players.lower_bound({legs.Int(0), INT64_MIN});
+             at != players.end() && at->first.first == legs.Int(0); ++at) {
+            at->second.Legs += legs.Int(2);
+            if (at->first.second != legs.Int(1)) continue;
+            at->second.LegsWon = legs.Int(2);
+            at->second.BestLeg = legs.Null(3) ? std::nullopt : std::optional<int64_t>(legs.Int(3));
+        }
+
+    TFiguresQuery(db, "DELETE FROM player_figures" + one, match).Step();
+    TFiguresQuery write(db,
+                        "INSERT INTO player_figures VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+                        "?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)",
+                        std::nullopt);
+    for (const auto& [key, f] : players) {
+        sqlite3_stmt* statement = write.Handle();
+        const int64_t values[] = {
+            key.first,         key.second,  f.Legs,        f.LegsWon,      0,
+            f.Darts,           f.Points,    f.First9Darts, f.First9Points, 0,
+            f.CheckoutChances, f.Checkouts, f.Count180,    f.Count140,     f.Count100,
+            f.Count60,         f.Count40};
+        for (int k = 0; k < 17; ++k)
+            sqlite3_bind_int64(statement, k + 1, values[k]);
+        for (const auto& [column, value] :
+             {std::pair(5, f.BestLeg), std::pair(10, f.HighestCheckout)})
+            if (value)
+                sqlite3_bind_int64(statement, column, *value);
+            else
+                sqlite3_bind_null(statement, column);
+        write.Step();
+    }
 }
 
 namespace {
@@ -177,8 +281,9 @@ INSERT INTO history_identity VALUES (lower(hex(randomblob(16))));
 // The fifth layout: each player's figures in each match, kept with every change to the match so
 // that statistics over many matches sum a row per player and match instead of every visit. Made
 // for the matches already there from their visits and legs.
-const std::string SchemaVersion5 = std::string("CREATE TABLE player_figures ") +
-                                   PlayerFiguresColumns + ";\n" + PlayerFiguresSql(false) + ";";
+// (Made by MakePlayerFigures once the table is there.)
+const std::string SchemaVersion5 =
+    std::string("CREATE TABLE player_figures ") + PlayerFiguresColumns + ";";
 
 // The SQL that makes each version from the one before.
 const std::array<const char*, HistorySchemaVersion> Steps = {
@@ -261,22 +366,11 @@ void WaitForHistoryWrites() {
     if (writesWait) writesWait();
 }
 
-void AddHistoryFunctions(sqlite3* db) {
-    sqlite3_create_function(
-        db, "checkout_chance", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-        [](sqlite3_context* context, int, sqlite3_value** values) {
-            sqlite3_result_int(context,
-                               IsCheckoutChance(sqlite3_value_int64(values[1]),
-                                                OutRuleOf(sqlite3_value_int64(values[0]))));
-        },
-        nullptr, nullptr);
-}
-
 void RaiseHistoryLayout(sqlite3* db, int64_t from, int64_t to,
                         const std::function<void()>& carrySaves) {
-    AddHistoryFunctions(db);
     for (int64_t version = std::max<int64_t>(from, 0) + 1; version <= to; ++version) {
         ExecSql(db, Steps[static_cast<size_t>(version - 1)]);
+        if (version == HistoryFiguresLayout) MakePlayerFigures(db);
         if (version != 2) continue;
         if (carrySaves) carrySaves();
         ExecSql(db, "DROP TABLE saves_v1");

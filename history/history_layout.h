@@ -32,13 +32,9 @@ inline constexpr int HistoryFiguresLayout = 5;
 // The columns of the table player_figures (fifth layout): a player's figures in a match.
 extern const char* const PlayerFiguresColumns;
 
-// The statement that makes the rows of player_figures anew from the visits and legs: of match ?1,
-// or of every match. Needs AddHistoryFunctions.
-std::string PlayerFiguresSql(bool oneMatch);
-
-// The SQL function the figures are made with: checkout_chance(game_type, remaining), whether a
-// visit from that remaining score could finish under the game's out rule.
-void AddHistoryFunctions(sqlite3* db);
+// Makes the rows of player_figures anew from the visits and legs the file holds, as the
+// statistics count them: of one match, or of every match. Raises ESqlError.
+void MakePlayerFigures(sqlite3* db, std::optional<int64_t> match = std::nullopt);
 
 // A program reads back what it told its history: the history's store, while it writes on a
 // thread of its own, says here how to wait until everything told is written (an empty function

@@ -340,7 +340,6 @@ void THistoryStore::Open(int busyMilliseconds, int64_t maxPages) {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, busyMilliseconds);
     GuardHistory(db_);
-    AddHistoryFunctions(db_);
     try {
         const int64_t version = UserVersion(db_);
         if (version > HistorySchemaVersion) {
@@ -436,7 +435,7 @@ void THistoryStore::Change(const std::function<void()>& body) {
                      "id = ?")
                     .Bind(1, match_)
                     .Run();
-                Kept(PlayerFiguresSql(true)).Bind(1, match_).Run();
+                MakePlayerFigures(db_, match_);
             }
             Kept("COMMIT").Run();
         } catch (...) {

@@ -346,7 +346,6 @@ THistoryReader::THistoryReader(const std::string& path, int busyMilliseconds,
         },
         this);
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    AddHistoryFunctions(db_);
     sqlite3_create_function(db_, "name_key", 1, flags, nullptr, NameKeyFunction, nullptr, nullptr);
     try {
         TQuery version(db_, "PRAGMA user_version");
@@ -406,8 +405,9 @@ class TSnapshot {
         try {
             ExecSql(db_, ("DROP TABLE IF EXISTS temp.player_figures; CREATE TEMP TABLE "
                           "player_figures " +
-                          std::string(PlayerFiguresColumns) + "; " + PlayerFiguresSql(false))
+                          std::string(PlayerFiguresColumns))
                              .c_str());
+            MakePlayerFigures(db_);
         } catch (const ESqlError& error) {
             sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
             throw EBrennixError(error.what());

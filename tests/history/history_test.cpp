@@ -82,10 +82,9 @@ class HistoryTest : public StorageTest {
     static std::vector<std::string> FiguresFromVisits() {
         sqlite3* db = nullptr;
         sqlite3_open(HistoryPath().c_str(), &db);
-        AddHistoryFunctions(db);
-        ExecSql(db, ("CREATE TEMP TABLE player_figures " + std::string(PlayerFiguresColumns) +
-                     "; " + PlayerFiguresSql(false))
-                        .c_str());
+        ExecSql(db,
+                ("CREATE TEMP TABLE player_figures " + std::string(PlayerFiguresColumns)).c_str());
+        MakePlayerFigures(db);
         std::vector<std::string> rows;
         sqlite3_exec(
             db, "SELECT * FROM temp.player_figures ORDER BY 1, 2",

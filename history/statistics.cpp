@@ -432,7 +432,8 @@ class TSnapshot {
     sqlite3* db_;
 };
 
-// Every player of the matches a condition on "m" picks, in the order of match ids and numbers:
+// Every player of the matches a condition on "m" picks, once (the key of match_players), in the
+// order of match ids and numbers:
 // the match's id, start, end reason and winner, then the player's number, name, sets and figures
 // in the match as the history keeps them beside its visits.
 std::string PlayersSql(const std::string& where) {
@@ -505,9 +506,7 @@ std::vector<TMatchSummary> THistoryReader::Read(const TPeriod& period,
             while (next != byId.end() && next->first < id)
                 ++next;
             if (next == byId.end() || next->first != id) continue;
-            std::vector<TMatchPlayer>& players = matches[next->second].Players;
-            if (players.empty() || players.back().Number != rows->Int(4))
-                players.push_back(PlayerAt(*rows));
+            matches[next->second].Players.push_back(PlayerAt(*rows));
         }
     });
     return matches;
@@ -554,8 +553,7 @@ std::vector<TPlayerStatistics> THistoryReader::Standings(const TPeriod& period, 
                 match.Players.clear();
                 started = rows->Text(1);
             }
-            if (match.Players.empty() || match.Players.back().Number != rows->Int(4))
-                match.Players.push_back(PlayerAt(*rows));
+            match.Players.push_back(PlayerAt(*rows));
         }
         if (any) add();
     });

@@ -105,6 +105,46 @@ TEST_F(ForeignHistoryTest, CraftedFilesAreSetAsideOrReadWithinBounds) {
                                              "stopped"));
 }
 
+// A player's figures in a match as the file keeps them are taken only when each is one a match
+// can have; else the player is read without figures.
+TEST_F(ForeignHistoryTest, FiguresNoMatchCanHaveAreLeftOut) {
+    const std::string good = "3, 60, 3, 60, NULL, 0, 0, 0, 0, 0, 1, 0";
+    struct TCase {
+        std::string figures; // legs ... count_40 of Bob's row
+        int64_t darts;       // Bob's darts as read
+    } cases[] = {
+        {"0, 0, NULL, " + good, 3},
+        {"0, 0, 1, " + good, 3}, // a best leg of one dart: odd, but a figure
+        {"-1, 0, NULL, " + good, 0},
+        {"0, 0, NULL, 3, 60, 3, 60, NULL, 0, 0, 0, 0, 0, 1, -1", 0},
+        {"0, 0, NULL, 2147483648, 60, 3, 60, NULL, 0, 0, 0, 0, 0, 1, 0", 0},
+        {"0, 0, NULL, 'three', 60, 3, 60, NULL, 0, 0, 0, 0, 0, 1, 0", 0},
+        {"0, 0, NULL, 3, 60, 3, 60, 2.5, 0, 0, 0, 0, 0, 1, 0", 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.figures);
+        fs::remove_all(dir);
+        fs::create_directory(dir);
+        sqlite3* db = nullptr;
+        sqlite3_open(HistoryPath().c_str(), &db);
+        RaiseHistoryLayout(db, 0, HistorySchemaVersion);
+        ExecSql(db, ("INSERT INTO matches (id, started_at, game_type, game, match_format, format, "
+                     "resumed) VALUES (1, '2026-12-07 19:00:00', 2, '', 2, '', 0); INSERT INTO "
+                     "match_players VALUES (1, 1, 'Ann', 0, 0), (1, 2, 'Bob', 0, 0); INSERT INTO "
+                     "player_figures VALUES (1, 1, 0, 0, NULL, " +
+                     good + "), (1, 2, " + c.figures +
+                     "); PRAGMA user_version = " + std::to_string(HistorySchemaVersion))
+                        .c_str());
+        sqlite3_close(db);
+        const std::vector<TMatchSummary> matches = THistoryReader(HistoryPath()).Matches({});
+        ASSERT_EQ(matches.size(), 1u);
+        ASSERT_EQ(matches[0].Players.size(), 2u);
+        EXPECT_EQ(matches[0].Players[0].Figures.Darts, 3);
+        EXPECT_EQ(matches[0].Players[1].Figures.Darts, c.darts);
+        EXPECT_EQ(matches[0].Players[1].Figures.Count60, c.darts ? 1 : 0);
+    }
+}
+
 // A query that never ends by itself: destroying its thread stops it and waits for it (the test's
 // own timeout is the bound).
 TEST(QueryThreadTest, DestructionEndsAnEndlessQuery) {

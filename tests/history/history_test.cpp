@@ -7,6 +7,7 @@
 #include "engine/match_events.h"
 #include "history/history_changes.h"
 #include "history/history_store.h"
+#include "history/statistics.h"
 #include "storage/autosave.h"
 #include "storage/game_file.h"
 
@@ -14,6 +15,7 @@
 #include <sqlite3.h>
 #include <sstream>
 #include <sys/mount.h>
+#include <thread>
 #include <unistd.h>
 
 namespace brennix::test {
@@ -564,6 +566,46 @@ TEST_F(HistoryTest, ReadOnlyDataFolderWarnsOnceAndKeepsTheHistory) {
 
 // "/nohistory" opens nothing; otherwise the file has the current layout in WAL mode, and a clean
 // close leaves no log beside it.
+// Written on the store's own thread: Enter hands its visit over and returns; the next change is
+// handed over only once the one before it is written (a kill loses at most the visit being
+// booked); the program's readers wait until what it told is written. Another connection holding
+// the file makes a write wait.
+TEST_F(HistoryTest, WritingOnItsThreadKeepsTheOrderAndReadersSeeEveryChange) {
+    store = std::make_unique<THistoryStore>(
+        HistoryPath(), [this](const std::string& text) { warnings.push_back(text); }, 5000);
+    store->WriteOnThread();
+    AddMatchObserver(*store);
+    NewMatch(2, 2);
+    Enter("60");
+    ASSERT_TRUE(store->Recording());
+    sqlite3* other = nullptr;
+    sqlite3_open(HistoryPath().c_str(), &other);
+    sqlite3_busy_timeout(other, 5000);
+    auto holdThenRelease = [&] {
+        ExecSql(other, "BEGIN IMMEDIATE");
+        return std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            ExecSql(other, "COMMIT");
+        });
+    };
+    std::thread release = holdThenRelease();
+    Enter("45"); // Jürgen's, waiting for the file
+    EXPECT_THAT(Rows("SELECT COUNT(*) FROM visits"), ElementsAre("1"));
+    Enter("100"); // Ann's: handed over once Jürgen's is written
+    EXPECT_GE(std::stoi(Rows("SELECT COUNT(*) FROM visits").at(0)), 2);
+    release.join();
+    release = holdThenRelease();
+    Enter("26");
+    const std::vector<TMatchSummary> read = THistoryReader(HistoryPath()).Matches({});
+    release.join();
+    sqlite3_close(other);
+    ASSERT_EQ(read.size(), 1u);
+    ASSERT_EQ(read[0].Players.size(), 2u);
+    EXPECT_EQ(read[0].Players[0].Figures.Points, 160);
+    EXPECT_EQ(read[0].Players[1].Figures.Points, 71);
+    EXPECT_TRUE(warnings.empty());
+}
+
 TEST_F(HistoryTest, NoHistorySwitchAndCleanClose) {
     auto warn = [this](const std::string& text) { warnings.push_back(text); };
     EXPECT_EQ(StartHistory(ReadRunOptions({"/safe", "/nohistory"}), warn), nullptr);

@@ -1,7 +1,8 @@
 // brennix-report --club on a club of 100,000 matches (about 6 million visits) on 10 boards, made
 // with SQL in a PostgreSQL 15 server of the bench's own (a temporary folder, removed at the end):
-// prints the time the rows took to make and the times of --players and --player, each run three
-// times with the real executable. Not a test: run it by hand (build/bench/club_bench).
+// prints the time the rows took to make, their summary rows too, and the times of --players,
+// --player and --matches, each run three times with the real executable. Not a test: run it by
+// hand (build/bench/club_bench).
 #include "../tests/club/test_postgres.h"
 
 #include "club/club_schema.h"
@@ -64,13 +65,16 @@ int main() {
         brennix::club::EnsureClubSchema(db);
         const Clock::time_point start = Clock::now();
         db.Script(Generate);
+        const Clock::time_point summing = Clock::now();
+        brennix::club::WriteFigures(db);
+        const double summed = Since(summing);
         db.Script("VACUUM ANALYZE");
         const brennix::club::TResult counts =
             db.Run("SELECT (SELECT count(*) FROM brennix.matches), "
                    "(SELECT count(*) FROM brennix.visits)");
         std::printf("club: %s matches, %s visits on 10 boards, made in %.1f s (with VACUUM "
-                    "ANALYZE)\n",
-                    counts.Text(0, 0).c_str(), counts.Text(0, 1).c_str(), Since(start));
+                    "ANALYZE), their summary rows in %.1f s of it\n",
+                    counts.Text(0, 0).c_str(), counts.Text(0, 1).c_str(), Since(start), summed);
     }
     const std::string report = std::string(BRENNIX_REPORT) + " --club '" + server.Url() + "' ";
     for (const std::string& query : {std::string("--players"), std::string("--player 'Name 07'"),

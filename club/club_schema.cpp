@@ -1,6 +1,7 @@
 #include "club_schema.h"
 
 #include "engine/errors.h"
+#include "engine/rules.h"
 #include "pg.h"
 
 namespace brennix::club {
@@ -123,7 +124,123 @@ GRANT INSERT, UPDATE, DELETE ON brennix.boards, brennix.matches, brennix.match_p
     brennix.legs, brennix.visits TO PUBLIC;
 )";
 
-// The tables a board writes, each with its rules.
+// The fourth layout: a summary row per player of each match with the player's figures in it, so
+// that the statistics sum a row per player and match instead of every visit; the standings read
+// nothing else: the row holds the match's start, the player's name key, and whether it is the
+// name's first player in the match (the one that counts the match and its legs for the name).
+// Written with the match's rows (WriteFigures), and by the update for the matches there are; gone
+// with the player's row. The checks hold for any visits: a row that breaks one is not the sum of
+// the match's rows.
+constexpr const char* Layout4 = R"(
+CREATE TABLE brennix.player_figures (
+    board text NOT NULL,
+    match_id bigint NOT NULL,
+    player integer NOT NULL,
+    name_key text NOT NULL,
+    started_at timestamp NOT NULL,
+    first_of_name boolean NOT NULL,
+    matches integer NOT NULL CHECK (matches BETWEEN 0 AND 1),
+    matches_won integer NOT NULL CHECK (matches_won BETWEEN 0 AND matches),
+    legs integer NOT NULL CHECK (legs >= 0),
+    legs_won integer NOT NULL CHECK (legs_won BETWEEN 0 AND legs),
+    best_leg integer CHECK (best_leg IS NULL OR (best_leg > 0 AND legs_won > 0)),
+    darts integer NOT NULL CHECK (darts >= 0),
+    points integer NOT NULL CHECK (points >= 0),
+    first9_darts integer NOT NULL CHECK (first9_darts BETWEEN 0 AND darts),
+    first9_points integer NOT NULL CHECK (first9_points BETWEEN 0 AND points),
+    highest_checkout integer CHECK (highest_checkout BETWEEN 0 AND least(180, points)),
+    checkout_chances integer NOT NULL,
+    checkouts integer NOT NULL CHECK (checkouts BETWEEN 0 AND checkout_chances),
+    count_180 integer NOT NULL CHECK (count_180 >= 0),
+    count_140 integer NOT NULL CHECK (count_140 >= 0),
+    count_100 integer NOT NULL CHECK (count_100 >= 0),
+    count_60 integer NOT NULL CHECK (count_60 >= 0),
+    count_40 integer NOT NULL CHECK (count_40 >= 0),
+    CHECK ((highest_checkout IS NULL) = (checkouts = 0)),
+    CHECK (180::bigint * count_180 + 140::bigint * count_140 + 100::bigint * count_100 +
+           60::bigint * count_60 + 40::bigint * count_40 <= points),
+    PRIMARY KEY (board, match_id, player),
+    FOREIGN KEY (board, match_id, player) REFERENCES brennix.match_players
+        ON DELETE CASCADE ON UPDATE CASCADE
+);
+GRANT SELECT, INSERT, UPDATE, DELETE ON brennix.player_figures TO PUBLIC;
+)";
+
+// The matches $1 (a board, NULL for every board) and $2 (a match, NULL for every match) give.
+constexpr const char* Chosen =
+    "($1::text IS NULL OR board = $1::text) AND ($2::bigint IS NULL OR match_id = $2::bigint)";
+
+// The summary rows of the matches chosen. $3 holds the game types played single out, $4 and $5
+// the checkout chances of double and single out. A match counts when it was won. Only visits a
+// match can have count: a score of 0-180 with at most three darts, of a player the match has;
+// the first three of them of each player in each leg are the first nine. A match's legs are
+// those with a winner, whoever it is.
+std::string FiguresSql() {
+    return R"(
+WITH m AS (
+    SELECT board, match_id, started_at, game_type = ANY($3::integer[]) AS single,
+           coalesce(end_reason = 'won', false) AS finished, winner
+    FROM brennix.matches WHERE )" +
+           std::string(Chosen) + R"(),
+p AS (
+    SELECT p.board, p.match_id, p.player, p.name_key, m.started_at, m.single, m.finished,
+           row_number() OVER (PARTITION BY p.board, p.match_id, p.name_key
+                              ORDER BY p.player) = 1 AS first_of_name,
+           coalesce(m.finished AND m.winner = p.player, false) AS won
+    FROM brennix.match_players p JOIN m USING (board, match_id)),
+v AS (
+    SELECT v.board, v.match_id, v.player, v.score, v.darts, v.won_leg,
+           v.won_leg OR coalesce((CASE WHEN p.single THEN $5::boolean[] ELSE $4::boolean[]
+                                  END)[v.remaining_before], false) AS chance,
+           row_number() OVER (PARTITION BY v.board, v.match_id, v.player, v.leg_id
+                              ORDER BY v.visit_id) <= 3 AS first9
+    FROM brennix.visits v JOIN p USING (board, match_id, player)
+    WHERE v.score BETWEEN 0 AND 180 AND v.darts BETWEEN 0 AND 3),
+vp AS (
+    SELECT board, match_id, player, sum(darts) AS darts, sum(score) AS points,
+           sum(darts) FILTER (WHERE first9) AS first9_darts,
+           sum(score) FILTER (WHERE first9) AS first9_points,
+           max(score) FILTER (WHERE won_leg) AS highest_checkout,
+           count(*) FILTER (WHERE chance) AS checkout_chances,
+           count(*) FILTER (WHERE won_leg) AS checkouts,
+           count(*) FILTER (WHERE score = 180) AS count_180,
+           count(*) FILTER (WHERE score BETWEEN 140 AND 179) AS count_140,
+           count(*) FILTER (WHERE score BETWEEN 100 AND 139) AS count_100,
+           count(*) FILTER (WHERE score BETWEEN 60 AND 99) AS count_60,
+           count(*) FILTER (WHERE score BETWEEN 40 AND 59) AS count_40
+    FROM v GROUP BY board, match_id, player),
+lw AS (
+    SELECT l.board, l.match_id, l.winner, count(*) AS won,
+           min(l.winner_darts) FILTER (WHERE l.winner_darts > 0) AS best_leg
+    FROM brennix.legs l JOIN m ON m.board = l.board AND m.match_id = l.match_id
+    WHERE l.winner IS NOT NULL GROUP BY l.board, l.match_id, l.winner),
+lm AS (SELECT board, match_id, sum(won) AS legs FROM lw GROUP BY board, match_id)
+INSERT INTO brennix.player_figures
+SELECT p.board, p.match_id, p.player, p.name_key, p.started_at, p.first_of_name,
+       p.finished::integer, p.won::integer, coalesce(lm.legs, 0), coalesce(lw.won, 0),
+       lw.best_leg, coalesce(vp.darts, 0), coalesce(vp.points, 0), coalesce(vp.first9_darts, 0),
+       coalesce(vp.first9_points, 0), vp.highest_checkout, coalesce(vp.checkout_chances, 0),
+       coalesce(vp.checkouts, 0), coalesce(vp.count_180, 0), coalesce(vp.count_140, 0),
+       coalesce(vp.count_100, 0), coalesce(vp.count_60, 0), coalesce(vp.count_40, 0)
+FROM p LEFT JOIN vp ON vp.board = p.board AND vp.match_id = p.match_id AND vp.player = p.player
+LEFT JOIN lw ON lw.board = p.board AND lw.match_id = p.match_id AND lw.winner = p.player
+LEFT JOIN lm ON lm.board = p.board AND lm.match_id = p.match_id)";
+}
+
+// The most one visit of three darts scores: no remaining score above it is a checkout chance.
+constexpr int MostInOneVisit = 180;
+
+// The remaining scores a visit can finish from under a rule, as an array indexed by the score
+// ([0:180]={f,f,t,...}): the one definition, IsCheckoutChance, handed to the server.
+std::string ChanceArray(TOutRule rule) {
+    std::string array = "[0:" + std::to_string(MostInOneVisit) + "]={";
+    for (int remaining = 0; remaining <= MostInOneVisit; ++remaining)
+        array +=
+            std::string(remaining ? "," : "") + (IsCheckoutChance(remaining, rule) ? "t" : "f");
+    return array + "}";
+}
+
+// The tables of the third layout a board writes, each with its rules.
 constexpr const char* OwnRows[] = {"boards", "matches", "match_players", "legs", "visits"};
 
 // Every column a board reads or writes, with its type, as the layouts make them: a club whose
@@ -139,7 +256,17 @@ constexpr const char* Columns =
     "timestamp without time zone,matches.format text,matches.game text,matches.game_type "
     "integer,matches.match_format integer,matches.match_id bigint,matches.resumed boolean,"
     "matches.revision bigint,matches.started_at timestamp without time zone,matches.starter "
-    "integer,matches.winner integer,visits.at timestamp without time zone,visits.board text,"
+    "integer,matches.winner integer,player_figures.best_leg integer,player_figures.board text,"
+    "player_figures.checkout_chances integer,player_figures.checkouts integer,"
+    "player_figures.count_100 integer,player_figures.count_140 integer,player_figures.count_180 "
+    "integer,player_figures.count_40 integer,player_figures.count_60 integer,"
+    "player_figures.darts integer,player_figures.first9_darts integer,"
+    "player_figures.first9_points integer,player_figures.first_of_name boolean,"
+    "player_figures.highest_checkout integer,player_figures.legs integer,"
+    "player_figures.legs_won integer,player_figures.match_id bigint,player_figures.matches "
+    "integer,player_figures.matches_won integer,player_figures.name_key text,"
+    "player_figures.player integer,player_figures.points integer,player_figures.started_at "
+    "timestamp without time zone,visits.at timestamp without time zone,visits.board text,"
     "visits.darts integer,visits.leg_id bigint,visits.match_id bigint,visits.player integer,"
     "visits.remaining_before integer,visits.score integer,visits.visit_id bigint,visits.won_leg "
     "boolean";
@@ -155,6 +282,16 @@ int ClubSchemaVersionOf(TConnection& db) {
 
 namespace {
 
+// Lets a role that does not own the table read every row and write only its board's.
+void OwnRowsOnly(TConnection& db, const std::string& table) {
+    const std::string name = "brennix." + table;
+    db.Script("ALTER TABLE " + name + " ENABLE ROW LEVEL SECURITY");
+    db.Script("CREATE POLICY everyone_reads ON " + name + " FOR SELECT USING (true)");
+    db.Script("CREATE POLICY own_rows ON " + name +
+              " USING (board = brennix.own_key() OR board LIKE 'named %') WITH CHECK "
+              "(board = brennix.own_key())");
+}
+
 // Brings the layout from `version` to this program's.
 void Migrate(TConnection& db, int version) {
     // Each layout is reached from the one before it.
@@ -165,19 +302,34 @@ void Migrate(TConnection& db, int version) {
     if (version < 2) db.Script(Layout2);
     if (version < 3) {
         db.Script(Layout3);
-        for (const char* table : OwnRows) {
-            const std::string name = std::string("brennix.") + table;
-            db.Script("ALTER TABLE " + name + " ENABLE ROW LEVEL SECURITY");
-            db.Script("CREATE POLICY everyone_reads ON " + name + " FOR SELECT USING (true)");
-            db.Script("CREATE POLICY own_rows ON " + name +
-                      " USING (board = brennix.own_key() OR board LIKE 'named %') WITH CHECK "
-                      "(board = brennix.own_key())");
-        }
+        for (const char* table : OwnRows)
+            OwnRowsOnly(db, table);
+    }
+    if (version < 4) {
+        db.Script(Layout4);
+        OwnRowsOnly(db, "player_figures");
+        WriteFigures(db);
+        // Nothing reads every visit any more.
+        db.Script("DROP INDEX IF EXISTS brennix.visits_by_player");
     }
     db.Run("UPDATE brennix.club_schema SET version = $1", {std::to_string(ClubSchemaVersion)});
 }
 
 } // namespace
+
+void WriteFigures(TConnection& db, const std::optional<std::string>& board,
+                  std::optional<int64_t> match) {
+    const TParam id = match ? TParam(std::to_string(*match)) : std::nullopt;
+    // The game types are few; the rule of each is the program's own.
+    const TResult types = db.Run(
+        std::string("SELECT DISTINCT game_type FROM brennix.matches WHERE ") + Chosen, {board, id});
+    std::string singleOut = "{";
+    for (int r = 0; r < types.Rows(); ++r)
+        if (OutRuleOf(types.Int(r, 0)) == TOutRule::Single)
+            singleOut += (singleOut.size() > 1 ? "," : "") + types.Text(r, 0);
+    db.Run(FiguresSql(), {board, id, singleOut + "}", ChanceArray(TOutRule::Double),
+                          ChanceArray(TOutRule::Single)});
+}
 
 void EnsureClubSchema(TConnection& db) {
     InTransaction(db, [&] {

@@ -2,6 +2,8 @@
 // made and brought up to date by the boards themselves. No Qt.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace brennix::club {
@@ -9,7 +11,7 @@ namespace brennix::club {
 class TConnection;
 
 // The layout this program writes (brennix.club_schema.version).
-inline constexpr int ClubSchemaVersion = 3;
+inline constexpr int ClubSchemaVersion = 4;
 
 // The tables of the first layout (version 1), from which every later one is reached.
 extern const char* const ClubLayout1;
@@ -31,5 +33,12 @@ int SetUpClub(const std::string& url);
 
 // The layout's version in the database: 0 when it has none.
 int ClubSchemaVersionOf(TConnection& db);
+
+// Works out the summary rows (brennix.player_figures) of a board's match, of all its matches
+// without `match`, or of every match without `board`, from their players, legs and visits, in
+// one statement. The matches have none yet: a player's summary row goes with the player's row,
+// and a match's players are written anew with it.
+void WriteFigures(TConnection& db, const std::optional<std::string>& board = std::nullopt,
+                  std::optional<int64_t> match = std::nullopt);
 
 } // namespace brennix::club

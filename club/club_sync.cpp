@@ -234,7 +234,8 @@ TStatusNote StatusNoteOf(const TSyncStatus& status) {
 }
 
 // One match in one transaction: its row where the club's is older (nothing for a stale resend),
-// then its players, legs and visits replaced by the history's, read in one snapshot.
+// then its players, legs and visits replaced by the history's, read in one snapshot, and the
+// players' summary rows worked out from them.
 int64_t PushMatch(TConnection& db, const std::string& board, THistoryChanges& history,
                   int64_t match, bool replace) {
     const std::optional<THistoryMatch> read = history.Match(match);
@@ -300,6 +301,8 @@ int64_t PushMatch(TConnection& db, const std::string& board, THistoryChanges& hi
                    "$4::bigint[], $5::int[], $6::int[], $7::int[], $8::int[], $9::boolean[], "
                    "$10::timestamp[])",
                    params);
+        // The players' summary rows went with their old rows: made anew from the new ones.
+        WriteFigures(db, board, match);
     });
     return m.Revision;
 }

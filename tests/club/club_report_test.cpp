@@ -8,6 +8,7 @@
 #include "club/club_schema.h"
 #include "club/pg.h"
 #include "engine/flow.h"
+#include "history/history_layout.h"
 #include "history/history_store.h"
 #include "history/statistics.h"
 #include "report/cli.h"
@@ -69,6 +70,12 @@ void CopyToClub(club::TConnection& club, const std::string& board, const std::st
     }
     club.Script("COMMIT");
     sqlite3_close(db);
+}
+
+// A club of the third layout, before the summary rows.
+void LayoutThree(club::TConnection& club) {
+    club::EnsureClubSchema(club);
+    club.Script("DROP TABLE brennix.player_figures; UPDATE brennix.club_schema SET version = 3");
 }
 
 struct TRun {
@@ -147,6 +154,8 @@ std::string Merged(const std::string& bar, const std::string& hall, const std::s
                  m +
                  ", leg_id + 100000, "
                  "player, score, darts, remaining_before, won_leg, at FROM h.visits;");
+    // The figures of the matches copied, and of the rows no board writes.
+    MakePlayerFigures(db);
     sqlite3_close(db);
     return path;
 }
@@ -205,15 +214,15 @@ TEST_F(ClubReportTest, EveryReportEqualsTheMergedHistorys) {
     store.reset();
 
     // Rows no board writes: a type no game has and a winner no player, scores and darts out of
-    // range, a player the match lacks, legs won in no darts or by nobody of the match, sets in an
-    // open match.
+    // range, a player the match lacks, legs won in no darts or by nobody of the match, sets and a
+    // winner in an open match.
     sqlite3* bar = nullptr;
     sqlite3_open(In("bar.sqlite").c_str(), &bar);
     Exec(bar,
          "INSERT INTO matches (id, started_at, ended_at, game_type, game, match_format, format, "
          "starter, resumed, end_reason, winner) VALUES (900, '2026-12-07 21:00:00', NULL, 99, 'g', "
          "2, 'f', NULL, 0, "
-         "'won', 7), (901, '2026-12-07 21:30:00', NULL, 2, 'g', 2, 'f', NULL, 0, NULL, NULL);"
+         "'won', 7), (901, '2026-12-07 21:30:00', NULL, 2, 'g', 2, 'f', NULL, 0, NULL, 1);"
          "INSERT INTO match_players VALUES (900, 1, 'Al', NULL, NULL), (900, 2, 'x', -9, NULL), "
          "(901, 1, 'Al', 3, NULL);"
          "INSERT INTO legs VALUES (9001, 900, 1, 1, 0, 1, -4), (9002, 900, 1, 2, 0, 9, 3), "
@@ -230,12 +239,14 @@ TEST_F(ClubReportTest, EveryReportEqualsTheMergedHistorys) {
     sqlite3_close(bar);
 
     club::TConnection club(server->Url());
-    club::EnsureClubSchema(club);
+    LayoutThree(club);
     CopyToClub(club, "Bar", In("bar.sqlite"));
     // The hall's board under a key of its own, its name in its row.
     CopyToClub(club, "zz-hall", In("hall.sqlite"));
     club.Script("INSERT INTO brennix.boards (board, name, seen_at) VALUES ('zz-hall', 'Hall', "
                 "now())");
+    // The update sums the matches there are.
+    club::EnsureClubSchema(club);
     const std::string merged = Merged(In("bar.sqlite"), In("hall.sqlite"), In("merged.sqlite"));
     const std::string where = "Club: club at 127.0.0.1:" + std::to_string(server->Port());
 
@@ -284,6 +295,12 @@ TEST_F(ClubReportTest, EveryReportEqualsTheMergedHistorys) {
     EXPECT_EQ(matches[1]["board"], "Hall");
     EXPECT_EQ(matches[1]["match"], 1);
     EXPECT_EQ(matches[1]["players"][1]["name"], " Dee");
+
+    // Summary rows a board may write, the largest and none, read without harm.
+    club.Script("UPDATE brennix.player_figures SET darts = 2147483647, points = 2147483647, "
+                "first9_darts = 2147483647; DELETE FROM brennix.player_figures WHERE match_id = 1");
+    for (const char* query : {"--players", "--matches"})
+        EXPECT_EQ(Report({query, "--club", server->Url()}).Status, 0) << query;
 }
 
 // The exit status and message of each mistake and of each club that cannot be read.
@@ -291,11 +308,16 @@ TEST_F(ClubReportTest, MistakesAndClubsThatCannotBeRead) {
     {
         club::TConnection db(server->Url("postgres"));
         db.Script("CREATE DATABASE newer");
+        db.Script("CREATE DATABASE older");
+    }
+    {
+        club::TConnection older(server->Url("older"));
+        LayoutThree(older);
     }
     {
         club::TConnection newer(server->Url("newer"));
         club::EnsureClubSchema(newer);
-        newer.Script("UPDATE brennix.club_schema SET version = 4");
+        newer.Script("UPDATE brennix.club_schema SET version = 5");
     }
     club::TConnection club(server->Url());
     club::EnsureClubSchema(club);
@@ -320,12 +342,16 @@ TEST_F(ClubReportTest, MistakesAndClubsThatCannotBeRead) {
               "version)\n"},
         {{"--matches", "--club", server->Url("newer")},
          1,
-         me + "club: the club database has a newer layout (version 4; this Brennix knows up to "
-              "3)\n"},
+         me + "club: the club database has a newer layout (version 5; this Brennix knows up to "
+              "4)\n"},
+        {{"--players", "--club", server->Url("older")},
+         1,
+         me + "club: the club database's layout is version 3, older than this Brennix reads: the "
+              "club's owner sets it up with brennix-report --club URL --set-up\n"},
         {{"--club", server->Url(), "--set-up"}, 0, ""},
         {{"--club", server->Url("newer"), "--set-up"},
          1,
-         me + "the club database has a newer layout (version 4; this Brennix knows up to 3)\n"},
+         me + "the club database has a newer layout (version 5; this Brennix knows up to 4)\n"},
         {{"--set-up", "--players", "--club", server->Url()},
          2,
          me + "option '--set-up' goes with --club URL alone" + more},

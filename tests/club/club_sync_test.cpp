@@ -306,6 +306,44 @@ TEST_F(ClubSyncTest, RepeatedAndStalePushesChangeNothing) {
     EXPECT_EQ(club::PushMatch(db, board, newer, 7), 0); // no such match
 }
 
+// A match's summary rows are its visits' figures, whichever copy was pushed last: a newer one
+// with other visits, an older one replacing it. The checks refuse rows no visits give.
+TEST_F(ClubSyncTest, SummaryRowsFollowTheVisits) {
+    OpenStore();
+    NewMatch(3);
+    Enter("60");
+    Enter("45");
+    LocalScript("VACUUM INTO '" + In("older.sqlite") + "'");
+    Enter("100");
+    Enter("180");
+    Enter("141"); // from 141: a checkout chance, and the leg in 9 darts
+    club::TConnection db(server->Url());
+    club::EnsureClubSchema(db);
+    THistoryChanges newer(HistoryPath()), older(In("older.sqlite"));
+    const auto figures = [] {
+        return Remote("SELECT name_key, first_of_name::int, matches, legs, legs_won, best_leg, "
+                      "darts, points, first9_darts, first9_points, highest_checkout, "
+                      "checkout_chances, checkouts, count_180, count_140, count_100, count_60, "
+                      "count_40 FROM brennix.player_figures ORDER BY player");
+    };
+    const std::vector<std::string> before = {"ann &<>\"'|1|0|0|0|-|3|60|3|60|-|0|0|0|0|0|1|0",
+                                             "j\xC3\xBCrgen|1|0|0|0|-|3|45|3|45|-|0|0|0|0|0|0|1"};
+    club::PushMatch(db, "b", older, 1);
+    EXPECT_EQ(figures(), before);
+    club::PushMatch(db, "b", newer, 1);
+    EXPECT_THAT(figures(), ElementsAre("ann &<>\"'|1|0|1|1|9|9|301|9|301|141|1|1|0|1|1|1|0",
+                                       "j\xC3\xBCrgen|1|0|1|0|-|6|225|6|225|-|0|0|1|0|0|0|1"));
+    club::PushMatch(db, "b", older, 1, true);
+    EXPECT_EQ(figures(), before);
+    for (const char* broken : {"points = -1", "first9_darts = darts + 1", "matches = 2",
+                               "checkouts = checkout_chances + 1", "highest_checkout = 0",
+                               "count_60 = 2", "best_leg = 3", "legs_won = legs + 1"}) {
+        SCOPED_TRACE(broken);
+        EXPECT_THROW(db.Run(std::string("UPDATE brennix.player_figures SET ") + broken),
+                     club::EStatementError);
+    }
+}
+
 // A board is known by its history, its name is a label. A club of the first layout keeps every
 // row: its matches become the board's whose history they came from. A second running board of
 // the same name is told whose it is and sends nothing until the name is free; a rename keeps one
@@ -318,12 +356,19 @@ TEST_F(ClubSyncTest, BoardsAreKnownByTheirHistoryNotTheirName) {
     const std::string name = "board &<>\"'";
     {
         club::TConnection db(server->Url());
+        // The first layout had no summary rows: the pushes write theirs to a copy of today's
+        // table, gone before the update.
+        club::EnsureClubSchema(db);
+        db.Script("CREATE TABLE public.player_figures (LIKE brennix.player_figures INCLUDING "
+                  "INDEXES); DROP SCHEMA brennix CASCADE");
         db.Script(std::string("CREATE SCHEMA brennix;") + club::ClubLayout1 +
                   "UPDATE brennix.club_schema SET version = 1; INSERT INTO brennix.boards VALUES "
-                  "('Old', now() - interval '1 day', NULL, '')");
+                  "('Old', now() - interval '1 day', NULL, ''); ALTER TABLE "
+                  "public.player_figures SET SCHEMA brennix");
         THistoryChanges history(HistoryPath());
         club::PushMatch(db, name, history, 1);
         club::PushMatch(db, "Old", history, 1);
+        db.Script("DROP TABLE brennix.player_figures");
     }
     const auto boards = [] {
         return Remote("SELECT name, (SELECT count(*) FROM brennix.visits v WHERE v.board = "
@@ -559,13 +604,13 @@ TEST_F(ClubSyncTest, ClubsNotToWriteToAreRefused) {
     struct TCase {
         std::string sql, url, reason, tables;
     } cases[] = {
-        {layout + "(4)", server->Url(),
-         "the club database has a newer layout (version 4; this Brennix knows up to 3)",
+        {layout + "(5)", server->Url(),
+         "the club database has a newer layout (version 5; this Brennix knows up to 4)",
          "club_schema"},
         {"ALTER TABLE brennix.boards ALTER COLUMN state TYPE text", server->Url(),
          "the club database's tables were changed by hand (their columns are not those this "
          "Brennix makes): the board sends nothing to it",
-         "boards legs match_players matches visits club_schema"},
+         "boards legs match_players matches player_figures visits club_schema"},
         {"", reader,
          "the club database has no layout yet, and this board's role may not change it: the "
          "club's owner sets it up with brennix-report --club URL --set-up",
@@ -574,6 +619,10 @@ TEST_F(ClubSyncTest, ClubsNotToWriteToAreRefused) {
          "the club database's layout cannot be read by this board's role: the club's owner sets "
          "it up with brennix-report --club URL --set-up",
          "club_schema"},
+        {"DROP TABLE brennix.player_figures; UPDATE brennix.club_schema SET version = 3", reader,
+         "the club database's layout is version 3, and this board's role may not change it: the "
+         "club's owner sets it up with brennix-report --club URL --set-up",
+         "boards legs match_players matches visits club_schema"},
     };
     OpenStore();
     NewMatch(3);
@@ -581,7 +630,7 @@ TEST_F(ClubSyncTest, ClubsNotToWriteToAreRefused) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.reason);
         ClubScript("DROP SCHEMA IF EXISTS brennix CASCADE");
-        if (c.sql.starts_with("ALTER")) club::SetUpClub(server->Url());
+        if (c.sql.starts_with("ALTER") || c.sql.starts_with("DROP")) club::SetUpClub(server->Url());
         if (!c.sql.empty()) ClubScript(c.sql);
         notes.clear();
         StartSync(c.url);
@@ -613,7 +662,7 @@ TEST_F(ClubSyncTest, BoardsWriteOnlyTheirOwnRows) {
     const std::string port = std::to_string(server->Port());
     const std::string owner = "postgresql://brennix_owner@127.0.0.1:" + port + "/club2";
     const std::string board = "postgresql://brennix_board@127.0.0.1:" + port + "/club2";
-    EXPECT_EQ(club::SetUpClub(owner), 3);
+    EXPECT_EQ(club::SetUpClub(owner), 4);
     OpenStore();
     NewMatch(3);
     Enter("60");
@@ -623,13 +672,14 @@ TEST_F(ClubSyncTest, BoardsWriteOnlyTheirOwnRows) {
     StartSync(board, options);
     ASSERT_TRUE(WaitFor([&] { return InStep(); }));
     club::TConnection owned(owner);
-    const auto rows = [&] { // boards, visits, newest revision
+    const auto rows = [&] { // boards, visits, newest revision, points
         return owned
             .Run("SELECT (SELECT count(*) FROM brennix.boards) || ' ' || (SELECT count(*) FROM "
-                 "brennix.visits) || ' ' || max(revision) FROM brennix.matches")
+                 "brennix.visits) || ' ' || max(revision) || ' ' || (SELECT sum(points) FROM "
+                 "brennix.player_figures) FROM brennix.matches")
             .Text(0, 0);
     };
-    EXPECT_EQ(rows(), "1 2 2");
+    EXPECT_EQ(rows(), "1 2 2 105");
     // A member with the same role, without this board's history, while the board is away.
     sync.reset();
     club::TConnection member(board);
@@ -640,6 +690,7 @@ TEST_F(ClubSyncTest, BoardsWriteOnlyTheirOwnRows) {
              "INSERT INTO brennix.boards (board, name, seen_at) VALUES ('x', 'x', now())",
              "UPDATE brennix.matches SET revision = 9223372036854775807",
              "DELETE FROM brennix.visits",
+             "UPDATE brennix.player_figures SET points = 0",
              "SELECT set_config('brennix.secret', board, false) FROM brennix.boards; DELETE FROM "
              "brennix.visits",
          }) {
@@ -648,13 +699,13 @@ TEST_F(ClubSyncTest, BoardsWriteOnlyTheirOwnRows) {
         } catch (const EBrennixError&) {
         }
     }
-    EXPECT_EQ(rows(), "1 2 2");
+    EXPECT_EQ(rows(), "1 2 2 105");
     // Rows lost, then a revision set beyond the history's: each is sent again.
     StartSync(board, options);
     owned.Script("DELETE FROM brennix.visits WHERE visit_id = 2");
-    EXPECT_TRUE(WaitFor([&] { return rows() == "1 2 2"; })) << rows();
+    EXPECT_TRUE(WaitFor([&] { return rows() == "1 2 2 105"; })) << rows();
     owned.Script("UPDATE brennix.matches SET revision = 9223372036854775807");
-    EXPECT_TRUE(WaitFor([&] { return rows() == "1 2 2"; })) << rows();
+    EXPECT_TRUE(WaitFor([&] { return rows() == "1 2 2 105"; })) << rows();
     EXPECT_EQ(Notes().back(), "Club: in step");
 }
 

@@ -187,16 +187,31 @@ std::vector<TMatchSummary> TClubReader::Read(const TPeriod& period,
         }
         if (matches.empty()) return;
 
-        // Every player of the matches read with its figures (none without its summary row). The
-        // matches of a player are a few: found first.
-        const TResult slots = db_->Run(
-            std::string("WITH m AS ") + (keyed ? "MATERIALIZED" : "NOT MATERIALIZED") +
-                " (SELECT board, match_id FROM brennix.matches WHERE " +
-                MatchCondition(keyed ? 3 : 0) +
-                ") SELECT p.board, p.match_id, p.player, p.name, p.sets, " + FigureNames("f") +
-                " FROM m JOIN brennix.match_players p USING (board, match_id) LEFT JOIN "
-                "brennix.player_figures f USING (board, match_id, player) ORDER BY p.player",
-            params);
+        // Every player of the matches read with its figures (none without its summary row): of
+        // the few matches of a player, each one's players looked up by the match's key (the
+        // matches handed over as read; the fence keeps the planner from hashing every player of
+        // the club instead); of every match, all players in one pass.
+        std::string matchesRead, players = " JOIN brennix.match_players p USING (board, match_id)";
+        std::vector<TParam> slotParams = params;
+        if (keyed) {
+            std::vector<std::string> boards, ids;
+            for (const auto& [key, position] : index) {
+                boards.push_back(key.first);
+                ids.push_back(std::to_string(key.second));
+            }
+            matchesRead = "SELECT * FROM unnest($1::text[], $2::bigint[]) AS m(board, match_id)";
+            players = " CROSS JOIN LATERAL (SELECT * FROM brennix.match_players p WHERE p.board = "
+                      "m.board AND p.match_id = m.match_id OFFSET 0) p";
+            slotParams = {TextArray(boards), TextArray(ids)};
+        } else {
+            matchesRead = "SELECT board, match_id FROM brennix.matches WHERE " + MatchCondition();
+        }
+        const std::string sql = "WITH m AS NOT MATERIALIZED (" + matchesRead +
+                                ") SELECT p.board, p.match_id, p.player, p.name, p.sets, " +
+                                FigureNames("f") + " FROM m" + players +
+                                " LEFT JOIN brennix.player_figures f ON f.board = p.board AND "
+                                "f.match_id = p.match_id AND f.player = p.player ORDER BY p.player";
+        const TResult slots = db_->Run(sql, slotParams);
         for (int r = 0; r < slots.Rows(); ++r) {
             const auto found = index.find({slots.Text(r, 0), slots.Int(r, 1)});
             if (found == index.end()) continue;

@@ -19,7 +19,7 @@ packages=(
     libsqlite3-dev sqlite3                    # the match history, and reading it in its test
     libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
     clang libclang-rt-14-dev                  # the fuzz test with its sanitizers
-    xvfb xdotool imagemagick                  # the end-to-end test in a real X server
+    xvfb xdotool imagemagick curl             # the end-to-end tests in a real X server
     openbox x11-utils                         # ... once more under a window manager
     pulseaudio                                # a private sound server for the sound test
     espeak-ng sox                             # the caller voice script and the packaged voice

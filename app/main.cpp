@@ -13,13 +13,18 @@
 #include "ui/messages.h"
 
 #include <QApplication>
+#include <QImageReader>
 #include <QMenuBar>
 #include <QTimer>
 #include <iostream>
+#include <thread>
 
 int main(int argc, char* argv[]) {
     using namespace brennix;
     QApplication application(argc, argv);
+    // Qt loads every image plugin the first time it reads one of its style's images (the menu
+    // bar does): on a worker, while the windows are made.
+    std::jthread imagePlugins([] { QImageReader::supportedImageFormats(); });
     SetUpApplication();
     const std::string dataProblem =
         UseDataPlaceOf(PathFromQt(QCoreApplication::applicationDirPath()));
@@ -39,8 +44,8 @@ int main(int argc, char* argv[]) {
     // The command line, read once: each part of the program gets the options it needs.
     const TRunOptions options = ReadRunOptions({argv + 1, argv + argc});
     // The match history listens to the engine unless the command line says "/nohistory". Its
-    // file opens on a worker while the windows are made. A problem found on opening is shown
-    // before the window is; one during play once the event that met it is over, so the box never
+    // file opens on a worker while the windows are made and shown. A problem found on opening is
+    // shown before start-up; one during play once the event that met it is over, so the box never
     // opens in the middle of a booking.
     bool opening = true;
     THistoryStart historyStart(options, [&opening](const std::string& text) {
@@ -52,8 +57,13 @@ int main(int argc, char* argv[]) {
                            [text] { ShowMessageBox(Form1, TMessageKind::Warning, text); });
     });
     CreateForms(options);
+    imagePlugins.join();
     if (!dataProblem.empty()) ShowMessageBox(Form1, TMessageKind::Warning, dataProblem);
-    // Listening before the first match begins (once the window is shown).
+    // Shown at once: start-up, and with it the first match, begins once the event loop runs,
+    // and what follows here is done before.
+    CentreOnDesktop(Form1); // until start-up puts it in its place
+    Form1->show();
+    // Listening before the first match begins.
     std::unique_ptr<THistoryStore> history = historyStart.Started();
     opening = false;
     // A match the history holds that a kill or a power cut interrupted, offered in the File menu.
@@ -84,7 +94,6 @@ int main(int argc, char* argv[]) {
             *statistics,
             // A club whose server is away: the board's own figures, saying so.
             place ? std::optional(report::HistorySource(HistoryPath())) : std::nullopt);
-    CentreOnDesktop(Form1); // until start-up puts it in its place
     // The board after each redraw, built once for whoever shows it to the room.
     TBoardFeed feed;
     Form1->AddBoardObserver([&feed](const TBoardView& view) { feed.Redrawn(view); });
@@ -95,7 +104,6 @@ int main(int argc, char* argv[]) {
     if (live) FeedLiveBoard(feed, live, statistics, Form1);
     // A board in a club shows every board of the club at /hall.
     if (club && live) ShowHall(club, live, feed, Form1);
-    Form1->show();
     const int result = QApplication::exec();
     club.reset();    // stops the club's worker, whatever the server does
     resume.reset();  // stops listening before the history goes

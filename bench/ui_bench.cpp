@@ -30,7 +30,10 @@
 // The platform is the one QT_QPA_PLATFORM names, "offscreen" when it is not set (painting then
 // goes into the backing store image only; under an X server the image is also sent to the server).
 //
-//   ui_bench [--rounds N] [--warmup N] [--players N] [--pages N]
+//   ui_bench [--rounds N] [--warmup N] [--players N] [--pages N] [--no-history]
+//
+// With --no-history the history stays off: the set-ups after "nothing on" are taken without it
+// (the live board and the club on their own).
 //
 // Files go to a temporary folder; the build tree and the home folder are not touched.
 #include "club/window/club_hall.h"
@@ -184,8 +187,11 @@ int main(int argc, char* argv[]) {
     const int warmup = NumberArgument(argc, argv, "--warmup", 50);
     const int players = NumberArgument(argc, argv, "--players", 2);
     const int pages = NumberArgument(argc, argv, "--pages", 50);
+    const bool withHistory = std::none_of(
+        argv + 1, argv + argc, [](const char* a) { return !std::strcmp(a, "--no-history"); });
     if (rounds < 1 || warmup < 0 || players < 1 || players > MaxPlayers || pages < 0 || pages > 200)
-        Fail("usage: ui_bench [--rounds N>0] [--warmup N>=0] [--players 1-8] [--pages 0-200]");
+        Fail("usage: ui_bench [--rounds N>0] [--warmup N>=0] [--players 1-8] [--pages 0-200] "
+             "[--no-history]");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication application(argc, argv);
@@ -303,9 +309,11 @@ int main(int argc, char* argv[]) {
         QApplication::processEvents();
     });
 
-    AddMatchObserver(*history);
-    measure("history on", {});
-    if (!history->Recording()) Fail("the history stopped recording");
+    if (withHistory) {
+        AddMatchObserver(*history);
+        measure("history on", {});
+        if (!history->Recording()) Fail("the history stopped recording");
+    }
 
     // The live board as /live starts it, and the pages: 8 on each address from 127.0.0.2 on.
     std::ostringstream said;

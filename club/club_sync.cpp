@@ -1,6 +1,7 @@
 #include "club_sync.h"
 
 #include "club_schema.h"
+#include "engine/background_thread.h"
 #include "engine/errors.h"
 #include "engine/text_forms.h"
 #include "history/statistics.h"
@@ -316,6 +317,7 @@ TClubSync::TClubSync(TClubPlace place, std::string historyPath, TChanged changed
     if (::pipe2(stopPipe_, O_CLOEXEC) != 0) throw EBrennixError("no pipe for the club's worker");
     status_.Board = place_.Board;
     worker_ = std::thread([this] {
+        RunInBackground();
         Run();
         {
             const std::lock_guard lock(mutex_);

@@ -4,6 +4,8 @@
 
 #include "live_server.h"
 
+#include "engine/background_thread.h"
+
 #include <QNetworkInterface>
 #include <QThread>
 
@@ -27,6 +29,9 @@ class TLiveBoard final : public TLiveBoardModule {
         thread_.setObjectName(QStringLiteral("live board"));
         server_->moveToThread(&thread_);
         thread_.start();
+        // The pages are served beside the window's thread, never ahead of it.
+        QMetaObject::invokeMethod(
+            server_, [] { RunInBackground(); }, Qt::QueuedConnection);
     }
     ~TLiveBoard() override {
         QMetaObject::invokeMethod(

@@ -1,5 +1,7 @@
 #include "query_thread.h"
 
+#include "engine/background_thread.h"
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -17,6 +19,7 @@ struct TQueryThread::TShared {
 
 TQueryThread::TQueryThread() : shared_(std::make_shared<TShared>()) {
     std::thread([shared = shared_] {
+        RunInBackground();
         std::unique_lock lock(shared->mutex);
         for (;;) {
             shared->changed.wait(lock, [&] { return shared->stopping || !shared->jobs.empty(); });

@@ -1,10 +1,12 @@
 #include "form1.h"
 
+#include "big_digits.h"
 #include "dialog.h"
 #include "engine/board.h"
 #include "engine/flow.h"
 #include "engine/state.h"
 #include "engine/visit.h"
+#include "field_images.h"
 #include "fonts.h"
 #include "form2.h"
 #include "form3.h"
@@ -116,6 +118,13 @@ QLineEdit* PlaceField(QWidget* parent, const std::string& name, int left, int to
     return field;
 }
 
+// A dialog of the scoreboard, made the first time it is opened.
+template <class TForm>
+TForm& Made(TForm*& form, QWidget* scoreboard) {
+    if (!form) form = new TForm(scoreboard);
+    return *form;
+}
+
 // A whole number as the board shows it: plain digits, a minus sign for negatives.
 QString Number(int32_t value) {
     return QString::number(value);
@@ -136,6 +145,8 @@ TForm1::TForm1(TRunOptions options) : options_(std::move(options)) {
     board->setFixedSize(ClientWidth, ClientHeight);
     setCentralWidget(board);
 
+    // The read-only fields are painted from images of what they show, made once.
+    fieldImages_ = new TFieldImages(this);
     BuildPlayerPanels(board);
     BuildGrid(board);
     BuildEntryPanel(board);
@@ -153,6 +164,8 @@ TForm1::TForm1(TRunOptions options) : options_(std::move(options)) {
 }
 
 void TForm1::BuildPlayerPanels(QWidget* board) {
+    // The big scores are painted from images of their digits, made once.
+    auto* bigDigits = new TBigDigits(this);
     for (int p = 0; p < MaxPlayers; ++p) {
         const TPanelPlace& place = PanelPlaces[p];
         NameLabels[p] = PlaceLabel(board, place.name, place.nameLeft, place.nameTop,
@@ -162,6 +175,7 @@ void TForm1::BuildPlayerPanels(QWidget* board) {
         ScoreLabels[p] = Place<QLabel>(board, place.score, place.scoreLeft, place.scoreTop);
         ScoreLabels[p]->setFont(ArialBlack(96));
         SetLabelText(ScoreLabels[p], QStringLiteral("501"));
+        bigDigits->Watch(ScoreLabels[p]);
         CheckoutLabels[p] = PlaceLabel(board, place.checkout, place.scoreLeft, place.checkoutTop,
                                        QStringLiteral("Outshot"));
         Stars[p] = Place<QLabel>(board, place.star, place.starLeft, place.starTop);
@@ -206,6 +220,7 @@ void TForm1::BuildGrid(QWidget* board) {
                                           column.width, 21);
             field->setReadOnly(true);
             field->setFocusPolicy(Qt::ClickFocus);
+            fieldImages_->Watch(field);
             if (column.strong) {
                 field->setFont(SansSerif(11, true));
                 SetColour(field, QPalette::Text, Qt::darkBlue);
@@ -244,6 +259,7 @@ void TForm1::BuildEntryPanel(QWidget* board) {
     for (QLineEdit* box : {Edit36, Edit35, Edit34}) {
         box->setEnabled(false);
         box->setFocusPolicy(Qt::NoFocus);
+        fieldImages_->Watch(box);
     }
     setTabOrder(Edit33, Edit49);
 
@@ -384,10 +400,10 @@ void TForm1::Settings2Click() {
     RunHandler(this, ChangeSettings);
 }
 void TForm1::OutshotSettings1Click() {
-    Form6->exec();
+    Made(Form6, this).exec();
 }
 void TForm1::Info1Click() {
-    Form4->exec();
+    Made(Form4, this).exec();
 }
 void TForm1::Timer1Timer() {
     RunHandler(this, brennix::Timer1Timer);
@@ -636,12 +652,12 @@ void TForm1::AskWhoBegins() {
 }
 
 bool TForm1::ShowGameSettings() {
-    Form2->exec();
+    Made(Form2, this).exec();
     return Form2->CheckBox3->isChecked();
 }
 
 void TForm1::ShowResult() {
-    Form3->exec();
+    Made(Form3, this).exec();
 }
 
 std::optional<std::string> TForm1::RunFileDialog(TFileDialogKind kind, const std::string& fileName,

@@ -27,6 +27,8 @@ class QMenu;
 
 namespace brennix {
 
+class TFieldImages;
+
 class TForm1 : public QMainWindow, public TEngineOps {
     Q_OBJECT
   public:
@@ -152,6 +154,7 @@ class TForm1 : public QMainWindow, public TEngineOps {
     std::function<void()> resume_;
     QWidget* statusNotes_ = nullptr;
     QRegion changed_; // the part of the board changed since it was last painted
+    TFieldImages* fieldImages_ = nullptr;
     bool activated_ = false;
 };
 

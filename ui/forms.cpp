@@ -3,11 +3,7 @@
 #include "engine/operations.h"
 #include "fonts.h"
 #include "form1.h"
-#include "form2.h"
-#include "form3.h"
-#include "form4.h"
 #include "form5.h"
-#include "form6.h"
 #include "icon.h"
 #include "messages.h"
 
@@ -30,11 +26,7 @@ void SetUpApplication() {
 
 void CreateForms(const TRunOptions& options) {
     Form1 = new TForm1(options);
-    Form2 = new TForm2(Form1);
-    Form3 = new TForm3(Form1);
-    Form4 = new TForm4(Form1);
     Form5 = new TForm5(Form1);
-    Form6 = new TForm6(Form1);
     Ops = Form1;
 }
 

@@ -22,8 +22,10 @@ extern TForm6* Form6;
 // The application's title, window icon and fonts. Call once the application object exists.
 void SetUpApplication();
 
-// Creates the six windows in order (the dialogs belong to the scoreboard) and lets the engine
-// reach the scoreboard. The run's options give the "/safe" switch.
+// Creates the scoreboard and the Start Leg dialog, which start-up shows at once, and lets the
+// engine reach the scoreboard. The run's options give the "/safe" switch. The other dialogs
+// belong to the scoreboard as well; each is made the first time the scoreboard opens it, so
+// their pointers stay null until then.
 void CreateForms(const TRunOptions& options = {});
 
 // Destroys the windows again; the engine reaches no window afterwards.

@@ -3,8 +3,10 @@
 #include "history/history_store.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
+#include <QTimer>
 
 namespace brennix {
 
@@ -20,6 +22,9 @@ club::TClubSync::TOptions Options() {
 
 // The widest the note grows in the status bar; a longer reason ends in "…".
 constexpr int NoteWidth = 420;
+
+// The shortest time between two states of the board handed to the worker, in milliseconds.
+constexpr qint64 StateInterval = 200;
 
 } // namespace
 
@@ -45,8 +50,7 @@ std::shared_ptr<club::TClubSync> StartClub(const club::TClubPlace& place, QLabel
     connecting.Board = place.Board;
     ShowClubNote(note, connecting);
     // The worker speaks from its own thread: what it says is shown by the window's.
-    return std::make_shared<club::TClubSync>(
-        place, HistoryPath(),
+    const club::TClubSync::TChanged changed =
         [label = QPointer<QLabel>(&note)](const club::TSyncStatus& status) {
             QMetaObject::invokeMethod(
                 qApp,
@@ -54,14 +58,38 @@ std::shared_ptr<club::TClubSync> StartClub(const club::TClubPlace& place, QLabel
                     if (label) ShowClubNote(*label, status);
                 },
                 Qt::QueuedConnection);
-        },
-        Options());
+        };
+    return std::make_shared<club::TClubSync>(place, HistoryPath(), changed, Options());
 }
 
 void FeedClub(TBoardFeed& feed, const std::shared_ptr<club::TClubSync>& sync) {
-    feed.AddSink([watcher = std::weak_ptr(sync)](const QByteArray& json) {
-        if (const std::shared_ptr<club::TClubSync> club = watcher.lock())
-            club->SetState(json.toStdString());
+    // The redraws of a burst (undoing several visits, a load) are one state for the club: the
+    // first at once, then the newest at most every StateInterval, so the worker and the server
+    // are not kept busy beside the window.
+    struct THandOver {
+        std::weak_ptr<club::TClubSync> Club;
+        QByteArray Newest;
+        QElapsedTimer Since; // the last state handed over
+        QTimer Later;
+
+        void Now() {
+            Since.start();
+            if (const std::shared_ptr<club::TClubSync> club = Club.lock())
+                club->SetState(Newest.toStdString());
+        }
+    };
+    const auto handOver = std::make_shared<THandOver>();
+    handOver->Club = sync;
+    handOver->Later.setSingleShot(true);
+    QObject::connect(&handOver->Later, &QTimer::timeout, [raw = handOver.get()] { raw->Now(); });
+    feed.AddSink([handOver](const QByteArray& json) {
+        handOver->Newest = json;
+        if (handOver->Later.isActive()) return;
+        const qint64 since = handOver->Since.isValid() ? handOver->Since.elapsed() : StateInterval;
+        if (since >= StateInterval)
+            handOver->Now();
+        else
+            handOver->Later.start(static_cast<int>(StateInterval - since));
     });
 }
 

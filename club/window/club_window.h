@@ -23,8 +23,9 @@ void ShowClubNote(QLabel& note, const club::TSyncStatus& status);
 // where other users can read it), the whole reason in its tooltip.
 void ShowClubRefusal(QLabel& note, const std::string& refusal);
 
-// Hands every board the feed builds to the worker, never waiting for it: the club's row of the
-// board shows what its live board shows.
+// Hands the boards the feed builds to the worker, never waiting for it: the club's row of the
+// board shows what its live board shows. A board drawn within 200 ms of the last one handed over
+// waits for the rest of that time, and only the newest then goes.
 void FeedClub(TBoardFeed& feed, const std::shared_ptr<club::TClubSync>& sync);
 
 } // namespace brennix

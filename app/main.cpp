@@ -4,6 +4,7 @@
 #include "history/history_store.h"
 #include "history/resume.h"
 #include "instance/single_instance.h"
+#include "live/keypads.h"
 #include "live/live_board.h"
 #include "statistics/statistics_menu.h"
 #include "storage/paths.h"
@@ -102,6 +103,7 @@ int main(int argc, char* argv[]) {
     const std::shared_ptr<TLiveBoardModule> live = StartLiveBoard(
         options, *Form1, *Form1->HelpMenu, std::cout, {}, LiveModulePlaces(), club != nullptr);
     if (live) FeedLiveBoard(feed, live, statistics, Form1);
+    ServeKeypads(live, *Form1);
     // A board in a club shows every board of the club at /hall.
     if (club && live) ShowHall(club, live, feed, Form1);
     const int result = QApplication::exec();

@@ -3,6 +3,8 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <qrencode.h>
 
@@ -13,7 +15,21 @@ namespace {
 constexpr int QuietZone = 4;   // modules of white around the code, as readers expect
 constexpr int ShownModule = 6; // screen pixels per module
 
+constexpr int KeypadCodeMs = 110 * 1000; // a new code before the shown one expires (two minutes)
+constexpr int KeypadCountMs = 1000;       // how often the count of paired keypads is looked at
+
+// The QR code of a text, as the dialog shows it.
+QPixmap ShownCode(const std::string& text) {
+    const QImage code = QrCodeImage(text);
+    return QPixmap::fromImage(
+        code.scaled(code.size() * ShownModule, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+}
+
 } // namespace
+
+QString KeypadsPairedText(int count) {
+    return QStringLiteral("Keypads paired: %1").arg(count);
+}
 
 QImage QrCodeImage(const std::string& text) {
     QRcode* code = QRcode_encodeString(text.c_str(), 0, QR_ECLEVEL_M, QR_MODE_8, 1);
@@ -35,7 +51,7 @@ std::string UrlOf(const std::string& address) {
 }
 
 TLiveAddressDialog::TLiveAddressDialog(QWidget* parent, const std::vector<std::string>& addresses,
-                                       bool everywhere, bool hall)
+                                       bool everywhere, bool hall, TLiveBoardModule* keypads)
     : QDialog(parent) {
     setObjectName("LiveAddressDialog");
     setWindowTitle(QStringLiteral("Live Board"));
@@ -54,11 +70,9 @@ TLiveAddressDialog::TLiveAddressDialog(QWidget* parent, const std::vector<std::s
     list->setFont(QFont(QStringLiteral("Liberation Mono"), 11));
     layout->addWidget(list);
     if (!addresses.empty()) {
-        const QImage code = QrCodeImage(UrlOf(addresses.front()));
         auto* picture = new QLabel(this);
         picture->setObjectName("QrCode");
-        picture->setPixmap(QPixmap::fromImage(
-            code.scaled(code.size() * ShownModule, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+        picture->setPixmap(ShownCode(UrlOf(addresses.front())));
         picture->setToolTip(QString::fromStdString(UrlOf(addresses.front())));
         layout->addWidget(picture, 0, Qt::AlignHCenter);
     }
@@ -71,19 +85,71 @@ TLiveAddressDialog::TLiveAddressDialog(QWidget* parent, const std::vector<std::s
     more->setObjectName("Pages");
     more->setFont(list->font());
     layout->addWidget(more);
+    const QString changes = keypads ? QStringLiteral("only the keypads paired below can score.")
+                                    : QStringLiteral("nobody can change anything.");
     auto* note = new QLabel(
         everywhere ? QStringLiteral("The live board listens on every network interface of this "
                                     "computer, so that every screen in the room can reach it. "
-                                    "Anyone in the network can watch; nobody can change anything.")
+                                    "Anyone in the network can watch; ") + changes
                    : QStringLiteral("The live board listens on this address only. Anyone who "
-                                    "can reach it can watch; nobody can change anything."),
+                                    "can reach it can watch; ") + changes,
         this);
     note->setObjectName("Note");
     note->setWordWrap(true);
     layout->addWidget(note);
+    if (keypads && !addresses.empty()) AddKeypadPart(*layout, UrlOf(addresses.front()), *keypads);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(buttons);
+}
+
+void TLiveAddressDialog::AddKeypadPart(QLayout& layout, const std::string& url,
+                                       TLiveBoardModule& keypads) {
+    auto* heading = new QLabel(QStringLiteral("<b>Keypad</b>"), this);
+    layout.addWidget(heading);
+    auto* intro = new QLabel(
+        QStringLiteral("Score from a phone or tablet at the board: open this address on it "
+                       "(scan the code). It works once, within two minutes, and pairs that "
+                       "browser with this board until Brennix ends."),
+        this);
+    intro->setWordWrap(true);
+    layout.addWidget(intro);
+    auto* picture = new QLabel(this);
+    picture->setObjectName("KeypadCode");
+    layout.addWidget(picture);
+    layout.setAlignment(picture, Qt::AlignHCenter);
+    auto* address = new QLabel(this);
+    address->setObjectName("KeypadAddress");
+    address->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    address->setFont(QFont(QStringLiteral("Liberation Mono"), 11));
+    layout.addWidget(address);
+    auto* count = new QLabel(this);
+    count->setObjectName("KeypadCount");
+    layout.addWidget(count);
+    auto* forget = new QPushButton(ForgetKeypadsText, this);
+    forget->setObjectName("ForgetKeypads");
+    forget->setAutoDefault(false);
+    layout.addWidget(forget);
+    layout.setAlignment(forget, Qt::AlignLeft);
+
+    const auto newCode = [=, &keypads] {
+        const std::string pairing = keypads.KeypadAddress(url);
+        picture->setPixmap(ShownCode(pairing));
+        address->setText(QString::fromStdString(pairing));
+    };
+    const auto counted = [=, &keypads] { count->setText(KeypadsPairedText(keypads.KeypadCount())); };
+    newCode();
+    counted();
+    auto* codes = new QTimer(this);
+    connect(codes, &QTimer::timeout, this, newCode);
+    codes->start(KeypadCodeMs);
+    auto* counts = new QTimer(this);
+    connect(counts, &QTimer::timeout, this, counted);
+    counts->start(KeypadCountMs);
+    connect(forget, &QPushButton::clicked, this, [=, &keypads] {
+        keypads.ForgetKeypads();
+        counted();
+    });
 }
 
 } // namespace brennix

@@ -3,6 +3,8 @@
 // phones.
 #pragma once
 
+#include "live_module.h"
+
 #include <QDialog>
 #include <QImage>
 #include <QString>
@@ -22,13 +24,22 @@ QImage QrCodeImage(const std::string& text);
 // machine)" is "http://…/").
 std::string UrlOf(const std::string& address);
 
+// The keypad part's texts.
+inline const QString ForgetKeypadsText = QStringLiteral("&Forget All Keypads");
+QString KeypadsPairedText(int count);
+
 class TLiveAddressDialog : public QDialog {
   public:
     // `addresses` as the server gives them (see TLiveBoardModule::Addresses); `everywhere` when it
     // listens on every interface; `hall` when it serves the club's hall. The pages of each
-    // address are listed below them.
+    // address are listed below them. With `keypads`, a part for pairing keypads follows: the
+    // pairing address of a fresh one-time code as a QR code and as text (a new code whenever the
+    // last has expired), how many keypads are paired, and a button that forgets them all.
     TLiveAddressDialog(QWidget* parent, const std::vector<std::string>& addresses, bool everywhere,
-                       bool hall = false);
+                       bool hall = false, TLiveBoardModule* keypads = nullptr);
+
+  private:
+    void AddKeypadPart(QLayout& layout, const std::string& url, TLiveBoardModule& keypads);
 };
 
 } // namespace brennix

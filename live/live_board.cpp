@@ -60,7 +60,7 @@ void AddAddressMenuItem(QWidget& window, QMenu& help, const std::weak_ptr<TLiveB
     QObject::connect(item, &QAction::triggered, &window, [&window, server, everywhere, hall] {
         const std::shared_ptr<TLiveBoardModule> board = server.lock();
         if (!board) return;
-        TLiveAddressDialog dialog(&window, board->Addresses(), everywhere, hall);
+        TLiveAddressDialog dialog(&window, board->Addresses(), everywhere, hall, board.get());
         CentreOnDesktop(&dialog); // where the program's other dialogs open
         dialog.exec();
     });

@@ -90,6 +90,33 @@ class TLiveBoard final : public TLiveBoardModule {
             Qt::QueuedConnection);
     }
 
+    std::string KeypadAddress(const std::string& boardUrl) override {
+        std::string address = boardUrl;
+        while (!address.empty() && address.back() == '/') address.pop_back();
+        return address + KeypadPairPath + server_->NewKeypadCode();
+    }
+
+    int KeypadCount() const override { return server_->KeypadCount(); }
+    void ForgetKeypads() override { server_->ForgetKeypads(); }
+
+    void SetKeypadHandler(TKeypadHandler handler) override {
+        QMetaObject::invokeMethod(
+            server_, [server = server_, handler] { server->SetKeypadHandler(handler); },
+            Qt::QueuedConnection);
+    }
+
+    void AnswerKeypad(quint64 pad, qint64 id, const QString& why) override {
+        QMetaObject::invokeMethod(
+            server_, [server = server_, pad, id, why] { server->AnswerKeypad(pad, id, why); },
+            Qt::QueuedConnection);
+    }
+
+    void PublishKeypadMode(const QByteArray& modeJson) override {
+        QMetaObject::invokeMethod(
+            server_, [server = server_, modeJson] { server->PublishKeypadMode(modeJson); },
+            Qt::QueuedConnection);
+    }
+
   private:
     QThread thread_;
     TLiveServer* server_; // in thread_, deleted there

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,24 @@ struct TLiveLimits {
     // A page is pinged this often and dropped once it has not echoed two pings in a row: within
     // 2 * (PagePingMs + PageCheckMs) of the first ping it left unanswered.
     int PagePingMs = 20000;
+    // What a keypad may send: at most this many entries per KeypadWindowMs from one keypad, and
+    // twice as many from one address, whatever its keypads.
+    int KeypadEntriesPerWindow = 5;
+    int KeypadWindowMs = 5000;
 };
+
+// What a paired keypad asks of the board, read and checked by the server (a total of 0-180, 1-3
+// darts, a player's place 1-8); the program answers each with AnswerKeypad.
+struct TKeypadEntry {
+    enum class TKind { Enter, Undo, Begin, Confirm };
+    quint64 Pad = 0; // which keypad, for the answer
+    qint64 Id = 0;   // the keypad's own number for it
+    TKind Kind = TKind::Enter;
+    int Score = 0;  // Enter: the visit's total
+    int Darts = 3;  // Enter: the darts thrown
+    int Player = 0; // Begin: who begins, the 1-based place in the Start Leg dialog's list
+};
+using TKeypadHandler = std::function<void(const TKeypadEntry&)>;
 
 class TLiveBoardModule {
   public:
@@ -53,12 +71,27 @@ class TLiveBoardModule {
     // hall's page at /hall, from the first on (both are not found before, as on a board that is
     // in no club).
     virtual void PublishHall(const QByteArray& hallJson) = 0;
+
+    // Keypads: phones and tablets at the board, paired by opening KeypadAddress (a one-time
+    // code, valid two minutes, in place of the one before) and remembered until the program ends
+    // or ForgetKeypads. Callable from any thread. A server without keypads pairs none.
+    virtual std::string KeypadAddress(const std::string& /*boardUrl*/) { return {}; }
+    virtual int KeypadCount() const { return 0; }
+    virtual void ForgetKeypads() {}
+    // Whom the checked entries of paired keypads go to. It is called on the server's thread: the
+    // program crosses over to its own.
+    virtual void SetKeypadHandler(TKeypadHandler) {}
+    // The answer to an entry: taken when `why` is empty, else not taken, for that reason.
+    virtual void AnswerKeypad(quint64 /*pad*/, qint64 /*id*/, const QString& /*why*/) {}
+    // What the keypads offer now, as JSON ({"mode":"play"}, ...): sent to every keypad and to
+    // each one that opens later.
+    virtual void PublishKeypadMode(const QByteArray& /*modeJson*/) {}
 };
 
 // The module's one exported function, looked up by this name: a new server with the limits,
 // owned by the caller, or none when the module was built for another version of this interface.
 inline constexpr char LiveModuleFactoryName[] = "BrennixCreateLiveBoard";
-inline constexpr int LiveModuleInterface = 4; // raised whenever anything in this header changes
+inline constexpr int LiveModuleInterface = 5; // raised whenever anything in this header changes
 using TLiveModuleFactory = TLiveBoardModule* (*)(int version, const TLiveLimits& limits);
 
 } // namespace brennix

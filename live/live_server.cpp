@@ -1,6 +1,8 @@
 #include "live_server.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QTcpServer>
@@ -10,6 +12,7 @@
 #include <QWebSocket>
 #include <QWebSocketServer>
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace brennix {
@@ -30,7 +33,20 @@ struct TRequest {
     bool Close = false;     // Connection: close or HTTP/1.0: answered, then the connection closes
     bool Chunked = false;   // a body whose end is not known beforehand: the connection closes too
     bool WebSocket = false; // the key and version a WebSocket handshake needs are there
+    QByteArray Host;        // the Host header
+    QByteArray Origin;      // the Origin header, empty without one
+    QByteArray Keypad;      // the keypad cookie's value, empty without one
 };
+
+// The value of the keypad's cookie in a Cookie header ("a=1; brennix_keypad=…"), if it is there.
+QByteArray KeypadCookieIn(const QByteArray& cookies) {
+    for (const QByteArray& cookie : cookies.split(';')) {
+        const QByteArray pair = cookie.trimmed();
+        const qsizetype equals = pair.indexOf('=');
+        if (equals > 0 && pair.left(equals) == KeypadCookie) return pair.mid(equals + 1);
+    }
+    return {};
+}
 
 // The request line and headers (without the blank line that ends them), or none when they are
 // not a request of HTTP/1.x.
@@ -70,6 +86,12 @@ std::optional<TRequest> ReadRequest(const QByteArray& head) {
             key = !value.isEmpty();
         } else if (name == "sec-websocket-version") {
             version = value == "13";
+        } else if (name == "host") {
+            request.Host = value;
+        } else if (name == "origin") {
+            request.Origin = value;
+        } else if (name == "cookie" && request.Keypad.isEmpty()) {
+            request.Keypad = KeypadCookieIn(value);
         }
     }
     request.WebSocket = key && version;
@@ -80,8 +102,12 @@ QByteArray StatusLine(int status) {
     switch (status) {
     case 200:
         return "HTTP/1.1 200 OK\r\n";
+    case 303:
+        return "HTTP/1.1 303 See Other\r\n";
     case 400:
         return "HTTP/1.1 400 Bad Request\r\n";
+    case 403:
+        return "HTTP/1.1 403 Forbidden\r\n";
     case 404:
         return "HTTP/1.1 404 Not Found\r\n";
     case 405:
@@ -180,7 +206,8 @@ class TLiveServer::TRequestConnection : public QObject {
             if (available < size) return; // the body is still to come
             if (!request->Upgrade.isEmpty()) return Upgrade(*request);
             socket_->skip(size);
-            QByteArray answer = owner_->Answer(request->Method, request->Path);
+            QByteArray answer = owner_->AnswerRequest(request->Method, request->Path,
+                                                      request->Keypad, socket_->peerAddress());
             if (request->Close || request->Chunked) {
                 const qsizetype blank = answer.indexOf("\r\n\r\n");
                 answer.insert(blank + 2, "Connection: close\r\n");
@@ -192,19 +219,24 @@ class TLiveServer::TRequestConnection : public QObject {
     }
 
     // A page's WebSocket request goes to the WebSocket server, unread; any other upgrade is
-    // not found here.
+    // not found here. A keypad's must come with a paired browser's cookie from a page of this
+    // server: a page elsewhere cannot open it in the name of a phone that was paired.
     void Upgrade(const TRequest& request) {
-        if (request.Path != QLatin1String(LivePushPath) ||
+        const bool keypad = request.Path == QLatin1String(KeypadPushPath);
+        if ((!keypad && request.Path != QLatin1String(LivePushPath)) ||
             request.Upgrade.toLower() != "websocket" || request.Method != "GET")
             return Finish(NotFound + "Content-Length: 11\r\nConnection: close\r\n\r\nNot found.\n");
         if (!request.WebSocket) return Refuse(400);
+        if (keypad && (!owner_->Paired(request.Keypad) ||
+                       request.Origin.toLower() != "http://" + request.Host.toLower()))
+            return Refuse(403);
         if (!owner_->CanTakePages()) return Refuse(503);
         TLiveServer* owner = owner_;
         owner_->Forget(this);
         owner_ = nullptr;
         timer_->stop();
         socket_->disconnect(this);
-        owner->HandOver(socket_);
+        owner->HandOver(socket_, keypad ? request.Keypad : QByteArray());
         deleteLater();
     }
 
@@ -235,8 +267,9 @@ class TLiveServer::TRequestConnection : public QObject {
 // pongs to its pings included), the connection is cut. It lives as a child of the socket.
 class TLiveServer::TIncoming : public QObject {
   public:
-    TIncoming(TLiveServer* owner, QTcpSocket* socket)
-        : QObject(socket), owner_(owner), socket_(socket), seen_(socket->bytesAvailable()) {
+    TIncoming(TLiveServer* owner, QTcpSocket* socket, const QByteArray& keypad)
+        : QObject(socket), owner_(owner), socket_(socket), keypad_(keypad),
+          seen_(socket->bytesAvailable()) {
         window_.start();
         connect(socket, &QTcpSocket::readyRead, this, [this] { Arrived(); });
         connect(socket, &QTcpSocket::disconnected, this, [this] {
@@ -248,6 +281,7 @@ class TLiveServer::TIncoming : public QObject {
     }
 
     QTcpSocket* Socket() const { return socket_; }
+    const QByteArray& Keypad() const { return keypad_; }
 
     // The WebSocket has been made: from now on what it has read is known once it has read it.
     void Taken() {
@@ -279,6 +313,7 @@ class TLiveServer::TIncoming : public QObject {
     TLiveServer* owner_;
     const TLiveLimits limits_ = owner_->limits_;
     QTcpSocket* socket_;
+    const QByteArray keypad_; // the token of a keypad's page, empty for any other page
     QElapsedTimer window_;
     qint64 seen_;         // what was waiting to be read after the last reading
     qint64 received_ = 0; // in the current interval
@@ -295,6 +330,7 @@ struct TLiveServer::TPage {
     bool Echoed = true;
     int Missed = 0;
     quint64 Unfinished = 0; // what has come of a fragmented message so far
+    QByteArray Keypad;      // a keypad's token; empty for a page that only watches
 };
 
 TLiveServer::TLiveServer(TLiveLimits limits, QObject* parent)
@@ -364,19 +400,73 @@ namespace {
 const QByteArray HallType = "application/json; charset=utf-8";
 
 // A found page's answer: its headers, and its body unless `head`.
-QByteArray Answered(const QByteArray& type, const QByteArray& body, bool head) {
+QByteArray Answered(const QByteArray& type, const QByteArray& body, bool head,
+                    const QByteArray& status = StatusLine(200)) {
     const QByteArray length = "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     if (head)
-        return "HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\n" + length +
+        return status + "Content-Type: " + type + "\r\n" + length +
                "Cache-Control: no-store\r\n\r\n";
-    return "HTTP/1.1 200 OK\r\nContent-Type: " + type +
+    return status + "Content-Type: " + type +
            "\r\nCache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\n"
            "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'; script-src "
            "'unsafe-inline'; connect-src 'self' ws: wss:; img-src 'self' data:\r\n" +
            length + "\r\n" + body;
 }
 
+const QByteArray JsonType = "application/json";
+
+// What a pairing address answers when it pairs nobody, whatever the reason.
+const QByteArray NotPaired = QByteArrayLiteral(
+    "<!doctype html><html lang=\"en\"><head><meta charset=\"utf-8\"><meta name=\"viewport\" "
+    "content=\"width=device-width, initial-scale=1\"><title>Brennix keypad</title></head><body "
+    "style=\"font: 20px sans-serif; background: #111; color: #eee; padding: 1em\"><p>This "
+    "pairing code cannot be used: it is mistyped, used already or more than two minutes old.</p>"
+    "<p>Open Help \xe2\x86\x92 Live Board\xe2\x80\xa6 on the board's computer and scan the "
+    "keypad's code again.</p></body></html>\n");
+
+// A JSON number that is a whole number from `least` to `most`, or none.
+std::optional<qint64> Whole(const QJsonValue& value, qint64 least, qint64 most) {
+    if (!value.isDouble()) return std::nullopt;
+    const double number = value.toDouble();
+    if (number != std::trunc(number) || number < double(least) || number > double(most))
+        return std::nullopt;
+    return static_cast<qint64>(number);
+}
+
 } // namespace
+
+// The answer to a request that is not a WebSocket's: a pairing address, whether the browser is
+// paired, or a page or state everybody may read.
+QByteArray TLiveServer::AnswerRequest(const QByteArray& method, const QString& path,
+                                      const QByteArray& keypad, const QHostAddress& peer) {
+    if (method == "GET" && path.startsWith(QLatin1String(KeypadPairPath)))
+        return PairingAnswer(path.mid(qsizetype(std::size(KeypadPairPath)) - 1), peer);
+    if (path == QStringLiteral("/pad/paired") && (method == "GET" || method == "HEAD"))
+        return Answered(JsonType,
+                        Paired(keypad) ? QByteArrayLiteral("{\"paired\":true}")
+                                       : QByteArrayLiteral("{\"paired\":false}"),
+                        method == "HEAD");
+    return Answer(method, path);
+}
+
+QByteArray TLiveServer::PairingAnswer(const QString& code, const QHostAddress& address) {
+    std::optional<std::string> token;
+    {
+        const std::lock_guard lock(pairingLock_);
+        token = pairing_.Pair(code.toStdString(), address.toString().toStdString(),
+                              TKeypadPairing::TClock::now());
+    }
+    if (!token) return Answered("text/html; charset=utf-8", NotPaired, false, StatusLine(403));
+    return StatusLine(303) + "Location: /pad\r\nSet-Cookie: " + KeypadCookie + "=" + QByteArray::fromStdString(*token) +
+           "; Path=/; HttpOnly; SameSite=Strict\r\nCache-Control: no-store\r\n"
+           "Content-Length: 0\r\n\r\n";
+}
+
+bool TLiveServer::Paired(const QByteArray& token) const {
+    if (token.isEmpty()) return false;
+    const std::lock_guard lock(pairingLock_);
+    return pairing_.Paired(std::string_view(token.constData(), size_t(token.size())));
+}
 
 // The answer to a request that is not a WebSocket's.
 QByteArray TLiveServer::Answer(const QByteArray& method, const QString& path) const {
@@ -393,6 +483,10 @@ QByteArray TLiveServer::Answer(const QByteArray& method, const QString& path) co
         // The strip for a streaming program's browser source, on the same pushes.
         static const QByteArray overlay = LoadPage(QStringLiteral("overlay.html"));
         body = overlay;
+    } else if (path == QStringLiteral("/pad")) {
+        // The keypad; it scores only once its browser is paired.
+        static const QByteArray keypad = LoadPage(QStringLiteral("pad.html"));
+        body = keypad;
     } else if (path == QStringLiteral("/players")) {
         static const QByteArray standings = LoadPage(QStringLiteral("players.html"));
         body = standings;
@@ -424,8 +518,8 @@ bool TLiveServer::CanTakePages() const {
 
 // A page's handshake, complete and unread on its socket, goes to the WebSocket server, which
 // answers it with the 101 and makes the page.
-void TLiveServer::HandOver(QTcpSocket* socket) {
-    arriving_.push_back(new TIncoming(this, socket));
+void TLiveServer::HandOver(QTcpSocket* socket, const QByteArray& keypad) {
+    arriving_.push_back(new TIncoming(this, socket, keypad));
     handshakes_->handleConnection(socket);
 }
 
@@ -438,7 +532,9 @@ void TLiveServer::TakePages() {
             return i->Socket()->peerPort() == socket->peerPort() &&
                    i->Socket()->peerAddress() == socket->peerAddress();
         });
+        QByteArray keypad;
         if (incoming != arriving_.end()) {
+            keypad = (*incoming)->Keypad();
             (*incoming)->Socket()->setParent(socket);
             (*incoming)->Taken();
         }
@@ -447,6 +543,7 @@ void TLiveServer::TakePages() {
         page->Socket = socket;
         page->Address = socket->peerAddress();
         page->Order = ++admitted_;
+        page->Keypad = keypad;
         socket->setMaxAllowedIncomingFrameSize(limits_.MaxIncomingMessageBytes);
         socket->setMaxAllowedIncomingMessageSize(limits_.MaxIncomingMessageBytes);
         connect(socket, &QWebSocket::disconnected, this, [this, socket] { DropPage(socket); });
@@ -466,9 +563,13 @@ void TLiveServer::TakePages() {
                 [frame](const QString& text, bool last) { frame(text.toUtf8().size(), last); });
         connect(socket, &QWebSocket::binaryFrameReceived, this,
                 [frame](const QByteArray& data, bool last) { frame(data.size(), last); });
+        if (!keypad.isEmpty())
+            connect(socket, &QWebSocket::textMessageReceived, this,
+                    [this, seen](const QString& message) { KeypadSent(*seen, message); });
         pages_.push_back(std::move(page));
         if (!checker_->isActive()) checker_->start();
         socket->sendTextMessage(stateText_);
+        if (!keypad.isEmpty() && !keypadModeText_.isEmpty()) socket->sendTextMessage(keypadModeText_);
         Ping(*seen);
     }
 }
@@ -513,7 +614,9 @@ void TLiveServer::CheckPages() {
     const qint64 now = clock_.elapsed();
     std::vector<QWebSocket*> gone;
     for (const std::unique_ptr<TPage>& page : pages_) {
-        if (page->Socket->bytesToWrite() > limits_.MaxBufferedBytes) {
+        // A keypad forgotten by the operator goes at once.
+        if (page->Socket->bytesToWrite() > limits_.MaxBufferedBytes ||
+            (!page->Keypad.isEmpty() && !Paired(page->Keypad))) {
             gone.push_back(page->Socket);
             continue;
         }
@@ -526,6 +629,13 @@ void TLiveServer::CheckPages() {
     }
     for (QWebSocket* socket : gone)
         DropPage(socket);
+    // The entries' times are kept only as long as they count.
+    std::erase_if(entriesByToken_, [&](const auto& times) {
+        return times.second.empty() || now - times.second.back() >= limits_.KeypadWindowMs;
+    });
+    std::erase_if(entriesByAddress_, [&](const auto& times) {
+        return times.second.empty() || now - times.second.back() >= limits_.KeypadWindowMs;
+    });
 }
 
 void TLiveServer::DropPage(QWebSocket* socket) {
@@ -553,6 +663,92 @@ void TLiveServer::Publish(const QByteArray& stateJson) {
     }
     for (QWebSocket* socket : slow)
         DropPage(socket);
+}
+
+std::string TLiveServer::NewKeypadCode() {
+    const std::lock_guard lock(pairingLock_);
+    return pairing_.NewCode(TKeypadPairing::TClock::now());
+}
+
+int TLiveServer::KeypadCount() const {
+    const std::lock_guard lock(pairingLock_);
+    return static_cast<int>(pairing_.Count());
+}
+
+// Their pages go at the next check (within PageCheckMs), their entries at once.
+void TLiveServer::ForgetKeypads() {
+    const std::lock_guard lock(pairingLock_);
+    pairing_.ForgetAll();
+}
+
+int TLiveServer::KeypadPageCount() const {
+    return static_cast<int>(std::count_if(pages_.begin(), pages_.end(),
+                                          [](const auto& page) { return !page->Keypad.isEmpty(); }));
+}
+
+// Whether one more entry fits within the last KeypadWindowMs, which then counts it.
+bool TLiveServer::WithinBudget(std::vector<qint64>& times, int most) {
+    const qint64 now = clock_.elapsed();
+    std::erase_if(times, [&](qint64 at) { return now - at >= limits_.KeypadWindowMs; });
+    if (static_cast<int>(times.size()) >= most) return false;
+    times.push_back(now);
+    return true;
+}
+
+// A keypad's message, untrusted: one JSON object with the keypad's number for it and one of
+// {"enter": 0-180, "darts": 1-3}, {"undo": true}, {"begin": 1-8}, {"confirm": true}. Every
+// message counts against the keypad's and its address's budget; what is left goes to the
+// program, which answers it.
+void TLiveServer::KeypadSent(TPage& page, const QString& message) {
+    if (!Paired(page.Keypad)) return DropPage(page.Socket);
+    const QJsonObject sent = QJsonDocument::fromJson(message.toUtf8()).object();
+    const std::optional<qint64> id = Whole(sent.value(QLatin1String("id")), 0, qint64(1) << 53);
+    if (!id) return; // nothing it could be told about
+    const bool keypadWithin =
+        WithinBudget(entriesByToken_[page.Keypad], limits_.KeypadEntriesPerWindow);
+    if (!keypadWithin ||
+        !WithinBudget(entriesByAddress_[page.Address.toString()], 2 * limits_.KeypadEntriesPerWindow))
+        return Reply(page, *id, QStringLiteral("too many entries: wait a moment"));
+
+    TKeypadEntry entry{.Pad = page.Order, .Id = *id};
+    const auto yes = [&](const char* key) { return sent.value(QLatin1String(key)) == QJsonValue(true); };
+    if (sent.size() == 2 && yes("undo")) {
+        entry.Kind = TKeypadEntry::TKind::Undo;
+    } else if (sent.size() == 2 && yes("confirm")) {
+        entry.Kind = TKeypadEntry::TKind::Confirm;
+    } else if (const auto player = Whole(sent.value(QLatin1String("begin")), 1, 8);
+               sent.size() == 2 && player) {
+        entry.Kind = TKeypadEntry::TKind::Begin;
+        entry.Player = static_cast<int>(*player);
+    } else if (const auto darts = Whole(sent.value(QLatin1String("darts")), 1, 3);
+               sent.size() == 3 && darts && sent.value(QLatin1String("enter")).isDouble()) {
+        const std::optional<qint64> score = Whole(sent.value(QLatin1String("enter")), 0, 180);
+        if (!score) return Reply(page, *id, QString::fromUtf8("not 0\u2013180"));
+        entry.Score = static_cast<int>(*score);
+        entry.Darts = static_cast<int>(*darts);
+    } else {
+        return Reply(page, *id, QStringLiteral("not understood"));
+    }
+    if (!keypadHandler_) return Reply(page, *id, QStringLiteral("the board's operator is needed"));
+    keypadHandler_(entry);
+}
+
+void TLiveServer::Reply(TPage& page, qint64 id, const QString& why) {
+    QJsonObject reply{{QStringLiteral("id"), id}, {QStringLiteral("taken"), why.isEmpty()}};
+    if (!why.isEmpty()) reply.insert(QStringLiteral("why"), why);
+    page.Socket->sendTextMessage(QString::fromUtf8(
+        QJsonDocument(QJsonObject{{QStringLiteral("reply"), reply}}).toJson(QJsonDocument::Compact)));
+}
+
+void TLiveServer::AnswerKeypad(quint64 pad, qint64 id, const QString& why) {
+    for (const std::unique_ptr<TPage>& page : pages_)
+        if (page->Order == pad && !page->Keypad.isEmpty()) return Reply(*page, id, why);
+}
+
+void TLiveServer::PublishKeypadMode(const QByteArray& modeJson) {
+    keypadModeText_ = QString::fromUtf8("{\"keypad\":" + modeJson + "}");
+    for (const std::unique_ptr<TPage>& page : pages_)
+        if (!page->Keypad.isEmpty()) page->Socket->sendTextMessage(keypadModeText_);
 }
 
 void TLiveServer::PublishPlayers(const QByteArray& playersJson) {

@@ -11,6 +11,7 @@
 // server in a thread of its own; in the tests and benches it may run in the caller's.
 #pragma once
 
+#include "keypad_pairing.h"
 #include "live_module.h"
 
 #include <QByteArray>
@@ -18,7 +19,9 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class QTcpSocket;
@@ -30,6 +33,11 @@ namespace brennix {
 
 // The path the page opens its WebSocket on.
 inline constexpr char LivePushPath[] = "/live";
+// A keypad's: only a paired browser's (its cookie), from a page of this server (its Origin).
+inline constexpr char KeypadPushPath[] = "/pad/live";
+// Where a pairing code is opened ("/k/CODE"), and the cookie that keeps the token it gives.
+inline constexpr char KeypadPairPath[] = "/k/";
+inline constexpr char KeypadCookie[] = "brennix_keypad";
 
 class TLiveServer : public QObject {
     Q_OBJECT
@@ -49,6 +57,16 @@ class TLiveServer : public QObject {
     // Serves every board of the club at /hall.json and the hall's page at /hall from now on.
     void PublishHall(const QByteArray& hallJson);
 
+    // Keypads (see TLiveBoardModule): the pairing is guarded, so that the window may ask for a
+    // code or the count from its own thread; the rest runs on the server's.
+    std::string NewKeypadCode();
+    int KeypadCount() const;
+    void ForgetKeypads();
+    void SetKeypadHandler(TKeypadHandler handler) { keypadHandler_ = std::move(handler); }
+    void AnswerKeypad(quint64 pad, qint64 id, const QString& why);
+    void PublishKeypadMode(const QByteArray& modeJson);
+    int KeypadPageCount() const;
+
     // The last state published, as served at /state.json.
     const QByteArray& StateJson() const { return state_; }
     int PageCount() const { return static_cast<int>(pages_.size()); }
@@ -66,13 +84,20 @@ class TLiveServer : public QObject {
     void MakeRoom();
     void Forget(TRequestConnection* connection);
     QByteArray Answer(const QByteArray& method, const QString& path) const;
+    QByteArray AnswerRequest(const QByteArray& method, const QString& path,
+                             const QByteArray& keypad, const QHostAddress& peer);
+    QByteArray PairingAnswer(const QString& code, const QHostAddress& address);
+    bool Paired(const QByteArray& token) const;
     bool CanTakePages() const;
-    void HandOver(QTcpSocket* socket);
+    void HandOver(QTcpSocket* socket, const QByteArray& token);
     void TakePages();
     void MakeRoomForPage(const QHostAddress& address);
     void DropPage(QWebSocket* socket);
     void CheckPages();
     void Ping(TPage& page);
+    void KeypadSent(TPage& page, const QString& message);
+    void Reply(TPage& page, qint64 id, const QString& why);
+    bool WithinBudget(std::vector<qint64>& times, int most);
 
     TLiveLimits limits_;
     TListener* listener_ = nullptr;
@@ -88,6 +113,14 @@ class TLiveServer : public QObject {
     quint64 admitted_ = 0;             // pages so far, for the order of age
     QTimer* checker_;
     QElapsedTimer clock_;
+
+    mutable std::mutex pairingLock_;
+    TKeypadPairing pairing_; // guarded by pairingLock_
+    TKeypadHandler keypadHandler_;
+    QString keypadModeText_;
+    // When each keypad and each address sent its last entries, within KeypadWindowMs.
+    std::map<QByteArray, std::vector<qint64>> entriesByToken_;
+    std::map<QString, std::vector<qint64>> entriesByAddress_;
 };
 
 } // namespace brennix

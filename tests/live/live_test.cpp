@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QLibrary>
 #include <QMutex>
+#include <QNetworkRequest>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -672,6 +673,15 @@ class LiveTest : public QObject {
         QTest::newRow("players before any")
             << Get("/players.json") << Ok("application/json; charset=utf-8", "[]");
         QTest::newRow("players page") << Get("/players") << Ok(html, Page("players.html"));
+        QTest::newRow("keypad page") << Get("/pad") << Ok(html, Page("pad.html"));
+        QTest::newRow("keypad, not paired")
+            << Get("/pad/paired") << Ok("application/json", R"({"paired":false})");
+        QTest::newRow("pairing, HEAD") << "HEAD /k/0 HTTP/1.1\r\n\r\n"_ba << notFound + "0\r\n\r\n";
+        QTest::newRow("keypad push, no cookie")
+            << "GET /pad/live HTTP/1.1\r\nHost: 127.0.0.1\r\nOrigin: http://127.0.0.1\r\n"
+               "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: "
+               "dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n"_ba
+            << refused("403 Forbidden");
     }
 
     void answersToRequests() {
@@ -691,6 +701,119 @@ class LiveTest : public QObject {
     // With MaxConnections = 3 the third connection stays; the fourth makes the one idle the
     // longest go, which is not the oldest once that has been answered. Each request answered
     // starts the next from nothing: three of 600 bytes on one connection pass a limit of 1000.
+    // A keypad pairs once with the window's code, opens its WebSocket only with the cookie it
+    // got and from a page of the server, and what it sends is checked and budgeted before the
+    // program hears of it.
+    void keypads() {
+        TLiveServer server({.PageCheckMs = 100, .KeypadEntriesPerWindow = 12,
+                            .KeypadWindowMs = 60 * 1000});
+        QCOMPARE(server.Listen(QHostAddress::LocalHost, 0), QString());
+        const QByteArray host = "127.0.0.1:" + QByteArray::number(server.Port());
+        std::vector<TKeypadEntry> entries;
+        server.SetKeypadHandler([&](const TKeypadEntry& entry) { entries.push_back(entry); });
+        auto ask = [&](const QByteArray& path, const QByteArray& cookie = {}) {
+            return Ask(*Connect(server.Port()),
+                       "GET " + path + " HTTP/1.1\r\nHost: " + host + "\r\nCookie: " + cookie +
+                           "\r\n\r\n");
+        };
+
+        const QByteArray code = QByteArray::fromStdString(server.NewKeypadCode());
+        const QByteArray refused = ask("/k/" + QByteArray(10, '0'));
+        QCOMPARE(refused.left(refused.indexOf("Content-Type")), "HTTP/1.1 403 Forbidden\r\n");
+        QVERIFY(refused.contains("This pairing code cannot be used"));
+        const QByteArray paired = ask("/k/" + code.toLower());
+        const QByteArray token = paired.mid(paired.indexOf("brennix_keypad=") + 15, 64);
+        QCOMPARE(paired, "HTTP/1.1 303 See Other\r\nLocation: /pad\r\nSet-Cookie: brennix_keypad=" +
+                             token + "; Path=/; HttpOnly; SameSite=Strict\r\n"
+                             "Cache-Control: no-store\r\nContent-Length: 0\r\n\r\n");
+        QVERIFY(QByteArray::fromHex(token).toHex() == token);
+        QCOMPARE(ask("/k/" + code), refused); // used
+        QCOMPARE(server.KeypadCount(), 1);
+        const QByteArray cookie = "a=1; brennix_keypad=" + token;
+        QVERIFY(ask("/pad/paired", cookie).endsWith(R"({"paired":true})"));
+        QVERIFY(ask("/pad/paired", "brennix_keypad=" + QByteArray(64, 'a')).endsWith("false}"));
+
+        // The upgrade: only the paired cookie, only from a page of this server.
+        const QByteArray origin = "http://" + host;
+        const std::pair<QByteArray, QByteArray> upgrades[] = {
+            {"brennix_keypad=" + QByteArray(64, 'a'), origin}, // forged, or a run before's
+            {cookie, "http://127.0.0.2:" + QByteArray::number(server.Port())},
+            {cookie, {}},
+            {cookie, origin}};
+        for (const auto& [sent, from] : upgrades) {
+            const QByteArray answer = Ask(
+                *Connect(server.Port()),
+                "GET /pad/live HTTP/1.1\r\nHost: " + host + "\r\nUpgrade: websocket\r\n"
+                "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                "Sec-WebSocket-Version: 13\r\nCookie: " + sent + "\r\n" +
+                (from.isEmpty() ? QByteArray() : "Origin: " + from + "\r\n") + "\r\n");
+            QCOMPARE(answer.left(12), &sent == &upgrades[3].first ? "HTTP/1.1 101" : "HTTP/1.1 403");
+        }
+
+        // What a paired keypad sends, row by row: handed over, answered here, or ignored.
+        server.Publish(R"({"caption":"x"})");
+        server.PublishKeypadMode(R"({"mode":"play"})");
+        QWebSocket pad(QString::fromLatin1(origin));
+        QStringList received;
+        connect(&pad, &QWebSocket::textMessageReceived, [&](const QString& m) { received << m; });
+        QNetworkRequest opening(QUrl(QStringLiteral("ws://%1/pad/live").arg(QLatin1String(host))));
+        opening.setRawHeader("Cookie", cookie);
+        pad.open(opening);
+        QTRY_COMPARE_WITH_TIMEOUT(received, QStringList({R"({"caption":"x"})",
+                                                         R"({"keypad":{"mode":"play"}})"}), WaitMs);
+        QCOMPARE(server.KeypadPageCount(), 1);
+        using K = TKeypadEntry::TKind;
+        const auto why = [](int id, const char* reason) {
+            return QString::fromUtf8(R"({"reply":{"id":%1,"taken":false,"why":"%2"}})")
+                .arg(id)
+                .arg(QString::fromUtf8(reason));
+        };
+        const std::vector<std::tuple<QString, std::optional<TKeypadEntry>, QString>> rows = {
+            {R"({"id":1,"enter":180,"darts":2})", TKeypadEntry{.Id = 1, .Score = 180, .Darts = 2}, {}},
+            {R"({"id":2,"enter":0,"darts":3})", TKeypadEntry{.Id = 2, .Score = 0, .Darts = 3}, {}},
+            {R"({"id":3,"enter":181,"darts":3})", std::nullopt, why(3, "not 0–180")},
+            {R"({"id":4,"enter":-1,"darts":3})", std::nullopt, why(4, "not 0–180")},
+            {R"({"id":5,"enter":60.5,"darts":3})", std::nullopt, why(5, "not 0–180")},
+            {R"({"id":6,"enter":60,"darts":0})", std::nullopt, why(6, "not understood")},
+            {R"({"id":7,"enter":"60","darts":3})", std::nullopt, why(7, "not understood")},
+            {R"({"id":8,"undo":true,"darts":3})", std::nullopt, why(8, "not understood")},
+            {R"({"id":9,"undo":true})", TKeypadEntry{.Id = 9, .Kind = K::Undo}, {}},
+            {R"({"id":10,"begin":8})", TKeypadEntry{.Id = 10, .Kind = K::Begin, .Player = 8}, {}},
+            {R"({"id":11,"begin":9})", std::nullopt, why(11, "not understood")},
+            {R"({"id":12,"confirm":true})", TKeypadEntry{.Id = 12, .Kind = K::Confirm}, {}},
+            {R"({"enter":60,"darts":3})", std::nullopt, {}}, // no number to answer: not counted
+            {R"({"id":-1,"undo":true})", std::nullopt, {}},
+            {R"(not json)", std::nullopt, {}},
+            {R"({"id":13,"undo":true})", std::nullopt, why(13, "too many entries: wait a moment")},
+        };
+        bool ponged = false; // the server has read everything before the ping
+        connect(&pad, &QWebSocket::pong, [&] { ponged = true; });
+        for (const auto& [message, entry, reply] : rows) {
+            const size_t before = entries.size();
+            received.clear();
+            ponged = false;
+            pad.sendTextMessage(message);
+            pad.ping();
+            QTRY_VERIFY_WITH_TIMEOUT(ponged, WaitMs);
+            QCOMPARE(received, reply.isEmpty() ? QStringList() : QStringList{reply});
+            QCOMPARE(entries.size(), before + (entry ? 1 : 0));
+            if (!entry) continue;
+            const TKeypadEntry& got = entries.back();
+            QCOMPARE(got.Pad, entries.front().Pad);
+            QCOMPARE(std::tuple(got.Id, got.Kind, got.Score, got.Darts, got.Player),
+                     std::tuple(entry->Id, entry->Kind, entry->Score, entry->Darts, entry->Player));
+        }
+        // The program's answer reaches the keypad it is for.
+        server.AnswerKeypad(entries.front().Pad, 1, {});
+        QTRY_COMPARE_WITH_TIMEOUT(received.last(), R"({"reply":{"id":1,"taken":true}})", WaitMs);
+
+        // Forgotten, the keypad's page goes and its cookie opens nothing.
+        server.ForgetKeypads();
+        QCOMPARE(server.KeypadCount(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(pad.state(), QAbstractSocket::UnconnectedState, WaitMs);
+        QVERIFY(ask("/pad/paired", cookie).endsWith("false}"));
+    }
+
     void theConnectionCap() {
         TLiveServer server({.MaxConnections = 3, .MaxRequestBytes = 1000});
         QCOMPARE(server.Listen(QHostAddress::LocalHost, 0), QString());

@@ -3,8 +3,10 @@
 // for it and the club), the board's JSON, the module's one function, and the server's answers and
 // bounds (the request size, the connection cap, the timeout, silent and slow pages). Everything
 // talks to 127.0.0.1; every wait is for an event and bounded.
+#include "engine/flow.h"
 #include "engine/state.h"
 #include "live/board_json.h"
+#include "live/keypads.h"
 #include "live/live_board.h"
 #include "live/live_server.h"
 #include "live/live_switch.h"
@@ -12,6 +14,7 @@
 #include "storage/settings_file.h"
 #include "ui/fonts.h"
 #include "ui/form1.h"
+#include "ui/form3.h"
 #include "ui/form5.h"
 #include "ui/forms.h"
 #include "ui_test_support.h"
@@ -259,10 +262,12 @@ class LiveTest : public QObject {
         answerer->start();
 
         std::ostringstream out;
-        live = StartLiveBoard(options, *form, *form->HelpMenu, out, {}, Module);
+        live = StartLiveBoard(options, *form, *form->HelpMenu, out,
+                              {.KeypadEntriesPerWindow = 100}, Module); // a keypad in a hurry
         QVERIFY(live);
         form->AddBoardObserver([this](const TBoardView& view) { feed.Redrawn(view); });
         FeedLiveBoard(feed, live, std::nullopt, form);
+        ServeKeypads(live, *form);
         feed.AddSink([this](const QByteArray& json) { club.push_back(json); });
         port = live->Port();
         QVERIFY(port != 0);
@@ -504,6 +509,101 @@ class LiveTest : public QObject {
 
     // The hall is there once the club's boards are published: not found before, then the page
     // and the boards byte for byte.
+    // A paired keypad plays a leg of Ann and Bob as the operator would type it: who begins in
+    // Start Leg, visits, an Undo, a total above what is left, a 2-dart finish, the result's
+    // Restart; it waits while the operator types and while a dialog is not its to answer.
+    void keypadsScoreAsTyped() {
+        answerer->stop(); // the keypad answers the dialogs here
+        FreshGame("Ann", "Bob");
+        Settings.MatchFormat = 2; // best of 1 leg
+        const QByteArray pairing = QByteArray::fromStdString(
+            live->KeypadAddress(QStringLiteral("http://127.0.0.1:%1/").arg(port).toStdString()));
+        const QByteArray paired = Ask(*Connect(port), Get(pairing.mid(pairing.indexOf("/k/"))));
+        const QByteArray cookie = paired.mid(paired.indexOf("brennix_keypad="), 15 + 64);
+        QWebSocket pad(QStringLiteral("http://127.0.0.1:%1").arg(port));
+        QNetworkRequest opening(QUrl(QStringLiteral("ws://127.0.0.1:%1/pad/live").arg(port)));
+        opening.setRawHeader("Cookie", cookie);
+        std::map<int, QString> replies; // by the entry's number: "" taken, else why not
+        QStringList modes;
+        int sent = 0;
+        const auto send = [&](const QString& what) {
+            pad.sendTextMessage(QStringLiteral("{\"id\":%1,%2}").arg(++sent).arg(what));
+            return sent;
+        };
+        // What the keypad does in each dialog, as the dialog's mode arrives.
+        std::map<QString, std::function<void()>> inDialog;
+        connect(&pad, &QWebSocket::textMessageReceived, [&](const QString& text) {
+            const QJsonObject message = QJsonDocument::fromJson(text.toUtf8()).object();
+            if (message.contains(u"reply"_s)) {
+                const QJsonObject reply = message[u"reply"_s].toObject();
+                replies[reply[u"id"_s].toInt()] = reply[u"why"_s].toString();
+            } else if (message.contains(u"keypad"_s)) {
+                const QJsonObject mode = message[u"keypad"_s].toObject();
+                modes << QString::fromUtf8(QJsonDocument(mode).toJson(QJsonDocument::Compact));
+                // Not within the socket's own signal, which would hold back the answers.
+                if (inDialog.contains(mode[u"mode"_s].toString()))
+                    QTimer::singleShot(0, &pad, inDialog[mode[u"mode"_s].toString()]);
+            }
+        });
+        pad.open(opening);
+        QTRY_COMPARE_WITH_TIMEOUT(modes, QStringList{R"({"mode":"play"})"}, WaitMs);
+        const auto answered = [&](int id) {
+            return QTest::qWaitFor([&] { return replies.contains(id); }, WaitMs) ? replies[id]
+                                                                                 : u"(none)"_s;
+        };
+
+        // Start Leg: the keypad picks Bob, but only after trying what is not offered there.
+        std::vector<QString> inStartLeg;
+        inDialog[u"start"_s] = [&] {
+            inStartLeg = {answered(send(u"\"enter\":60,\"darts\":3"_s)),
+                          answered(send(u"\"confirm\":true"_s)),
+                          answered(send(u"\"begin\":2"_s))};
+        };
+        Form5->exec();
+        QCOMPARE(inStartLeg, (std::vector<QString>{u"the board's operator is needed"_s,
+                                                   u"not offered now"_s, QString()}));
+        QCOMPARE(ActivePlayer, 1);
+        SetStarters();
+
+        // Visits, each with the remaining scores after it (Ann, Bob) and the answer.
+        const std::vector<std::tuple<QString, QString, int, int>> visits = {
+            {u"\"enter\":0,\"darts\":3"_s, {}, 501, 501},
+            {u"\"enter\":180,\"darts\":3"_s, {}, 321, 501},
+            {u"\"enter\":100,\"darts\":3"_s, {}, 321, 401},
+            {u"\"undo\":true"_s, {}, 321, 501},
+            {u"\"enter\":140,\"darts\":3"_s, {}, 321, 361},
+            {u"\"enter\":180,\"darts\":3"_s, {}, 141, 361},
+            {u"\"enter\":0,\"darts\":3"_s, {}, 141, 361},
+            {u"\"enter\":150,\"darts\":3"_s, u"above what is left"_s, 141, 361},
+        };
+        for (const auto& [what, why, ann, bob] : visits) {
+            QCOMPARE(answered(send(what)), why);
+            QCOMPARE(std::pair(Players[0].Remaining, Players[1].Remaining), std::pair(ann, bob));
+            QCOMPARE(form->Edit33->text() + u'/' + form->Edit49->text(), u"/3"_s);
+        }
+        form->Edit33->setText(u"6"_s); // the operator is typing
+        QCOMPARE(answered(send(u"\"enter\":141,\"darts\":2"_s)), u"the operator is typing a score"_s);
+        QCOMPARE(form->Edit33->text(), u"6"_s);
+        form->Edit33->clear();
+
+        // The finish is taken before the result shows; the keypad restarts.
+        int darts = 0;
+        inDialog[u"result"_s] = [&] {
+            darts = Players[0].DartsLeg;
+            (void)answered(send(u"\"confirm\":true"_s));
+        };
+        const int finish = send(u"\"enter\":141,\"darts\":2"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(modes.size(), 5, WaitMs);
+        QCOMPARE(replies[finish], QString());
+        QCOMPARE(darts, 3 + 3 + 2);
+        QCOMPARE(modes, (QStringList{R"({"mode":"play"})",
+                                     R"({"begins":1,"mode":"start","players":["Ann","Bob"]})",
+                                     R"({"mode":"play"})", R"({"mode":"result","winner":"Ann"})",
+                                     R"({"mode":"play"})"}));
+        QCOMPARE(Players[0].Remaining, 501);
+        answerer->start();
+    }
+
     void theHallOnceItIsPublished() {
         const QByteArray notFound = Ask(*Connect(port), Get("/nowhere"));
         QCOMPARE(Ask(*Connect(port), Get("/hall")), notFound);

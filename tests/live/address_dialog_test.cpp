@@ -4,11 +4,46 @@
 
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace brennix;
+
+namespace {
+
+// What a reader makes of the QR code a label shows.
+QByteArray ReadBack(const QLabel& code) {
+    const QString reader = QStandardPaths::findExecutable("zbarimg");
+    if (reader.isEmpty()) return "zbarimg (zbar-tools) is needed to read the code back";
+    QTemporaryDir dir;
+    const QString png = dir.filePath("code.png");
+    if (!code.pixmap().save(png)) return "not saved";
+    QProcess zbar;
+    zbar.start(reader, {"--quiet", "--raw", png});
+    if (!zbar.waitForFinished(20000) || zbar.exitCode() != 0) return "not read";
+    return zbar.readAllStandardOutput().trimmed();
+}
+
+// A server's keypads as the dialog sees them: a new code each time it is asked.
+struct TKeypads : TLiveBoardModule {
+    QString Listen(const QString&, quint16) override { return {}; }
+    quint16 Port() const override { return 8010; }
+    std::vector<std::string> Addresses() const override { return {}; }
+    void Publish(const QByteArray&) override {}
+    void PublishPlayers(const QByteArray&) override {}
+    void PublishHall(const QByteArray&) override {}
+    std::string KeypadAddress(const std::string& url) override {
+        return url + "k/CODE" + std::to_string(++codes);
+    }
+    int KeypadCount() const override { return paired; }
+    void ForgetKeypads() override { paired = 0; }
+    int codes = 0;
+    int paired = 2;
+};
+
+} // namespace
 
 class AddressDialogTest : public QObject {
     Q_OBJECT
@@ -42,16 +77,25 @@ class AddressDialogTest : public QObject {
                  "/overlay  a scoreboard strip for a stream" +
                      QString(everywhere ? "\n/hall     every board of the club" : ""));
 
-        const QString reader = QStandardPaths::findExecutable("zbarimg");
-        if (reader.isEmpty()) QFAIL("zbarimg (zbar-tools) is needed to read the code back");
-        QTemporaryDir dir;
-        const QString png = dir.filePath("code.png");
-        QVERIFY(dialog.findChild<QLabel*>("QrCode")->pixmap().save(png));
-        QProcess zbar;
-        zbar.start(reader, {"--quiet", "--raw", png});
-        QVERIFY(zbar.waitForFinished(20000));
-        QCOMPARE(zbar.exitCode(), 0);
-        QCOMPARE(zbar.readAllStandardOutput().trimmed(), QByteArray("http://192.168.178.20:8010/"));
+        QCOMPARE(ReadBack(*dialog.findChild<QLabel*>("QrCode")), "http://192.168.178.20:8010/");
+        QVERIFY(!dialog.findChild<QLabel*>("KeypadCode"));
+    }
+
+    // With keypads: the pairing address of a fresh code, as text and as a code, and the paired.
+    void theKeypadsPart() {
+        TKeypads keypads;
+        TLiveAddressDialog dialog(nullptr, {"http://192.168.178.20:8010/"}, false, false, &keypads);
+        QCOMPARE(dialog.findChild<QLabel*>("Note")->text(),
+                 "The live board listens on this address only. Anyone who can reach it can watch; "
+                 "only the keypads paired below can score.");
+        QCOMPARE(dialog.findChild<QLabel*>("KeypadAddress")->text(),
+                 "http://192.168.178.20:8010/k/CODE1");
+        QCOMPARE(ReadBack(*dialog.findChild<QLabel*>("KeypadCode")),
+                 "http://192.168.178.20:8010/k/CODE1");
+        QCOMPARE(dialog.findChild<QLabel*>("KeypadCount")->text(), "Keypads paired: 2");
+        dialog.findChild<QPushButton*>("ForgetKeypads")->click();
+        QCOMPARE(dialog.findChild<QLabel*>("KeypadCount")->text(), "Keypads paired: 0");
+        QCOMPARE(keypads.codes, 1);
     }
 
     void aNoteAfterTheAddressIsNotPartOfIt() {

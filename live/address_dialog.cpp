@@ -55,8 +55,14 @@ TLiveAddressDialog::TLiveAddressDialog(QWidget* parent, const std::vector<std::s
     : QDialog(parent) {
     setObjectName("LiveAddressDialog");
     setWindowTitle(QStringLiteral("Live Board"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setSizeConstraint(QLayout::SetFixedSize); // nothing to gain from another size
+    // The board's addresses on the left, the keypad's pairing on the right: low enough for a
+    // screen of 768 lines.
+    auto* whole = new QVBoxLayout(this);
+    whole->setSizeConstraint(QLayout::SetFixedSize); // nothing to gain from another size
+    auto* columns = new QHBoxLayout;
+    whole->addLayout(columns);
+    auto* layout = new QVBoxLayout;
+    columns->addLayout(layout);
     auto* intro = new QLabel(
         QStringLiteral("Open the live board in a browser on a TV or phone in this network:"), this);
     layout->addWidget(intro);
@@ -85,7 +91,7 @@ TLiveAddressDialog::TLiveAddressDialog(QWidget* parent, const std::vector<std::s
     more->setObjectName("Pages");
     more->setFont(list->font());
     layout->addWidget(more);
-    const QString changes = keypads ? QStringLiteral("only the keypads paired below can score.")
+    const QString changes = keypads ? QStringLiteral("only the keypads paired here can score.")
                                     : QStringLiteral("nobody can change anything.");
     auto* note = new QLabel(
         everywhere ? QStringLiteral("The live board listens on every network interface of this "
@@ -97,10 +103,17 @@ TLiveAddressDialog::TLiveAddressDialog(QWidget* parent, const std::vector<std::s
     note->setObjectName("Note");
     note->setWordWrap(true);
     layout->addWidget(note);
-    if (keypads && !addresses.empty()) AddKeypadPart(*layout, UrlOf(addresses.front()), *keypads);
+    layout->addStretch();
+    if (keypads && !addresses.empty()) {
+        auto* keypad = new QVBoxLayout;
+        columns->addSpacing(24);
+        columns->addLayout(keypad);
+        AddKeypadPart(*keypad, UrlOf(addresses.front()), *keypads);
+        keypad->addStretch();
+    }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    layout->addWidget(buttons);
+    whole->addWidget(buttons);
 }
 
 void TLiveAddressDialog::AddKeypadPart(QLayout& layout, const std::string& url,

@@ -87,7 +87,7 @@ class AddressDialogTest : public QObject {
         TLiveAddressDialog dialog(nullptr, {"http://192.168.178.20:8010/"}, false, false, &keypads);
         QCOMPARE(dialog.findChild<QLabel*>("Note")->text(),
                  "The live board listens on this address only. Anyone who can reach it can watch; "
-                 "only the keypads paired below can score.");
+                 "only the keypads paired here can score.");
         QCOMPARE(dialog.findChild<QLabel*>("KeypadAddress")->text(),
                  "http://192.168.178.20:8010/k/CODE1");
         QCOMPARE(ReadBack(*dialog.findChild<QLabel*>("KeypadCode")),

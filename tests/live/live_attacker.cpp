@@ -1,6 +1,6 @@
-// A hostile client of the live board, for its tests and its bench: `live_attacker ATTACK PORT`
-// attacks 127.0.0.1:PORT from 127.0.0.2 until it is killed, reconnecting whatever the server
-// closes, and writes "ready" once its connections are open. ATTACK is one of
+// A hostile client of the live board, for its tests and its bench: `live_attacker ATTACK PORT
+// [COOKIE]` attacks 127.0.0.1:PORT from 127.0.0.2 until it is killed, reconnecting whatever the
+// server closes, and writes "ready" once its connections are open. ATTACK is one of
 //   pipeline   4 connections pipelining GET / (500 a burst) that never read an answer
 //   pings      4 pages flooding pings that never read a pong
 //   fragments  4 pages sending empty fragments of a message that never ends
@@ -8,6 +8,9 @@
 //   pages      255 pages that answer every ping
 //   silent     255 pages that answer nothing and read nothing
 //   elsewhere  4 connections sending WebSocket handshakes for another path, one after another
+//   codes      4 connections guessing pairing codes, 100 a burst, reading the answers
+//   keypad     4 keypads with the paired COOKIE sending 100 entries a second each (who begins,
+//              outside Start Leg)
 #include <QCoreApplication>
 #include <QTcpSocket>
 #include <QTimer>
@@ -16,10 +19,11 @@
 
 namespace {
 
-QByteArray Handshake(const QByteArray& path) {
+QByteArray Handshake(const QByteArray& path, const QByteArray& more = {}) {
     return "GET " + path +
            " HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-           "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
+           "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n" +
+           more + "\r\n";
 }
 
 // A client's frame, masked (with a key of zeros, which leaves the payload as it is).
@@ -37,7 +41,8 @@ QByteArray Frame(int first, const QByteArray& payload) {
 
 class TAttacker : public QObject {
   public:
-    TAttacker(QString attack, quint16 port) : attack_(std::move(attack)), port_(port) {
+    TAttacker(QString attack, quint16 port, QByteArray cookie)
+        : attack_(std::move(attack)), port_(port), cookie_(std::move(cookie)) {
         const bool many = attack_ == "pages" || attack_ == "silent";
         for (int i = 0; i < (many ? 255 : 4); ++i)
             Open();
@@ -46,7 +51,8 @@ class TAttacker : public QObject {
   private:
     void Open() {
         auto* socket = new QTcpSocket(this);
-        if (attack_ != "pages") socket->setReadBufferSize(1); // reads next to nothing
+        const bool reads = attack_ == "pages" || attack_ == "codes" || attack_ == "keypad";
+        if (!reads) socket->setReadBufferSize(1); // reads next to nothing
         socket->bind(QHostAddress(QStringLiteral("127.0.0.2")), 0);
         connect(socket, &QTcpSocket::connected, this, [this, socket] { Start(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { Again(socket); });
@@ -78,6 +84,28 @@ class TAttacker : public QObject {
             for (int i = 0; i < 500; ++i)
                 burst += "GET / HTTP/1.1\r\nHost: x\r\n\r\n";
             Flood(socket, burst);
+            return;
+        }
+        if (attack_ == "codes") {
+            QByteArray burst;
+            for (int i = 0; i < 100; ++i)
+                burst += "GET /k/" + QByteArray::number(1000000000 + i) + " HTTP/1.1\r\n\r\n";
+            connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
+            Flood(socket, burst);
+            return;
+        }
+        if (attack_ == "keypad") {
+            socket->write(Handshake("/pad/live", "Cookie: " + cookie_ +
+                                                     "\r\nOrigin: http://127.0.0.1\r\n"));
+            connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
+            // 100 entries a second, under what a page may send in bytes: the entries' own
+            // budget has to stop them.
+            QByteArray burst;
+            for (int i = 0; i < 10; ++i)
+                burst += Frame(0x81, R"({"id":)" + QByteArray::number(i) + R"(,"begin":1})");
+            auto* timer = new QTimer(socket);
+            connect(timer, &QTimer::timeout, socket, [socket, burst] { socket->write(burst); });
+            timer->start(100);
             return;
         }
         socket->write(Handshake("/live"));
@@ -145,6 +173,7 @@ class TAttacker : public QObject {
 
     QString attack_;
     quint16 port_;
+    QByteArray cookie_;
     int opened_ = 0;
 };
 
@@ -152,10 +181,11 @@ class TAttacker : public QObject {
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    if (argc != 3) {
-        std::fputs("usage: live_attacker ATTACK PORT\n", stderr);
+    if (argc != 3 && argc != 4) {
+        std::fputs("usage: live_attacker ATTACK PORT [COOKIE]\n", stderr);
         return 2;
     }
-    TAttacker attacker(QString::fromLatin1(argv[1]), static_cast<quint16>(atoi(argv[2])));
+    TAttacker attacker(QString::fromLatin1(argv[1]), static_cast<quint16>(atoi(argv[2])),
+                       argc == 4 ? QByteArray(argv[3]) : QByteArray());
     return application.exec();
 }

@@ -623,7 +623,8 @@ class LiveTest : public QObject {
     void attacksCostTheOperatorNothing_data() {
         QTest::addColumn<QString>("attack");
         for (const char* attack :
-             {"pipeline", "pings", "fragments", "messages", "pages", "silent", "elsewhere"})
+             {"pipeline", "pings", "fragments", "messages", "pages", "silent", "elsewhere", "codes",
+              "keypad"})
             QTest::newRow(attack) << QString(attack);
     }
 
@@ -651,7 +652,14 @@ class LiveTest : public QObject {
             quiet = slowest(page);
         }
         QProcess attacker;
-        attacker.start(QStringLiteral(BRENNIX_LIVE_ATTACKER), {attack, QString::number(port)});
+        QStringList arguments = {attack, QString::number(port)};
+        if (attack == u"keypad"_s) { // a keypad paired as the dialog pairs it
+            const std::string pairing = live->KeypadAddress("http://127.0.0.1/");
+            const QByteArray paired =
+                Ask(*Connect(port), Get(QByteArray::fromStdString(pairing.substr(16))));
+            arguments << QString::fromLatin1(paired.mid(paired.indexOf("brennix_keypad="), 15 + 64));
+        }
+        attacker.start(QStringLiteral(BRENNIX_LIVE_ATTACKER), arguments);
         QVERIFY(attacker.waitForReadyRead(WaitMs));
         QCOMPARE(attacker.readAll(), "ready\n");
         QTest::qWait(500); // under way

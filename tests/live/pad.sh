@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The keypad page in a headless chromium against the real program in a private X server:
+#
+#   pad.sh PROGRAM MODULE ARTEFACT_FOLDER
+#
+# PROGRAM is copied into a temporary folder with the live board's MODULE beside it and run there
+# with a temporary home; pad.js drives the program with xdotool and the page over chromium's
+# remote debugging protocol. Screenshots go to ARTEFACT_FOLDER. Needs Xvfb, xdotool, ImageMagick's
+# import, zbarimg, sqlite3, chromium, node and Debian's node-ws; every process started here is
+# ended on exit.
+set -u
+if (($# != 3)); then
+    echo "usage: $0 PROGRAM MODULE ARTEFACT_FOLDER" >&2
+    exit 2
+fi
+for tool in Xvfb xdotool import zbarimg sqlite3 chromium node; do
+    command -v "$tool" >/dev/null || { echo "[pad] the tool '$tool' is missing"; exit 1; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/brennix-pad.XXXXXX") || exit 1
+mkdir -p "$work/app/save" "$work/app/sound" "$work/home" "$work/runtime" "$3"
+chmod 700 "$work/runtime"
+cp "$1" "$work/app/brennix" && cp "$2" "$work/app/" || exit 1
+export HOME="$work/home"
+unset XAUTHORITY
+
+xvfb_pid=""
+node_pid=""
+# shellcheck source=../e2e/xserver.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/xserver.sh"
+cleanup() {
+    local status=$?
+    stop_process "$node_pid" # it ends the program and the browser it started
+    stop_process "$xvfb_pid"
+    rm -rf "$work"
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+start_xvfb "$work" || { echo "[pad] Xvfb did not start: $(cat "$work/xvfb.log")"; exit 1; }
+NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH} \
+    node "$(dirname "${BASH_SOURCE[0]}")/pad.js" "$work/app/brennix" "$work" "$3" &
+node_pid=$!
+wait "$node_pid"
+status=$?
+node_pid=""
+exit "$status"

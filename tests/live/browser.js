@@ -12,92 +12,19 @@
 // set and leg with what wins the set, "Tie Break", "Sudden Death", each leg's result and the
 // final score, on the banner and the cards, kept after the board is reset. Then the program ends
 // (the page says it is reconnecting) and starts again on the same port with four players (the
-// page reconnects by itself): at 1920x1080 the cards stand two by two, at 390x844 all fit without scrolling, and
-// eight stay legible; /overlay follows the same pushes on a transparent page. Screenshots go to
-// ARTEFACTS.
+// page reconnects by itself): at 1920x1080 the cards stand two by two, at 390x844 all fit
+// without scrolling, and eight stay legible; /overlay follows the same pushes on a transparent
+// page. Screenshots go to ARTEFACTS.
 "use strict";
-const { spawn, execFileSync } = require("child_process");
 const fs = require("fs");
-const path = require("path");
-const WebSocket = require("ws");
+const {
+  MainTitle, Name, log, mismatch, waitFor, expectShown, stop, waitWindow, focus, press, type,
+  startProgram, startLive, quit, writeSettings, Browser, run,
+} = require("./harness");
 
-const [program, work, artefacts] = process.argv.slice(2);
-if (!artefacts) throw new Error("usage: node browser.js PROGRAM WORK ARTEFACTS");
-const MainTitle = "Brennix 3.2  [FINAL]";
-const children = [];
-let failures = 0;
-
-const log = (text) => console.log(`[live] ${text}`);
-const mismatch = (text) => {
-  failures += 1;
-  console.log(`[live]   MISMATCH: ${text}`);
-};
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-// Polls `check` (which may be async) until it returns a true value; null after `ms`.
-async function waitFor(ms, check, every = 25) {
-  const end = Date.now() + ms;
-  for (;;) {
-    const value = await check();
-    if (value) return value;
-    if (Date.now() >= end) return null;
-    await sleep(every);
-  }
-}
-
-function start(command, args, options = {}) {
-  const child = spawn(command, args, { stdio: ["ignore", "pipe", "pipe"], ...options });
-  child.output = "";
-  child.stdout.on("data", (data) => (child.output += data));
-  child.stderr.on("data", (data) => (child.output += data));
-  child.exited = new Promise((resolve) => child.on("exit", (code) => resolve(code)));
-  children.push(child);
-  return child;
-}
-
-async function stop(child) {
-  if (!child || child.exitCode !== null || child.signalCode !== null) return;
-  child.kill("SIGTERM");
-  if (!(await Promise.race([child.exited.then(() => true), sleep(5000)]))) child.kill("SIGKILL");
-  await child.exited;
-}
-
-// ---- The program's windows, through xdotool ----------------------------------------------
-
-function xdotool(...args) {
-  return execFileSync("xdotool", args, { timeout: 10000, encoding: "utf8" }).trim();
-}
-function windowId(title) {
-  const pattern = "^" + title.replace(/[[\]\\.*^$()+?{}|]/g, "\\$&") + "$";
-  try {
-    return xdotool("search", "--onlyvisible", "--name", pattern).split("\n")[0] || "";
-  } catch {
-    return ""; // no such window
-  }
-}
-async function waitWindow(title, ms) {
-  const id = await waitFor(ms, () => windowId(title), 100);
-  if (!id) throw new Error(`the window "${title}" did not appear within ${ms} ms`);
-  return id;
-}
-async function focus(title) {
-  xdotool("windowfocus", "--sync", await waitWindow(title, 10000));
-}
-const press = (...keys) => xdotool("key", "--delay", "40", ...keys);
 function visit(score) {
-  xdotool("type", "--delay", "30", String(score));
+  type(String(score));
   press("Return");
-}
-
-function programEnv() {
-  return {
-    PATH: "/usr/bin:/bin",
-    HOME: path.join(work, "home"),
-    XDG_RUNTIME_DIR: path.join(work, "runtime"),
-    LANG: "C.UTF-8",
-    DISPLAY: process.env.DISPLAY,
-    QT_QPA_PLATFORM: "xcb",
-  };
 }
 
 async function answerStartLeg() {
@@ -108,81 +35,6 @@ async function answerStartLeg() {
 
 const moduleLoaded = (pid) => fs.readFileSync(`/proc/${pid}/maps`, "utf8")
   .includes("/libbrennix-live.so");
-
-// ---- The browser, over the remote debugging protocol ------------------------------------------
-
-class Browser {
-  async open(url, width, height) {
-    this.profile = fs.mkdtempSync(path.join(work, "chromium-"));
-    this.process = start("chromium", [
-      "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-      "--disable-background-networking", "--disable-component-update", "--disable-sync",
-      "--disable-extensions", "--disable-dev-shm-usage", "--remote-debugging-port=0",
-      "--remote-debugging-address=127.0.0.1", `--user-data-dir=${this.profile}`,
-      `--window-size=${width},${height}`, "about:blank",
-    ], { env: { ...process.env, HOME: path.join(work, "home") } });
-    const portFile = path.join(this.profile, "DevToolsActivePort");
-    const lines = await waitFor(30000, () =>
-      fs.existsSync(portFile) && fs.readFileSync(portFile, "utf8").split("\n"), 100);
-    if (!lines || !lines[0]) throw new Error("chromium did not open its debugging port:\n" +
-                                             this.process.output);
-    const targets = await (await fetch(`http://127.0.0.1:${lines[0]}/json/list`)).json();
-    const page = targets.find((target) => target.type === "page");
-    this.socket = new WebSocket(page.webSocketDebuggerUrl, { perMessageDeflate: false });
-    await new Promise((resolve, reject) => {
-      this.socket.once("open", resolve);
-      this.socket.once("error", reject);
-    });
-    this.next = 1;
-    this.pending = new Map();
-    this.socket.on("message", (data) => {
-      const message = JSON.parse(String(data));
-      const waiting = this.pending.get(message.id);
-      if (!waiting) return;
-      this.pending.delete(message.id);
-      if (message.error) waiting.reject(new Error(JSON.stringify(message.error)));
-      else waiting.resolve(message.result);
-    });
-    await this.send("Page.enable");
-    await this.size(width, height);
-    await this.send("Page.navigate", { url });
-  }
-
-  send(method, params = {}) {
-    const id = this.next++;
-    this.socket.send(JSON.stringify({ id, method, params }));
-    return new Promise((resolve, reject) => {
-      this.pending.set(id, { resolve, reject });
-      setTimeout(() => {
-        if (this.pending.delete(id)) reject(new Error(`${method} had no answer in 10 s`));
-      }, 10000);
-    });
-  }
-
-  size(width, height) {
-    return this.send("Emulation.setDeviceMetricsOverride",
-                     { width, height, deviceScaleFactor: 1, mobile: width < height });
-  }
-
-  // The value of a script run in the page.
-  async evaluate(expression) {
-    const result = await this.send("Runtime.evaluate",
-                                   { expression, returnByValue: true, awaitPromise: true });
-    if (result.exceptionDetails) throw new Error(JSON.stringify(result.exceptionDetails));
-    return result.result.value;
-  }
-
-  async screenshot(file) {
-    const { data } = await this.send("Page.captureScreenshot", { format: "png" });
-    fs.writeFileSync(path.join(artefacts, file), Buffer.from(data, "base64"));
-    log(`  screenshot ${path.join(artefacts, file)}`);
-  }
-
-  async close() {
-    if (this.socket) this.socket.terminate();
-    await stop(this.process);
-  }
-}
 
 // What the page shows, read from its elements as a spectator sees them: the result banner as
 // "headline | name sets "sets" legs "legs" | ...", each card as one line, "name | remaining |
@@ -259,72 +111,41 @@ const ReadOverlay = `(() => {
 
 // ---- The run -----------------------------------------------------------------------------------
 
-const Name = "<b>&amp;'\"</b>";
 const Caption = "301 Double Out · Best of 1 Set";
 const Deciding = "first to 3 legs, tie-break at 2-2";
 const Fresh = [`${Name} | 301 |  | 0 | 0 | 0.000 | 0.000 | – | to throw | starter`,
                "Anna | 301 |  | 0 | 0 | 0.000 | 0.000 | –"];
+// Best of 1 set with the first `count` of four players.
+const players = (count) =>
+  writeSettings(3, [Name, "Anna", "Chris", "Maximilian Mustermann"], count);
 
 async function main() {
-  fs.mkdirSync(artefacts, { recursive: true });
-  const app = path.join(work, "app");
-  const settings = path.join(app, "brnx3p.dat");
-
   log("first run, without the switch: the module is not loaded; leaving writes the settings file");
-  let brennix = start(path.join(app, "brennix"), [], { env: programEnv() });
+  let brennix = startProgram([]);
   await waitWindow("Start Leg", 30000);
   if (moduleLoaded(brennix.pid) || brennix.output.includes("Live board"))
     mismatch(`without the switch the live board was started: ${brennix.output}`);
   await answerStartLeg();
-  press("alt+f");
-  await sleep(500);
-  press("x");
-  if ((await Promise.race([brennix.exited, sleep(15000).then(() => "running")])) !== 0)
-    throw new Error("the first run did not end with status 0: " + brennix.output);
+  await quit(brennix);
 
-  // The settings: 301 double out, best of 1 set, no sound, and the first `count` of four
-  // players.
-  const players = (count) => {
-    const image = fs.readFileSync(settings);
-    if (image.length !== 8956) throw new Error(`settings file of ${image.length} bytes`);
-    image.writeInt32LE(count, 0); // PlayerCount
-    image.writeInt32LE(3, 4); // MatchFormat: Best of 1 Set
-    image.writeInt32LE(1, 8); // GameType: 301 Double Out
-    [Name, "Anna", "Chris", "Maximilian Mustermann"].forEach((name, n) => {
-      image.fill(0, 8733 + n * 27, 8733 + (n + 1) * 27);
-      image[8733 + n * 27] = name.length;
-      image.write(name, 8733 + n * 27 + 1, "latin1");
-    });
-    image[8949] = 0;
-    fs.writeFileSync(settings, image);
-  };
   log(`the settings: 301 double out, best of 1 set, players ${Name} and Anna, no sound`);
   players(2);
 
   log("second run with /safe /live=127.0.0.1:0, then on the port it took");
-  const live = (port) => start(path.join(app, "brennix"), ["/safe", `/live=127.0.0.1:${port}`],
-                               { env: programEnv() });
-  brennix = live(0);
-  await waitWindow("Start Leg", 30000);
-  const address = /\n {2}(http:\/\/127\.0\.0\.1:([1-9]\d*)\/)\n/;
-  const printed = await waitFor(5000, () => address.exec(brennix.output));
-  if (!printed) throw new Error(`the program did not print its address: ${brennix.output}`);
+  brennix = await startLive(0);
+  const base = brennix.base + "/";
   await answerStartLeg();
 
   const browser = new Browser();
   try {
-    await browser.open(printed[1], 1280, 720);
+    await browser.open(1280, 720);
+    await browser.navigate(base);
     const board = () => browser.evaluate(ReadBoard);
     // The board as expected, waited for (every push is an event; 5 s is only the bound).
-    const expect = async (what, players, { special = "", progress = "Set 1 · Leg 1 · " + Deciding,
-                                           result = null } = {}) => {
-      const expected = { caption: Caption, special, progress, status: "live", result, markup: 0,
-                         players };
-      const same = (shown) => JSON.stringify(shown) === JSON.stringify(expected);
-      if (!(await waitFor(5000, async () => same(await board()))))
-        mismatch(`${what}:\n  shown    ${JSON.stringify(await board())}` +
-                 `\n  expected ${JSON.stringify(expected)}`);
-    };
+    const expect = (what, players, { special = "", progress = "Set 1 · Leg 1 · " + Deciding,
+                                     result = null } = {}) =>
+      expectShown(what, board, { caption: Caption, special, progress, status: "live", result,
+                                 markup: 0, players });
     // 301 in 6 darts is 150.500; 60 in 3 is 60.000; two won legs and two lost, 722 in 18 darts,
     // and five of each, 1805 in 45, are 120.333 (cut, not rounded). A leg's average stays on
     // until the next leg's first visit, its visits do not.
@@ -423,7 +244,7 @@ async function main() {
 
     log("the program comes back with four players: the page reconnects by itself");
     players(4);
-    brennix = live(printed[2]);
+    brennix = await startLive(new URL(base).port);
     await answerStartLeg();
     for (const score of [180, 140, 100, 0]) {
       await focus(MainTitle);
@@ -471,17 +292,12 @@ async function main() {
     await browser.size(1920, 1080);
     await browser.send("Emulation.setDefaultBackgroundColorOverride",
                        { color: { r: 0, g: 0, b: 0, a: 0 } });
-    await browser.send("Page.navigate", { url: printed[1] + "overlay" });
+    await browser.navigate(base + "overlay");
     const strip = (title, rows) => ({
       background: ["rgba(0, 0, 0, 0)", "rgba(0, 0, 0, 0)"], title, markup: 0, rows });
     // (While the page loads there is nothing to read.)
     const read = () => browser.evaluate(ReadOverlay).catch(() => null);
-    const overlay = async (what, expected) => {
-      const same = async () => JSON.stringify(await read()) === JSON.stringify(expected);
-      if (!(await waitFor(5000, same)))
-        mismatch(`overlay, ${what}:\n  shown    ${JSON.stringify(await read())}` +
-                 `\n  expected ${JSON.stringify(expected)}`);
-    };
+    const overlay = (what, expected) => expectShown(`overlay, ${what}`, read, expected);
     const title = "301 Double Out · Best of 1 Set | Set 1 · Leg 1";
     await overlay("four players", strip(title, [
       `${Name} | 0 | 0 | 121 | T20 T11 D14 | to throw`, "Anna | 0 | 0 | 161 | T20 T17 Bull",
@@ -498,28 +314,4 @@ async function main() {
   await stop(brennix);
 }
 
-const deadline = setTimeout(() => {
-  mismatch("the test did not finish within 240 s");
-  finish(1);
-}, 240000);
-
-async function finish(status) {
-  clearTimeout(deadline);
-  for (const child of children) await stop(child);
-  if (failures && status === 0) status = 1;
-  console.log(status === 0 ? "[live] PASSED" : `[live] FAILED (${failures} problem(s))`);
-  process.exit(status);
-}
-
-for (const signal of ["SIGTERM", "SIGINT"])
-  process.on(signal, () => {
-    mismatch(`stopped by ${signal}`);
-    finish(1);
-  });
-
-main().then(() => finish(0), (error) => {
-  failures += 1;
-  console.log(`[live] ABORTED: ${error.message}`);
-  for (const child of children) if (child.output) console.log(child.output.slice(-3000));
-  finish(1);
-});
+run("live", main);

@@ -861,15 +861,18 @@ class LiveTest : public QObject {
         // What a paired keypad sends, row by row: handed over, answered here, or ignored.
         server.Publish(R"({"caption":"x"})");
         server.PublishKeypadMode(R"({"mode":"play"})");
+        QNetworkRequest opening(QUrl(QStringLiteral("ws://%1/pad/live").arg(QLatin1String(host))));
+        opening.setRawHeader("Cookie", cookie);
+        QWebSocket other(QString::fromLatin1(origin)); // a keypad that sends nothing
+        other.open(opening);
+        QTRY_COMPARE_WITH_TIMEOUT(server.KeypadPageCount(), 1, WaitMs);
         QWebSocket pad(QString::fromLatin1(origin));
         QStringList received;
         connect(&pad, &QWebSocket::textMessageReceived, [&](const QString& m) { received << m; });
-        QNetworkRequest opening(QUrl(QStringLiteral("ws://%1/pad/live").arg(QLatin1String(host))));
-        opening.setRawHeader("Cookie", cookie);
         pad.open(opening);
         QTRY_COMPARE_WITH_TIMEOUT(received, QStringList({R"({"caption":"x"})",
                                                          R"({"keypad":{"mode":"play"}})"}), WaitMs);
-        QCOMPARE(server.KeypadPageCount(), 1);
+        QCOMPARE(server.KeypadPageCount(), 2);
         using K = TKeypadEntry::TKind;
         const auto why = [](int id, const char* reason) {
             return QString::fromUtf8(R"({"reply":{"id":%1,"taken":false,"why":"%2"}})")

@@ -1,5 +1,5 @@
 // The keypad page in a headless chromium with a phone's screen and touch, against the real
-// program in a private X server (started by pad.sh); the window is driven with xdotool.
+// program in a private X server (started by browser.sh); the window is driven with xdotool.
 //
 //   node pad.js PROGRAM WORK ARTEFACTS   (NODE_PATH must reach the "ws" module)
 //
@@ -11,103 +11,36 @@
 // says it is not paired. Then the hostile group: no cookie, a forged one, a code used twice, a
 // WebSocket from another origin, a flood of entries; the game does not change.
 "use strict";
-const { spawn, execFileSync } = require("child_process");
 const crypto = require("crypto");
+const { execFileSync } = require("child_process");
 const fs = require("fs");
 const path = require("path");
 const WebSocket = require("ws");
+const {
+  app, artefacts, MainTitle, Name, log, mismatch, sleep, waitFor, expectShown, xdotool, windowId,
+  focus, press, type, startLive, quit, writeSettings, Browser, run,
+} = require("./harness");
 
-const [program, work, artefacts] = process.argv.slice(2);
-if (!artefacts) throw new Error("usage: node pad.js PROGRAM WORK ARTEFACTS");
-const app = path.dirname(program);
-const MainTitle = "Brennix 3.2  [FINAL]";
-const Name = "<b>&amp;'\"</b>";
 const NotPaired = "This phone is not paired with the board. Scan the keypad code in " +
                   "Help → Live Board… on the board's computer.";
-const children = [];
-let failures = 0;
 
-const log = (text) => console.log(`[pad] ${text}`);
-const mismatch = (text) => {
-  failures += 1;
-  console.log(`[pad]   MISMATCH: ${text}`);
-};
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-// Polls `check` (which may be async) until it returns a true value; null after `ms`.
-async function waitFor(ms, check, every = 25) {
-  const end = Date.now() + ms;
-  for (;;) {
-    const value = await check();
-    if (value) return value;
-    if (Date.now() >= end) return null;
-    await sleep(every);
-  }
-}
-
-function start(command, args, env) {
-  const child = spawn(command, args, { stdio: ["ignore", "pipe", "pipe"], env });
-  child.output = "";
-  child.stdout.on("data", (data) => (child.output += data));
-  child.stderr.on("data", (data) => (child.output += data));
-  child.exited = new Promise((resolve) => child.on("exit", (code) => resolve(code)));
-  children.push(child);
-  return child;
-}
-
-async function stop(child) {
-  if (!child || child.exitCode !== null || child.signalCode !== null) return;
-  child.kill("SIGTERM");
-  if (!(await Promise.race([child.exited.then(() => true), sleep(5000)]))) child.kill("SIGKILL");
-  await child.exited;
-}
-
-// ---- The program's windows, through xdotool ----------------------------------------------------
-
-const xdotool = (...args) => execFileSync("xdotool", args, { timeout: 10000, encoding: "utf8" }).trim();
-function windowId(title) {
-  try {
-    return xdotool("search", "--onlyvisible", "--name", `^${title.replace(/[.*+?^$()[\]{}|\\]/g, "\\$&")}$`)
-      .split("\n")[0];
-  } catch {
-    return ""; // no such window
-  }
-}
-async function focus(title) {
-  const id = await waitFor(15000, () => windowId(title), 100);
-  if (!id) throw new Error(`the window "${title}" did not appear`);
-  xdotool("windowfocus", "--sync", id);
-}
-const press = (...keys) => xdotool("key", "--delay", "60", ...keys);
-const type = (text) => xdotool("type", "--delay", "40", text);
-
-// A run with the live board on `port` (0: any), once the window asks who begins.
-async function run(port) {
-  const brennix = start(program, ["/safe", `/live=127.0.0.1:${port}`], {
-    PATH: "/usr/bin:/bin", HOME: path.join(work, "home"), XDG_RUNTIME_DIR: path.join(work, "runtime"),
-    LANG: "C.UTF-8", DISPLAY: process.env.DISPLAY, QT_QPA_PLATFORM: "xcb" });
+// A run with the live board on `port` (0: any), focused on the question who begins.
+async function live(port) {
+  const brennix = await startLive(port);
   await focus("Start Leg");
-  const printed = await waitFor(5000, () => /\n {2}http:\/\/127\.0\.0\.1:(\d+)\//.exec(brennix.output));
-  if (!printed) throw new Error(`the program did not print its address: ${brennix.output}`);
-  brennix.base = `http://127.0.0.1:${printed[1]}`;
   return brennix;
 }
-async function quit(brennix) {
-  await focus(MainTitle);
-  press("alt+f", "x");
-  if ((await Promise.race([brennix.exited, sleep(15000).then(() => "running")])) !== 0)
-    throw new Error("the program did not end with status 0: " + brennix.output);
-}
 // Help → Live Board… (the Help menu's last item); the keypad's pairing address, read from the
-// screen: of the dialog's QR codes, the one that is not the board's own.
+// dialog's picture: of its QR codes, the one that is not the board's own.
 async function pairingAddress() {
   await focus(MainTitle);
   press("alt+h", "Up", "Return");
   await focus("Live Board");
-  xdotool("windowmove", "--sync", windowId("Live Board"), "0", "0"); // all of it on the screen
+  const dialog = windowId("Live Board");
+  xdotool("windowmove", "--sync", dialog, "0", "0"); // all of it on the screen
   const shot = path.join(artefacts, "live-board-dialog.png");
   return waitFor(5000, () => {
-    execFileSync("import", ["-window", "root", shot]);
+    execFileSync("import", ["-window", dialog, shot]);
     let codes = "";
     try {
       codes = execFileSync("zbarimg", ["-q", "--raw", shot], { encoding: "utf8", stdio: "pipe" });
@@ -122,48 +55,12 @@ async function closeDialog() {
   press("Escape");
 }
 
-// ---- The page, in chromium over its remote debugging protocol ----------------------------------
+// ---- The page, in chromium with a phone's screen and touch -------------------------------------
 
-class Browser {
+class Phone extends Browser {
   async open() {
-    const profile = fs.mkdtempSync(path.join(work, "chromium-"));
-    this.process = start("chromium", [
-      "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-sync",
-      "--disable-background-networking", "--disable-component-update", "--disable-extensions",
-      "--disable-dev-shm-usage", "--remote-debugging-port=0", "--remote-debugging-address=127.0.0.1",
-      `--user-data-dir=${profile}`, "about:blank"], { ...process.env, HOME: path.join(work, "home") });
-    const portFile = path.join(profile, "DevToolsActivePort");
-    const port = await waitFor(30000, () => fs.existsSync(portFile) &&
-                               fs.readFileSync(portFile, "utf8").split("\n")[0], 100);
-    if (!port) throw new Error("chromium did not open its debugging port:\n" + this.process.output);
-    const targets = await (await fetch(`http://127.0.0.1:${port}/json/list`)).json();
-    this.socket = new WebSocket(targets.find((target) => target.type === "page").webSocketDebuggerUrl,
-                                { perMessageDeflate: false });
-    await new Promise((resolve, reject) => {
-      this.socket.once("open", resolve);
-      this.socket.once("error", reject);
-    });
-    this.next = 1;
-    this.pending = new Map();
-    this.socket.on("message", (data) => {
-      const message = JSON.parse(String(data));
-      const waiting = this.pending.get(message.id);
-      if (!waiting) return;
-      this.pending.delete(message.id);
-      if (message.error) waiting.reject(new Error(JSON.stringify(message.error)));
-      else waiting.resolve(message.result);
-    });
+    await super.open(390, 844);
     await this.send("Emulation.setTouchEmulationEnabled", { enabled: true, maxTouchPoints: 5 });
-    await this.size(390, 844);
-  }
-
-  send(method, params = {}) {
-    const id = this.next++;
-    this.socket.send(JSON.stringify({ id, method, params }));
-    return new Promise((resolve, reject) => {
-      this.pending.set(id, { resolve, reject });
-      setTimeout(() => this.pending.delete(id) && reject(new Error(`${method}: no answer`)), 10000);
-    });
   }
 
   // A phone (3 device pixels to a CSS pixel) in portrait, else a tablet.
@@ -172,15 +69,12 @@ class Browser {
       width, height, deviceScaleFactor: width < height ? 3 : 1, mobile: true });
   }
 
-  async evaluate(expression) {
-    const result = await this.send("Runtime.evaluate", { expression, returnByValue: true, awaitPromise: true });
-    if (result.exceptionDetails) throw new Error(JSON.stringify(result.exceptionDetails));
-    return result.result.value;
-  }
-
   // While a page loads there is nothing to read.
   read() {
     return this.evaluate(ReadPad).catch(() => null);
+  }
+  expect(what, expected) {
+    return expectShown(what, () => this.read(), expected);
   }
 
   // A finger on the button that shows `text` (of the darts with `darts`), once it can be pressed.
@@ -196,12 +90,6 @@ class Browser {
     if (!box) return mismatch(`no button "${text}" to tap: ${await this.read()}`);
     await this.send("Input.dispatchTouchEvent", { type: "touchStart", touchPoints: [box] });
     await this.send("Input.dispatchTouchEvent", { type: "touchEnd", touchPoints: [] });
-  }
-
-  async screenshot(file) {
-    const { data } = await this.send("Page.captureScreenshot", { format: "png" });
-    fs.writeFileSync(path.join(artefacts, file), Buffer.from(data, "base64"));
-    log(`  screenshot ${path.join(artefacts, file)}`);
   }
 }
 
@@ -236,11 +124,6 @@ const Fits = `(() => {
   return problems.join("; ");
 })()`;
 
-async function expectPad(browser, what, expected) {
-  if (!(await waitFor(5000, async () => (await browser.read()) === expected)))
-    mismatch(`${what}:\n  shown    ${await browser.read()}\n  expected ${expected}`);
-}
-
 // Taps `key`, which sends, and waits for the answer; a keypad that sent too often waits a moment
 // and taps again.
 async function send(browser, key) {
@@ -258,19 +141,7 @@ async function send(browser, key) {
 // ---- The run -----------------------------------------------------------------------------------
 
 // 301 double out, best of 1 leg, players <b>&amp;'"</b> and Anna, no sound.
-function settings() {
-  const image = fs.readFileSync(path.join(app, "brnx3p.dat"));
-  image.writeInt32LE(2, 0); // PlayerCount
-  image.writeInt32LE(2, 4); // MatchFormat: Best of 1 Leg
-  image.writeInt32LE(1, 8); // GameType: 301 Double Out
-  [Name, "Anna"].forEach((name, n) => {
-    image.fill(0, 8733 + n * 27, 8733 + (n + 1) * 27);
-    image[8733 + n * 27] = name.length;
-    image.write(name, 8733 + n * 27 + 1, "latin1");
-  });
-  image[8949] = 0;
-  fs.writeFileSync(path.join(app, "brnx3p.dat"), image);
-}
+const settings = () => writeSettings(2, [Name, "Anna"]);
 
 // What a run leaves, put aside: the saved games and the history, without its times.
 function files(suffix) {
@@ -311,29 +182,28 @@ const Steps = [
 ];
 
 async function main() {
-  fs.mkdirSync(artefacts, { recursive: true });
   log("a first run writes the settings file");
-  let brennix = await run(0);
+  let brennix = await live(0);
   press("Return");
   await quit(brennix);
   files("-first");
   settings();
 
   log("the pad's run: pairing through the address the dialog shows");
-  brennix = await run(0);
+  brennix = await live(0);
   press("Return");
   const address = await pairingAddress();
   if (!address?.startsWith(brennix.base + "/k/")) throw new Error(`no pairing address read: ${address}`);
-  const browser = new Browser();
+  const browser = new Phone();
   await browser.open();
-  await browser.send("Page.navigate", { url: address });
-  await expectPad(browser, "the Live Board dialog open", "live | The board's operator is needed.");
+  await browser.navigate(address);
+  await browser.expect("the Live Board dialog open", "live | The board's operator is needed.");
   await closeDialog();
 
   log("Start Leg answered on the pad; the visits");
   await focus(MainTitle);
   press("alt+f", "n");
-  await expectPad(browser, "Start Leg", `live | Who begins the leg? | ${Name} * | Anna`);
+  await browser.expect("Start Leg", `live | Who begins the leg? | ${Name} * | Anna`);
   await send(browser, "Anna");
   for (const [keys, sends, expected] of Steps) {
     for (const key of keys) await browser.tap(key.replace("darts ", ""), key.startsWith("darts"));
@@ -345,19 +215,19 @@ async function main() {
         await browser.screenshot(`keypad-${width}x${height}.png`);
       }
     if (sends) await send(browser, sends);
-    await expectPad(browser, `${keys.join(" ")} ${sends}`, expected);
+    await browser.expect(`${keys.join(" ")} ${sends}`, expected);
   }
   await focus(MainTitle);
   press("F5");
   await quit(brennix);
   const pad = files("-pad");
-  await expectPad(browser, "the program gone", Pad(Name, "", `${Name} 301 *, Anna 301`, "", "").replace("live", "Reconnecting…"));
+  await browser.expect("the program gone", Pad(Name, "", `${Name} 301 *, Anna 301`, "", "").replace("live", "Reconnecting…"));
 
   log("the same visits typed in a second run on the same port");
   settings();
-  brennix = await run(new URL(address).port);
+  brennix = await live(new URL(address).port);
   press("Return");
-  await expectPad(browser, "a token of the run before", `not paired | ${NotPaired}`);
+  await browser.expect("a token of the run before", `not paired | ${NotPaired}`);
   await focus(MainTitle);
   press("alt+f", "n");
   await focus("Start Leg");
@@ -383,11 +253,11 @@ async function main() {
   const state = await (await fetch(brennix.base + "/state.json")).text();
   await browser.send("Network.clearBrowserCookies");
   await browser.send("Page.reload");
-  await expectPad(browser, "no cookie", `not paired | ${NotPaired}`);
+  await browser.expect("no cookie", `not paired | ${NotPaired}`);
   const forged = "0123456789abcdef".repeat(4);
   await browser.send("Network.setCookie", { name: "brennix_keypad", value: forged, url: brennix.base });
   await browser.send("Page.reload");
-  await expectPad(browser, "a forged cookie", `not paired | ${NotPaired}`);
+  await browser.expect("a forged cookie", `not paired | ${NotPaired}`);
   const code = await pairingAddress();
   const pair = () => fetch(code, { redirect: "manual" });
   const paired = await pair();
@@ -429,31 +299,7 @@ async function main() {
   const typed = files("-typed");
   if (JSON.stringify(pad) !== JSON.stringify(typed))
     mismatch(`the runs differ:\n  pad   ${pad.join("\n")}\n  typed ${typed.join("\n")}`);
-  await stop(browser.process);
+  await browser.close();
 }
 
-const deadline = setTimeout(() => {
-  mismatch("the test did not finish within 240 s");
-  finish(1);
-}, 240000);
-
-async function finish(status) {
-  clearTimeout(deadline);
-  for (const child of children) await stop(child);
-  if (failures && status === 0) status = 1;
-  console.log(status === 0 ? "[pad] PASSED" : `[pad] FAILED (${failures} problem(s))`);
-  process.exit(status);
-}
-
-for (const signal of ["SIGTERM", "SIGINT"])
-  process.on(signal, () => {
-    mismatch(`stopped by ${signal}`);
-    finish(1);
-  });
-
-main().then(() => finish(0), (error) => {
-  failures += 1;
-  console.log(`[pad] ABORTED: ${error.message}`);
-  for (const child of children) if (child.output) console.log(child.output.slice(-3000));
-  finish(1);
-});
+run("pad", main);

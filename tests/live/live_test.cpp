@@ -556,11 +556,13 @@ class LiveTest : public QObject {
         std::vector<QString> inStartLeg;
         inDialog[u"start"_s] = [&] {
             inStartLeg = {answered(send(u"\"enter\":60,\"darts\":3"_s)),
+                          answered(send(u"\"undo\":true"_s)),
                           answered(send(u"\"confirm\":true"_s)),
                           answered(send(u"\"begin\":2"_s))};
         };
         Form5->exec();
         QCOMPARE(inStartLeg, (std::vector<QString>{u"the board's operator is needed"_s,
+                                                   u"the board's operator is needed"_s,
                                                    u"not offered now"_s, QString()}));
         QCOMPARE(ActivePlayer, 1);
         SetStarters();

@@ -1,4 +1,4 @@
-// The live board's server as the program sees it. The server (Qt WebSockets, Qt Network) is a
+// The live board's server as the program sees it. The server (Qt Network) is a
 // module of its own that the program loads only when the command line asks for the
 // live board, so that a start without it loads none of those libraries. This header is all the
 // two sides share: the module exports one function by the name below, which makes a server

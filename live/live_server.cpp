@@ -1,5 +1,7 @@
 #include "live_server.h"
 
+#include "web_socket.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,8 +11,6 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
-#include <QWebSocket>
-#include <QWebSocketServer>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -33,6 +33,7 @@ struct TRequest {
     bool Close = false;     // Connection: close or HTTP/1.0: answered, then the connection closes
     bool Chunked = false;   // a body whose end is not known beforehand: the connection closes too
     bool WebSocket = false; // the key and version a WebSocket handshake needs are there
+    QByteArray Key;         // the Sec-WebSocket-Key header
     QByteArray Host;        // the Host header
     QByteArray Origin;      // the Origin header, empty without one
     QByteArray Keypad;      // the keypad cookie's value, empty without one
@@ -60,7 +61,7 @@ std::optional<TRequest> ReadRequest(const QByteArray& head) {
     request.Method = first[0];
     request.Path = QUrl(QString::fromLatin1(first[1])).path();
     request.Close = first[2] == "HTTP/1.0";
-    bool key = false, version = false, length = false;
+    bool version = false, length = false;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QByteArray& line = lines[i];
         const qsizetype colon = line.indexOf(':');
@@ -83,7 +84,7 @@ std::optional<TRequest> ReadRequest(const QByteArray& head) {
         } else if (name == "upgrade") {
             request.Upgrade = value.isEmpty() ? QByteArray("?") : value;
         } else if (name == "sec-websocket-key") {
-            key = !value.isEmpty();
+            request.Key = value;
         } else if (name == "sec-websocket-version") {
             version = value == "13";
         } else if (name == "host") {
@@ -94,7 +95,7 @@ std::optional<TRequest> ReadRequest(const QByteArray& head) {
             request.Keypad = KeypadCookieIn(value);
         }
     }
-    request.WebSocket = key && version;
+    request.WebSocket = !request.Key.isEmpty() && version;
     return request;
 }
 
@@ -204,8 +205,8 @@ class TLiveServer::TRequestConnection : public QObject {
             const qint64 size = end + 4 + request->BodyBytes;
             if (size > limits.MaxRequestBytes) return Refuse(413);
             if (available < size) return; // the body is still to come
-            if (!request->Upgrade.isEmpty()) return Upgrade(*request);
             socket_->skip(size);
+            if (!request->Upgrade.isEmpty()) return Upgrade(*request);
             QByteArray answer = owner_->AnswerRequest(request->Method, request->Path,
                                                       request->Keypad, socket_->peerAddress());
             if (request->Close || request->Chunked) {
@@ -218,8 +219,8 @@ class TLiveServer::TRequestConnection : public QObject {
         }
     }
 
-    // A page's WebSocket request goes to the WebSocket server, unread; any other upgrade is
-    // not found here. A keypad's must come with a paired browser's cookie from a page of this
+    // A page's WebSocket request makes the connection a page; any other upgrade is not found
+    // here. A keypad's must come with a paired browser's cookie from a page of this
     // server: a page elsewhere cannot open it in the name of a phone that was paired.
     void Upgrade(const TRequest& request) {
         const bool keypad = request.Path == QLatin1String(KeypadPushPath);
@@ -236,7 +237,7 @@ class TLiveServer::TRequestConnection : public QObject {
         owner_ = nullptr;
         timer_->stop();
         socket_->disconnect(this);
-        owner->HandOver(socket_, keypad ? request.Keypad : QByteArray());
+        owner->HandOver(socket_, request.Key, keypad ? request.Keypad : QByteArray());
         deleteLater();
     }
 
@@ -262,86 +263,52 @@ class TLiveServer::TRequestConnection : public QObject {
     bool closing_ = false;
 };
 
-// What a page sends, counted on its socket before the WebSocket reads it: past
-// MaxIncomingBytesPerCheck in one PageCheckMs, or with more than MaxBufferedBytes unsent (the
-// pongs to its pings included), the connection is cut. It lives as a child of the socket.
+// What a page sends, counted on its socket before its WebSocket, made after this, reads all
+// that has come: past MaxIncomingBytesPerCheck in one PageCheckMs, or with more than
+// MaxBufferedBytes unsent (the pongs to its pings included), the connection is cut. It lives as
+// a child of the socket.
 class TLiveServer::TIncoming : public QObject {
   public:
-    TIncoming(TLiveServer* owner, QTcpSocket* socket, const QByteArray& keypad)
-        : QObject(socket), owner_(owner), socket_(socket), keypad_(keypad),
-          seen_(socket->bytesAvailable()) {
+    TIncoming(const TLiveLimits& limits, QTcpSocket* socket)
+        : QObject(socket), limits_(limits), socket_(socket) {
         window_.start();
         connect(socket, &QTcpSocket::readyRead, this, [this] { Arrived(); });
-        connect(socket, &QTcpSocket::disconnected, this, [this] {
-            if (!taken_) socket_->deleteLater(); // the handshake never finished
-        });
     }
-    ~TIncoming() override {
-        if (owner_) std::erase(owner_->arriving_, this);
-    }
-
-    QTcpSocket* Socket() const { return socket_; }
-    const QByteArray& Keypad() const { return keypad_; }
-
-    // The WebSocket has been made: from now on what it has read is known once it has read it.
-    void Taken() {
-        taken_ = true;
-        std::erase(owner_->arriving_, this);
-        owner_ = nullptr;
-        seen_ = socket_->bytesAvailable(); // the handshake has been read
-        connect(
-            socket_, &QTcpSocket::readyRead, this, [this] { seen_ = socket_->bytesAvailable(); },
-            Qt::QueuedConnection);
-    }
-    void Detach() { owner_ = nullptr; }
 
   private:
     void Arrived() {
-        const TLiveLimits& limits = limits_;
-        const qint64 available = socket_->bytesAvailable();
-        if (window_.elapsed() >= limits.PageCheckMs) {
+        if (window_.elapsed() >= limits_.PageCheckMs) {
             window_.start();
             received_ = 0;
         }
-        received_ += std::max<qint64>(0, available - seen_);
-        seen_ = available;
-        if (received_ > limits.MaxIncomingBytesPerCheck ||
-            socket_->bytesToWrite() > limits.MaxBufferedBytes)
+        received_ += socket_->bytesAvailable();
+        if (received_ > limits_.MaxIncomingBytesPerCheck ||
+            socket_->bytesToWrite() > limits_.MaxBufferedBytes)
             socket_->abort();
     }
 
-    TLiveServer* owner_;
-    const TLiveLimits limits_ = owner_->limits_;
+    const TLiveLimits limits_;
     QTcpSocket* socket_;
-    const QByteArray keypad_; // the token of a keypad's page, empty for any other page
     QElapsedTimer window_;
-    qint64 seen_;         // what was waiting to be read after the last reading
     qint64 received_ = 0; // in the current interval
-    bool taken_ = false;
 };
 
 // A page: its WebSocket, whom it belongs to, and its last ping.
 struct TLiveServer::TPage {
-    QWebSocket* Socket = nullptr;
+    TWebSocket* Socket = nullptr;
     QHostAddress Address;
     quint64 Order = 0; // the lower, the older
     QByteArray Ping;   // the payload of the last ping, which a pong must echo
     qint64 PingedMs = 0;
     bool Echoed = true;
     int Missed = 0;
-    quint64 Unfinished = 0; // what has come of a fragmented message so far
-    QByteArray Keypad;      // a keypad's token; empty for a page that only watches
+    QByteArray Keypad; // a keypad's token; empty for a page that only watches
 };
 
-TLiveServer::TLiveServer(TLiveLimits limits, QObject* parent)
-    : QObject(parent), limits_(limits),
-      handshakes_(new QWebSocketServer(QString(), QWebSocketServer::NonSecureMode, this)) {
+TLiveServer::TLiveServer(TLiveLimits limits, QObject* parent) : QObject(parent), limits_(limits) {
     state_ = QByteArrayLiteral("{}");
-    stateText_ = QString::fromUtf8(state_);
+    stateText_ = state_;
     players_ = QByteArrayLiteral("[]");
-    handshakes_->setHandshakeTimeout(limits_.RequestTimeoutMs);
-    handshakes_->setMaxPendingConnections(std::max(limits_.MaxConnections, 1));
-    connect(handshakes_, &QWebSocketServer::newConnection, this, &TLiveServer::TakePages);
     checker_ = new QTimer(this);
     checker_->setInterval(limits_.PageCheckMs);
     connect(checker_, &QTimer::timeout, this, &TLiveServer::CheckPages);
@@ -352,9 +319,6 @@ TLiveServer::~TLiveServer() {
     for (TRequestConnection* connection : requests_)
         connection->Detach();
     requests_.clear();
-    for (TIncoming* incoming : arriving_)
-        incoming->Detach();
-    arriving_.clear();
     for (const std::unique_ptr<TPage>& page : pages_)
         page->Socket->disconnect(this);
 }
@@ -457,7 +421,8 @@ QByteArray TLiveServer::PairingAnswer(const QString& code, const QHostAddress& a
                               TKeypadPairing::TClock::now());
     }
     if (!token) return Answered("text/html; charset=utf-8", NotPaired, false, StatusLine(403));
-    return StatusLine(303) + "Location: /pad\r\nSet-Cookie: " + KeypadCookie + "=" + QByteArray::fromStdString(*token) +
+    return StatusLine(303) + "Location: /pad\r\nSet-Cookie: " + KeypadCookie + "=" +
+           QByteArray::fromStdString(*token) +
            "; Path=/; HttpOnly; SameSite=Strict\r\nCache-Control: no-store\r\n"
            "Content-Length: 0\r\n\r\n";
 }
@@ -516,62 +481,30 @@ bool TLiveServer::CanTakePages() const {
     return limits_.MaxPagesPerAddress > 0 && limits_.MaxConnections > 0;
 }
 
-// A page's handshake, complete and unread on its socket, goes to the WebSocket server, which
-// answers it with the 101 and makes the page.
-void TLiveServer::HandOver(QTcpSocket* socket, const QByteArray& keypad) {
-    arriving_.push_back(new TIncoming(this, socket, keypad));
-    handshakes_->handleConnection(socket);
-}
-
-void TLiveServer::TakePages() {
-    while (handshakes_->hasPendingConnections()) {
-        QWebSocket* socket = handshakes_->nextPendingConnection();
-        if (!socket) continue;
-        socket->setParent(this);
-        const auto incoming = std::find_if(arriving_.begin(), arriving_.end(), [&](TIncoming* i) {
-            return i->Socket()->peerPort() == socket->peerPort() &&
-                   i->Socket()->peerAddress() == socket->peerAddress();
-        });
-        QByteArray keypad;
-        if (incoming != arriving_.end()) {
-            keypad = (*incoming)->Keypad();
-            (*incoming)->Socket()->setParent(socket);
-            (*incoming)->Taken();
-        }
-        MakeRoomForPage(socket->peerAddress());
-        auto page = std::make_unique<TPage>();
-        page->Socket = socket;
-        page->Address = socket->peerAddress();
-        page->Order = ++admitted_;
-        page->Keypad = keypad;
-        socket->setMaxAllowedIncomingFrameSize(limits_.MaxIncomingMessageBytes);
-        socket->setMaxAllowedIncomingMessageSize(limits_.MaxIncomingMessageBytes);
-        connect(socket, &QWebSocket::disconnected, this, [this, socket] { DropPage(socket); });
-        TPage* seen = page.get();
-        connect(socket, &QWebSocket::pong, this, [seen](quint64, const QByteArray& payload) {
-            if (payload == seen->Ping) seen->Echoed = true;
-        });
-        // A message's frames count against its cap as they come, the smallest frame's header
-        // (six bytes from a browser) included, so that endless empty fragments count too.
-        auto frame = [this, seen, socket](qsizetype bytes, bool last) {
-            seen->Unfinished += static_cast<quint64>(bytes) + 6;
-            const bool over = seen->Unfinished > limits_.MaxIncomingMessageBytes;
-            if (last) seen->Unfinished = 0;
-            if (over) DropPage(socket); // the page is gone after this
-        };
-        connect(socket, &QWebSocket::textFrameReceived, this,
-                [frame](const QString& text, bool last) { frame(text.toUtf8().size(), last); });
-        connect(socket, &QWebSocket::binaryFrameReceived, this,
-                [frame](const QByteArray& data, bool last) { frame(data.size(), last); });
-        if (!keypad.isEmpty())
-            connect(socket, &QWebSocket::textMessageReceived, this,
-                    [this, seen](const QString& message) { KeypadSent(*seen, message); });
-        pages_.push_back(std::move(page));
-        if (!checker_->isActive()) checker_->start();
-        socket->sendTextMessage(stateText_);
-        if (!keypad.isEmpty() && !keypadModeText_.isEmpty()) socket->sendTextMessage(keypadModeText_);
-        Ping(*seen);
-    }
+// A page's handshake has been read: its WebSocket answers it, and the page is made.
+void TLiveServer::HandOver(QTcpSocket* connection, const QByteArray& key,
+                           const QByteArray& keypad) {
+    new TIncoming(limits_, connection);
+    auto* socket = new TWebSocket(connection, key, limits_.MaxIncomingMessageBytes, this);
+    MakeRoomForPage(socket->PeerAddress());
+    auto page = std::make_unique<TPage>();
+    page->Socket = socket;
+    page->Address = socket->PeerAddress();
+    page->Order = ++admitted_;
+    page->Keypad = keypad;
+    connect(socket, &TWebSocket::Disconnected, this, [this, socket] { DropPage(socket); });
+    TPage* seen = page.get();
+    connect(socket, &TWebSocket::Pong, this, [seen](const QByteArray& payload) {
+        if (payload == seen->Ping) seen->Echoed = true;
+    });
+    if (!keypad.isEmpty())
+        connect(socket, &TWebSocket::TextMessageReceived, this,
+                [this, seen](const QString& message) { KeypadSent(*seen, message); });
+    pages_.push_back(std::move(page));
+    if (!checker_->isActive()) checker_->start();
+    socket->SendText(stateText_);
+    if (!keypad.isEmpty() && !keypadModeText_.isEmpty()) socket->SendText(keypadModeText_);
+    Ping(*seen);
 }
 
 // A new page of an address at its cap makes that address's oldest page go; with every
@@ -605,17 +538,17 @@ void TLiveServer::Ping(TPage& page) {
     page.Ping = QByteArray::number(QRandomGenerator::global()->generate64(), 36);
     page.PingedMs = clock_.elapsed();
     page.Echoed = false;
-    page.Socket->ping(page.Ping);
+    page.Socket->Ping(page.Ping);
 }
 
 // Every PageCheckMs: a page with too much unsent goes, and every PagePingMs each page is pinged
 // again; one that has not echoed its last two pings has gone (a phone put away, a network gone).
 void TLiveServer::CheckPages() {
     const qint64 now = clock_.elapsed();
-    std::vector<QWebSocket*> gone;
+    std::vector<TWebSocket*> gone;
     for (const std::unique_ptr<TPage>& page : pages_) {
         // A keypad forgotten by the operator goes at once.
-        if (page->Socket->bytesToWrite() > limits_.MaxBufferedBytes ||
+        if (page->Socket->BytesToWrite() > limits_.MaxBufferedBytes ||
             (!page->Keypad.isEmpty() && !Paired(page->Keypad))) {
             gone.push_back(page->Socket);
             continue;
@@ -627,7 +560,7 @@ void TLiveServer::CheckPages() {
         else
             Ping(*page);
     }
-    for (QWebSocket* socket : gone)
+    for (TWebSocket* socket : gone)
         DropPage(socket);
     // The entries' times are kept only as long as they count.
     std::erase_if(entriesByToken_, [&](const auto& times) {
@@ -638,7 +571,7 @@ void TLiveServer::CheckPages() {
     });
 }
 
-void TLiveServer::DropPage(QWebSocket* socket) {
+void TLiveServer::DropPage(TWebSocket* socket) {
     if (!socket) return;
     const auto page =
         std::find_if(pages_.begin(), pages_.end(),
@@ -647,21 +580,21 @@ void TLiveServer::DropPage(QWebSocket* socket) {
     pages_.erase(page);
     if (pages_.empty()) checker_->stop();
     socket->disconnect(this);
-    socket->abort();
+    socket->Abort();
     socket->deleteLater();
 }
 
 void TLiveServer::Publish(const QByteArray& stateJson) {
     state_ = stateJson;
-    stateText_ = QString::fromUtf8(state_);
-    std::vector<QWebSocket*> slow;
+    stateText_ = QString::fromUtf8(state_).toUtf8();
+    std::vector<TWebSocket*> slow;
     for (const std::unique_ptr<TPage>& page : pages_) {
-        if (page->Socket->bytesToWrite() > limits_.MaxBufferedBytes)
+        if (page->Socket->BytesToWrite() > limits_.MaxBufferedBytes)
             slow.push_back(page->Socket);
         else
-            page->Socket->sendTextMessage(stateText_);
+            page->Socket->SendText(stateText_);
     }
-    for (QWebSocket* socket : slow)
+    for (TWebSocket* socket : slow)
         DropPage(socket);
 }
 
@@ -682,8 +615,8 @@ void TLiveServer::ForgetKeypads() {
 }
 
 int TLiveServer::KeypadPageCount() const {
-    return static_cast<int>(std::count_if(pages_.begin(), pages_.end(),
-                                          [](const auto& page) { return !page->Keypad.isEmpty(); }));
+    return static_cast<int>(std::count_if(
+        pages_.begin(), pages_.end(), [](const auto& page) { return !page->Keypad.isEmpty(); }));
 }
 
 // Whether one more entry fits within the last KeypadWindowMs, which then counts it.
@@ -706,12 +639,14 @@ void TLiveServer::KeypadSent(TPage& page, const QString& message) {
     if (!id) return; // nothing it could be told about
     const bool keypadWithin =
         WithinBudget(entriesByToken_[page.Keypad], limits_.KeypadEntriesPerWindow);
-    if (!keypadWithin ||
-        !WithinBudget(entriesByAddress_[page.Address.toString()], 2 * limits_.KeypadEntriesPerWindow))
+    if (!keypadWithin || !WithinBudget(entriesByAddress_[page.Address.toString()],
+                                       2 * limits_.KeypadEntriesPerWindow))
         return Reply(page, *id, QStringLiteral("too many entries: wait a moment"));
 
     TKeypadEntry entry{.Pad = page.Order, .Id = *id};
-    const auto yes = [&](const char* key) { return sent.value(QLatin1String(key)) == QJsonValue(true); };
+    const auto yes = [&](const char* key) {
+        return sent.value(QLatin1String(key)) == QJsonValue(true);
+    };
     if (sent.size() == 2 && yes("undo")) {
         entry.Kind = TKeypadEntry::TKind::Undo;
     } else if (sent.size() == 2 && yes("confirm")) {
@@ -736,8 +671,8 @@ void TLiveServer::KeypadSent(TPage& page, const QString& message) {
 void TLiveServer::Reply(TPage& page, qint64 id, const QString& why) {
     QJsonObject reply{{QStringLiteral("id"), id}, {QStringLiteral("taken"), why.isEmpty()}};
     if (!why.isEmpty()) reply.insert(QStringLiteral("why"), why);
-    page.Socket->sendTextMessage(QString::fromUtf8(
-        QJsonDocument(QJsonObject{{QStringLiteral("reply"), reply}}).toJson(QJsonDocument::Compact)));
+    page.Socket->SendText(QJsonDocument(QJsonObject{{QStringLiteral("reply"), reply}})
+                              .toJson(QJsonDocument::Compact));
 }
 
 void TLiveServer::AnswerKeypad(quint64 pad, qint64 id, const QString& why) {
@@ -746,9 +681,9 @@ void TLiveServer::AnswerKeypad(quint64 pad, qint64 id, const QString& why) {
 }
 
 void TLiveServer::PublishKeypadMode(const QByteArray& modeJson) {
-    keypadModeText_ = QString::fromUtf8("{\"keypad\":" + modeJson + "}");
+    keypadModeText_ = QString::fromUtf8("{\"keypad\":" + modeJson + "}").toUtf8();
     for (const std::unique_ptr<TPage>& page : pages_)
-        if (!page->Keypad.isEmpty()) page->Socket->sendTextMessage(keypadModeText_);
+        if (!page->Keypad.isEmpty()) page->Socket->SendText(keypadModeText_);
 }
 
 void TLiveServer::PublishPlayers(const QByteArray& playersJson) {

@@ -26,10 +26,10 @@
 
 class QTcpSocket;
 class QTimer;
-class QWebSocket;
-class QWebSocketServer;
 
 namespace brennix {
+
+class TWebSocket;
 
 // The path the page opens its WebSocket on.
 inline constexpr char LivePushPath[] = "/live";
@@ -89,10 +89,9 @@ class TLiveServer : public QObject {
     QByteArray PairingAnswer(const QString& code, const QHostAddress& address);
     bool Paired(const QByteArray& token) const;
     bool CanTakePages() const;
-    void HandOver(QTcpSocket* socket, const QByteArray& token);
-    void TakePages();
+    void HandOver(QTcpSocket* socket, const QByteArray& key, const QByteArray& token);
     void MakeRoomForPage(const QHostAddress& address);
-    void DropPage(QWebSocket* socket);
+    void DropPage(TWebSocket* socket);
     void CheckPages();
     void Ping(TPage& page);
     void KeypadSent(TPage& page, const QString& message);
@@ -101,23 +100,21 @@ class TLiveServer : public QObject {
 
     TLiveLimits limits_;
     TListener* listener_ = nullptr;
-    QWebSocketServer* handshakes_;
     QByteArray state_;
-    QString stateText_;
+    QByteArray stateText_; // the state as valid UTF-8, as the pages are sent it
     QByteArray players_;
     QByteArray hall_;       // empty until the first: no hall without a club
     QByteArray hallAnswer_; // the whole answer to GET /hall.json, shared by every request
     std::vector<TRequestConnection*> requests_;
     std::vector<std::unique_ptr<TPage>> pages_;
-    std::vector<TIncoming*> arriving_; // the pages handed over, before their handshake is done
-    quint64 admitted_ = 0;             // pages so far, for the order of age
+    quint64 admitted_ = 0; // pages so far, for the order of age
     QTimer* checker_;
     QElapsedTimer clock_;
 
     mutable std::mutex pairingLock_;
     TKeypadPairing pairing_; // guarded by pairingLock_
     TKeypadHandler keypadHandler_;
-    QString keypadModeText_;
+    QByteArray keypadModeText_;
     // When each keypad and each address sent its last entries, within KeypadWindowMs.
     std::map<QByteArray, std::vector<qint64>> entriesByToken_;
     std::map<QString, std::vector<qint64>> entriesByAddress_;

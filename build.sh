@@ -2,12 +2,14 @@
 # Sets up a Debian 12 machine for Brennix, builds it, then starts it or runs every test.
 #   ./build.sh run    install what is missing, build, start the program
 #   ./build.sh test   install what is missing, build, run every test
+#   ./build.sh windows  also build for Windows: build-windows/brennix-VERSION-windows-x64.zip
+#                     and its installer (packaging/windows/make.sh)
 set -euo pipefail
 cd "$(dirname "$0")"
 
 mode=${1:-}
-if [[ $mode != run && $mode != test ]]; then
-    echo "usage: $0 run|test" >&2
+if [[ $mode != run && $mode != test && $mode != windows ]]; then
+    echo "usage: $0 run|test|windows" >&2
     exit 2
 fi
 
@@ -44,6 +46,9 @@ if ((${#missing[@]})); then
     "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
         apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+
+# The Windows build needs no Linux build of its own (packaging/windows/make.sh).
+[[ $mode != windows ]] || exec packaging/windows/make.sh
 
 # The test command also makes warnings errors and builds the fuzz test; a plain build does neither.
 options=()

@@ -4,9 +4,13 @@
 // (club/CMakeLists.txt); each loads libpq once, on whichever thread comes first, and calls
 // libpq's own. Should libpq fail to load, connecting fails with the reason and nothing else is
 // ever reached: every other function needs a connection or a result that only libpq makes.
-#include <dlfcn.h>
 #include <libpq-fe.h>
 #include <string>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 
 namespace {
 
@@ -15,15 +19,51 @@ struct TLibpq {
     std::string Reason; // why it did not load
 };
 
+#ifdef _WIN32
+// Windows looks for the DLL beside the program first.
+constexpr char LibpqName[] = "libpq.dll";
+
+void* LoadLibpq() {
+    return reinterpret_cast<void*>(::LoadLibraryA(LibpqName));
+}
+
+std::string LoadError() {
+    char text[512] = {};
+    const DWORD size = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, ::GetLastError(), 0, text, sizeof text, nullptr);
+    std::string error(text, size);
+    while (!error.empty() && (error.back() == '\n' || error.back() == '\r'))
+        error.pop_back();
+    return error.empty() ? "unknown error" : error;
+}
+
+void* Symbol(void* handle, const char* name) {
+    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(handle), name));
+}
+#else
+constexpr char LibpqName[] = "libpq.so.5";
+
+void* LoadLibpq() {
+    return ::dlopen(LibpqName, RTLD_NOW | RTLD_LOCAL);
+}
+
+std::string LoadError() {
+    const char* error = ::dlerror();
+    return error ? error : "unknown error";
+}
+
+void* Symbol(void* handle, const char* name) {
+    return ::dlsym(handle, name);
+}
+#endif
+
 const TLibpq& Libpq() {
     static const TLibpq libpq = [] {
         TLibpq loaded;
-        loaded.Handle = ::dlopen("libpq.so.5", RTLD_NOW | RTLD_LOCAL);
-        if (!loaded.Handle) {
-            const char* error = ::dlerror();
-            loaded.Reason = "the PostgreSQL library libpq.so.5 could not be loaded: " +
-                            std::string(error ? error : "unknown error");
-        }
+        loaded.Handle = LoadLibpq();
+        if (!loaded.Handle)
+            loaded.Reason = std::string("the PostgreSQL library ") + LibpqName +
+                            " could not be loaded: " + LoadError();
         return loaded;
     }();
     return libpq;
@@ -34,7 +74,7 @@ template <auto Ours>
 decltype(Ours) Theirs(const char* name) {
     static const auto found = [name] {
         const TLibpq& libpq = Libpq();
-        return libpq.Handle ? reinterpret_cast<decltype(Ours)>(::dlsym(libpq.Handle, name))
+        return libpq.Handle ? reinterpret_cast<decltype(Ours)>(Symbol(libpq.Handle, name))
                             : nullptr;
     }();
     return found;

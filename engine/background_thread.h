@@ -4,8 +4,12 @@
 // still get every moment it leaves free. No Qt.
 #pragma once
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 namespace brennix {
 
@@ -14,9 +18,14 @@ namespace brennix {
 inline constexpr int BackgroundNiceness = 10;
 
 // Lowers the priority of the calling thread (on Linux each thread has its own nice value; the
-// threads it starts inherit it). Nothing happens where that is not allowed.
+// threads it starts inherit it; Windows has a priority just below normal for it). Nothing happens
+// where that is not allowed.
 inline void RunInBackground() {
+#ifdef _WIN32
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+#else
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), BackgroundNiceness);
+#endif
 }
 
 } // namespace brennix

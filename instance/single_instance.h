@@ -7,7 +7,8 @@
 // the lock held and sends its request there. The socket lies in a folder only the user can enter
 // ($XDG_RUNTIME_DIR, else /tmp/brennix-UID made with mode 0700), so no other user can take its
 // place first; one left by a killed program is replaced. Only Qt Core and the C library are used,
-// so that a start loads no network library.
+// so that a start loads no network library. On Windows the socket is a named pipe (QLocalServer,
+// windows/single_instance.cpp) open to this user only, named after the user and the folder.
 #pragma once
 
 #include <QObject>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+class QLocalServer;
 class QLockFile;
 class QSocketNotifier;
 
@@ -52,6 +54,7 @@ class TSingleInstance : public QObject {
     int listener_ = -1;
     std::string path_; // the socket's, while this program listens
     QSocketNotifier* notifier_ = nullptr;
+    QLocalServer* server_ = nullptr; // Windows: the pipe listened on
     std::function<void()> raise_;
 };
 

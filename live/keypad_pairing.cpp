@@ -5,7 +5,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#ifdef _WIN32
+#include <windows.h>
+
+#include <bcrypt.h> // needs windows.h first
+#else
 #include <sys/random.h>
+#endif
 
 namespace brennix {
 
@@ -30,6 +36,13 @@ char AsCoded(char c) {
 
 std::string RandomBytes(size_t bytes) {
     std::string random(bytes, '\0');
+#ifdef _WIN32
+    const NTSTATUS status =
+        ::BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(random.data()),
+                          static_cast<ULONG>(bytes), BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    if (status != 0)
+        throw EBrennixError("no random numbers from the system: status " + std::to_string(status));
+#else
     for (size_t got = 0; got < bytes;) {
         const ssize_t read = ::getrandom(random.data() + got, bytes - got, 0);
         if (read < 0 && errno == EINTR) continue;
@@ -38,6 +51,7 @@ std::string RandomBytes(size_t bytes) {
                                 std::strerror(errno));
         got += static_cast<size_t>(read);
     }
+#endif
     return random;
 }
 

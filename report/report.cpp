@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 
 namespace brennix::report {
 
@@ -67,7 +68,8 @@ std::string NumberedName(const TReportGame& game, int32_t number) {
 }
 
 std::string FileHeading(const TReportGame& game) {
-    std::string heading = game.File.substr(game.File.find_last_of('/') + 1);
+    // The file's name without its folder, whichever the platform's separator.
+    std::string heading = std::filesystem::path(game.File).filename().string();
     std::tm local{};
     if (!game.Modified || !::localtime_r(&*game.Modified, &local)) return heading;
     std::array<char, 32> date{};

@@ -8,10 +8,23 @@
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace brennix {
 
 namespace {
+
+#ifdef _WIN32
+// Windows: bytes as they are (no text mode), not inherited by programs started later; a file is
+// never waited on when opened.
+constexpr int OpenFlags = O_BINARY | O_NOINHERIT;
+constexpr int NoWait = 0;
+#else
+constexpr int OpenFlags = O_CLOEXEC;
+constexpr int NoWait = O_NONBLOCK;
+#endif
 
 [[noreturn]] void Fail(int error) {
     throw IoErrorFromErrno(error);
@@ -25,7 +38,7 @@ bool IsWriteProtected(const struct stat& info) {
 
 // Opens an existing file for reading and writing, refusing a write-protected one.
 int OpenExisting(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDWR | OpenFlags);
     if (fd < 0) {
         // The file was there a moment ago; now it is not.
         if (errno == ENOENT) throw EInOutError(IoFileNotFound);
@@ -91,7 +104,9 @@ EInOutError IoErrorFromErrno(int error) {
     case ETXTBSY:
         return EInOutError(IoAccessDenied);
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
     case EFBIG:
         return EInOutError(IoDiskFull);
     default:
@@ -107,7 +122,7 @@ std::vector<uint8_t> ReadRecordFile(const std::string& path, size_t size) {
 }
 
 std::vector<uint8_t> ReadRegularFile(const std::string& path, size_t size) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | NoWait | OpenFlags);
     if (fd < 0) {
         if (errno == ENOENT) throw EInOutError(IoFileNotFound);
         Fail(errno);
@@ -153,7 +168,7 @@ std::string RealTarget(const std::string& path) {
 // Where no new file can be made beside the target (a folder the user may not write to), the
 // existing file is rewritten in place, as plain file systems always did.
 void RewriteInPlace(const std::string& path, std::span<const uint8_t> bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | OpenFlags);
     if (fd < 0) Fail(errno);
     if (!WriteAll(fd, bytes)) {
         const int error = errno;
@@ -190,6 +205,25 @@ void WriteRecordFile(const std::string& name, std::span<const uint8_t> bytes) {
         Fail(error);
     };
     if (!WriteAll(fd, bytes)) abandon(errno);
+#ifdef _WIN32
+    // Windows keeps no owner or mode bits to carry over: the new file is on the disk, then it
+    // takes the old one's place, written through before the call returns.
+    (void)mode;
+    if (::_commit(fd) != 0) abandon(errno);
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        Fail(error);
+    }
+    if (!::MoveFileExA(temp.c_str(), path.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = ::GetLastError();
+        ::unlink(temp.c_str());
+        Fail(error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? EACCES
+             : error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL    ? ENOSPC
+                                                                              : EIO);
+    }
+#else
     if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) abandon(errno);
     if (exists && ::geteuid() == 0) {
         // Root saving somebody's file leaves it theirs.
@@ -205,6 +239,7 @@ void WriteRecordFile(const std::string& name, std::span<const uint8_t> bytes) {
         ::unlink(temp.c_str());
         Fail(error);
     }
+#endif
 }
 
 bool IsTemporaryNameOf(std::string_view name, std::string_view target) {
@@ -239,7 +274,7 @@ void RemoveStaleTemporaries(const std::string& folder,
             stale.push_back(entries->path());
     }
     for (const std::filesystem::path& path : stale)
-        ::unlink(path.c_str()); // a file that cannot be removed stays
+        ::unlink(path.string().c_str()); // a file that cannot be removed stays
 }
 
 } // namespace brennix

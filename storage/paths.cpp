@@ -1,84 +1,24 @@
 #include "paths.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "paths_platform.h"
 
-// BRENNIX_INSTALL_BINDIR, BRENNIX_PACKAGE_BINDIR and BRENNIX_APP_ID come from the build
-// (storage/CMakeLists.txt): the bin folder of the configured install prefix, the Debian package's
-// bin folder, and the application's id that names its desktop entry and metadata.
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+// The system's own parts (the executable's folder, the per-user folder, what counts as
+// installed) are in paths_posix.cpp and windows/paths.cpp.
 
 namespace brennix {
 
 namespace fs = std::filesystem;
+using platform::WithSeparator;
 
 namespace {
 
-std::string WithSeparator(std::string folder) {
-    if (folder.empty() || folder.back() != '/') folder += '/';
-    return folder;
-}
-
-std::string ExecutableDir() {
-    std::error_code error;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", error);
-    if (error) return WithSeparator(fs::current_path(error).string());
-    return WithSeparator(exe.parent_path().string());
-}
-
 TDataPlace& Place() {
-    static TDataPlace place{ExecutableDir(), false, ""};
+    static TDataPlace place{platform::ExecutableDir(), false, ""};
     return place;
-}
-
-// A folder with symbolic links, "." and ".." resolved as far as it exists.
-fs::path Resolved(const std::string& folder) {
-    std::error_code error;
-    fs::path path = fs::weakly_canonical(fs::path(folder), error);
-    if (error) path = fs::path(folder).lexically_normal();
-    if (path.has_relative_path() && !path.has_filename()) path = path.parent_path(); // no "/"
-    return path;
-}
-
-// An environment variable's value when it is an absolute path, else "".
-std::string AbsoluteFromEnvironment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] == '/' ? value : "";
-}
-
-std::string HomeDir() {
-    std::string home = AbsoluteFromEnvironment("HOME");
-    if (!home.empty()) return home;
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/')
-        home = found->pw_dir;
-    return home;
-}
-
-// $XDG_DATA_HOME/brennix, or $HOME/.local/share/brennix; "" without an absolute home.
-std::string PerUserDir() {
-    std::string data = AbsoluteFromEnvironment("XDG_DATA_HOME");
-    if (data.empty()) {
-        const std::string home = HomeDir();
-        if (home.empty()) return "";
-        data = WithSeparator(home) + ".local/share";
-    }
-    return WithSeparator(WithSeparator(data) + "brennix");
-}
-
-bool IsInstalled(const fs::path& folder, const std::vector<std::string>& installBinDirs) {
-    for (const std::string& binDir : installBinDirs)
-        if (!binDir.empty() && Resolved(binDir) == folder) return true;
-    const fs::path metadata =
-        folder.parent_path() / "share" / "metainfo" / (BRENNIX_APP_ID ".metainfo.xml");
-    return folder.filename() == "bin" && FileExists(metadata.string());
 }
 
 } // namespace
@@ -91,28 +31,24 @@ void SetBaseDir(const std::string& folder) {
     Place() = TDataPlace{WithSeparator(folder), false, ""};
 }
 
+std::string ExecutableDir() {
+    return platform::ExecutableDir();
+}
+
 bool FileExists(const std::string& path) {
     struct stat info;
     return !path.empty() && ::stat(path.c_str(), &info) == 0;
 }
 
-std::vector<std::string> InstallBinDirs() {
-    return {BRENNIX_INSTALL_BINDIR, BRENNIX_PACKAGE_BINDIR};
-}
-
 TDataPlace ChooseDataPlace(const std::string& executableDir,
                            const std::vector<std::string>& installBinDirs) {
-    const fs::path folder = Resolved(executableDir);
-    const bool installed = IsInstalled(folder, installBinDirs);
-    const bool writable = ::access(folder.c_str(), W_OK) == 0;
-    const std::string perUser = PerUserDir();
+    const fs::path folder = platform::Resolved(executableDir);
+    const bool installed = platform::IsInstalled(folder, installBinDirs);
+    const bool writable = platform::Writable(folder.string());
+    const std::string perUser = platform::PerUserDir();
     if ((!installed && writable) || perUser.empty())
         return TDataPlace{WithSeparator(executableDir), false, ""};
-
-    std::string shared;
-    if (folder.filename() == "bin")
-        shared = WithSeparator((folder.parent_path() / "share" / "brennix" / "sound").string());
-    return TDataPlace{perUser, true, shared};
+    return TDataPlace{perUser, true, platform::SharedSoundsOf(folder)};
 }
 
 std::string UseDataPlaceOf(const std::string& executableDir) {
@@ -126,7 +62,7 @@ std::string UseDataPlaceOf(const std::string& executableDir) {
             fs::permissions(dataHome, fs::perms::owner_all, fs::perm_options::replace, ignored);
         fs::create_directories(fs::path(place.Base) / "save", ignored);
         for (const std::string& folder : {place.Base, place.Base + "save"}) {
-            if (::access(folder.c_str(), W_OK) == 0) continue;
+            if (platform::Writable(folder)) continue;
             problem = "Brennix cannot write its data folder " + folder + " (" +
                       std::strerror(errno) + "): settings and saves will not be kept.";
             break;
@@ -141,6 +77,15 @@ std::string SoundPath(const std::string& name) {
     const std::string& shared = Place().SharedSounds;
     if (shared.empty() || FileExists(own) || !FileExists(shared + name)) return own;
     return shared + name;
+}
+
+// A folder with symbolic links, "." and ".." resolved as far as it exists.
+fs::path platform::Resolved(const std::string& folder) {
+    std::error_code error;
+    fs::path path = fs::weakly_canonical(fs::path(folder), error);
+    if (error) path = fs::path(folder).lexically_normal();
+    if (path.has_relative_path() && !path.has_filename()) path = path.parent_path(); // no "/"
+    return path;
 }
 
 } // namespace brennix

@@ -11,6 +11,9 @@ namespace brennix {
 const std::string& BaseDir();
 void SetBaseDir(const std::string& folder);
 
+// The running executable's folder, with the separator at its end.
+std::string ExecutableDir();
+
 // Whether something of that name exists (a file, or anything else that would occupy the name).
 bool FileExists(const std::string& path);
 

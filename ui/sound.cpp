@@ -1,7 +1,11 @@
 #include "sound.h"
 
 #include "engine/errors.h"
+#ifdef _WIN32
+#include "windows/waveout_output.h"
+#else
 #include "pulse_output.h"
+#endif
 #include "storage/paths.h"
 #include "wave_file.h"
 
@@ -12,6 +16,13 @@
 namespace brennix {
 
 namespace {
+
+// The desktop's sound server on Linux, the wave output device on Windows.
+#ifdef _WIN32
+using TSystemSoundOutput = TWaveOutSoundOutput;
+#else
+using TSystemSoundOutput = TPulseSoundOutput;
+#endif
 
 constexpr int32_t HighestScore = 180;
 
@@ -60,7 +71,7 @@ class TMediaPlayer {
   private:
     TSoundOutput& Output() {
         if (chosen_ != nullptr) return *chosen_;
-        if (!defaultOutput_) defaultOutput_ = std::make_unique<TPulseSoundOutput>();
+        if (!defaultOutput_) defaultOutput_ = std::make_unique<TSystemSoundOutput>();
         return *defaultOutput_;
     }
 
@@ -72,7 +83,7 @@ class TMediaPlayer {
     }
 
     TSoundOutput* chosen_ = nullptr;
-    std::unique_ptr<TPulseSoundOutput> defaultOutput_; // made on first use
+    std::unique_ptr<TSystemSoundOutput> defaultOutput_; // made on first use
     bool closeRegistered_ = false;
 };
 

@@ -36,7 +36,7 @@ renice -n 19 -p $$ >/dev/null
 # Debian packages the cross-builds need.
 packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools  # the compilers
-    wine64 nsis                               # running the Windows build, and its installer
+    wine64 nsis zip unzip imagemagick         # running the Windows build, packing it, its icon
     cmake ninja-build make patch dpkg-dev     # building, and unpacking Debian's sources
     tcl bison flex perl python3               # generators some of the sources run
     qt6-base-dev qt6-base-dev-tools           # the host's Qt tools (moc, rcc, uic) Qt's build runs

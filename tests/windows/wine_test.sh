@@ -20,9 +20,10 @@ if (($# < 2 || $# > 3)); then
     echo "usage: $0 ZIP LINUX_BUILD_FOLDER [ARTEFACT_FOLDER]" >&2
     exit 2
 fi
-zip=$1
-linux=$2
-artefacts=${3:-}
+# Absolute, as the checks run in other folders.
+zip=$(realpath -m -- "$1")
+linux=$(realpath -m -- "$2")
+artefacts=${3:+$(realpath -m -- "$3")}
 e2e=$(cd "$(dirname "${BASH_SOURCE[0]}")/../e2e" && pwd)
 
 tag=wine
